@@ -1,0 +1,38 @@
+# kal: build, test and demo. `make test` installs what it needs.
+BUILD ?= build
+PYTHON := /usr/bin/python3
+JOBS ?= 2
+BUILD_TYPE ?= RelWithDebInfo
+DEBIAN_PACKAGES := swig python3-dev python3-pytest python3-hypothesis libboost-dev cmake g++ \
+                   googletest libgtest-dev make
+
+.PHONY: deps build test demo test-asan bench clean
+
+deps:
+	@missing=$$(for p in $(DEBIAN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "installing: $$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DPython3_EXECUTABLE=$(PYTHON) $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure
+
+demo: build
+	$(BUILD)/kalvane examples/tour.py
+
+ASAN_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+test-asan: deps
+	$(MAKE) build BUILD=build-asan BUILD_TYPE=Debug \
+	  CMAKE_ARGS='-DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(ASAN_FLAGS)"'
+	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
+	  ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure
+
+clean:
+	rm -rf build build-asan

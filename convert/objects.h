@@ -1,0 +1,86 @@
+// Object results: the Python object for a returned host object, of its most specific class.
+// Included in the generated wrapper after the runtime and the type table.
+#pragma once
+
+#include "model/errors.h"
+#include "model/nodes.h"
+
+namespace kal
+{
+
+// Raises the caught error as its registered Python class, holding an owned copy; an
+// unregistered class raises RuntimeError with the bare pointer object.
+template <class E>
+void raiseError(E const &error, swig_type_info *type)
+{
+    SWIG_Python_Raise(SWIG_NewPointerObj(new E(error), type, SWIG_POINTER_OWN),
+                      type->name, type);
+}
+
+// `object` as a proxy of `Interface`, or None when it does not implement it.
+template <class Interface, class Base>
+PyObject *wrapAs(Base *object, swig_type_info *type, int own)
+{
+    Interface *specific = dynamic_cast<Interface *>(object);
+    if (!specific)
+    {
+        if (own & SWIG_POINTER_OWN)
+            delete object;
+        Py_RETURN_NONE;
+    }
+    return SWIG_NewPointerObj(specific, type, own);
+}
+
+// Runs a question put to a returned object. A question that throws leaves a translated
+// error set (and the owned object deleted) instead of escaping the module.
+template <class Base, class Question>
+bool ask(Base *object, int own, Question question, int *answer)
+{
+    try
+    {
+        *answer = question();
+        return true;
+    }
+    catch (KOM_ObjectWasDeleted const &error)
+    {
+        raiseError(error, SWIGTYPE_p_KOM_ObjectWasDeleted);
+    }
+    catch (KOM_Error const &error)
+    {
+        raiseError(error, SWIGTYPE_p_KOM_Error);
+    }
+    if (own & SWIG_POINTER_OWN)
+        delete object;
+    return false;
+}
+
+} // namespace kal
+
+inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
+{
+    if (!node)
+        Py_RETURN_NONE;
+    int category = 0;
+    if (!kal::ask(node, own, [&] { return node->categoryCode(); }, &category))
+        return nullptr;
+    switch (category)
+    {
+    case 0:
+    {
+        int flags = 0;
+        if (!kal::ask(node, own, [&] { return node->flagBits(); }, &flags))
+            return nullptr;
+        if (flags & 0x20000)
+            return kal::wrapAs<KOM_DopNetNode>(node, SWIGTYPE_p_KOM_DopNetNode, own);
+        return kal::wrapAs<KOM_ObjNode>(node, SWIGTYPE_p_KOM_ObjNode, own);
+    }
+    case 1: return kal::wrapAs<KOM_SopNode>(node, SWIGTYPE_p_KOM_SopNode, own);
+    case 2: return kal::wrapAs<KOM_PopNetNode>(node, SWIGTYPE_p_KOM_PopNetNode, own);
+    case 3: return kal::wrapAs<KOM_PopNode>(node, SWIGTYPE_p_KOM_PopNode, own);
+    case 5: return kal::wrapAs<KOM_ChopNode>(node, SWIGTYPE_p_KOM_ChopNode, own);
+    case 7: return kal::wrapAs<KOM_ShopNode>(node, SWIGTYPE_p_KOM_ShopNode, own);
+    case 11: return kal::wrapAs<KOM_VopNetNode>(node, SWIGTYPE_p_KOM_VopNetNode, own);
+    case 12: return kal::wrapAs<KOM_DopNode>(node, SWIGTYPE_p_KOM_DopNode, own);
+    default: return SWIG_NewPointerObj(node, SWIGTYPE_p_KOM_Node, own);
+    }
+}

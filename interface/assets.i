@@ -1,0 +1,7 @@
+// Digital assets.
+
+%{
+#include "model/assets.h"
+%}
+
+%include "model/assets.h"

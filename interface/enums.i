@@ -1,0 +1,34 @@
+// Enumeration values: host-owned constants, exposed read-only through cvar.
+
+%{
+#include "model/enums.h"
+%}
+
+%ignore KOM_EnumValue::enumType;
+%ignore KOM_EnumValue::reprText;
+%ignore KOM_EnumValue::valueName;
+%ignore KOM_EnumValue::valueId;
+
+KAL_HOST_KEPT_RESULT(KOM_EnumValue)
+
+%extend KOM_EnumValue {
+    // Same enumeration (compared by the identity's name pointer) and same id.
+    bool __eq__(KOM_EnumValue const &other) const
+    {
+        return $self->enumType->name() == other.enumType->name() && $self->valueId == other.valueId;
+    }
+    bool __ne__(KOM_EnumValue const &other) const
+    {
+        return !($self->enumType->name() == other.enumType->name() && $self->valueId == other.valueId);
+    }
+    std::string __repr__() const { return $self->reprText; }
+    int __hash__() const
+    {
+        return static_cast<int>(static_cast<unsigned int>($self->valueId) * 2654435761u);
+    }
+    std::string name() const { return $self->valueName; }
+}
+
+%immutable;
+%include "model/enums.h"
+%mutable;

@@ -1,0 +1,63 @@
+// Errors: raised as Python exceptions, also constructible and inspectable from scripts.
+
+%{
+#include "model/errors.h"
+%}
+
+%catches();
+
+class KOM_SystemExit
+{
+public:
+    KOM_SystemExit(int code);
+    int code() const;
+};
+
+%exceptionclass KOM_Error;
+
+// What every error class shows to Python besides its constructors.
+%define KAL_ERROR_OPERATIONS(CLASS)
+    virtual std::string exceptionTypeName() const;
+    virtual std::string description() const;
+%extend {
+    std::string __repr__() const { return "<kal." + $self->exceptionTypeName() + ">"; }
+}
+    std::string __str__() const;
+%enddef
+
+class KOM_Error
+{
+public:
+    KOM_Error(char const *message);
+    KOM_Error();
+    virtual ~KOM_Error();
+    KAL_ERROR_OPERATIONS(KOM_Error)
+    std::string instanceMessage() const;
+};
+
+%define KAL_ERROR_SUBCLASS(NAME)
+class KOM_##NAME : public KOM_Error
+{
+public:
+    KOM_##NAME(char const *message);
+    KOM_##NAME();
+    KAL_ERROR_OPERATIONS(KOM_##NAME)
+};
+%enddef
+
+KAL_ERROR_SUBCLASS(NotAvailable)
+KAL_ERROR_SUBCLASS(ObjectWasDeleted)
+KAL_ERROR_SUBCLASS(InvalidInput)
+KAL_ERROR_SUBCLASS(InvalidSize)
+KAL_ERROR_SUBCLASS(TypeError)
+KAL_ERROR_SUBCLASS(ValueError)
+KAL_ERROR_SUBCLASS(OperationFailed)
+KAL_ERROR_SUBCLASS(InvalidNodeName)
+KAL_ERROR_SUBCLASS(InvalidNodeType)
+KAL_ERROR_SUBCLASS(InitScriptFailed)
+KAL_ERROR_SUBCLASS(MatchDefinitionError)
+KAL_ERROR_SUBCLASS(PermissionError)
+KAL_ERROR_SUBCLASS(GeometryPermissionError)
+KAL_ERROR_SUBCLASS(KeyframeValueNotSet)
+KAL_ERROR_SUBCLASS(OperationInterrupted)
+KAL_ERROR_SUBCLASS(LoadWarning)

@@ -1,0 +1,7 @@
+// Keyframes.
+
+%{
+#include "model/keyframes.h"
+%}
+
+%include "model/keyframes.h"

@@ -1,0 +1,7 @@
+// Math value types.
+
+%{
+#include "model/mathvalues.h"
+%}
+
+%include "model/mathvalues.h"

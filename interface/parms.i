@@ -1,0 +1,7 @@
+// Parameters, parameter tuples and parameter templates.
+
+%{
+#include "model/parms.h"
+%}
+
+%include "model/parms.h"

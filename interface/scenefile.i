@@ -1,0 +1,7 @@
+// The scene file.
+
+%{
+#include "model/scenefile.h"
+%}
+
+%include "model/scenefile.h"

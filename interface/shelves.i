@@ -1,0 +1,7 @@
+// Shelves, tools and galleries.
+
+%{
+#include "model/shelves.h"
+%}
+
+%include "model/shelves.h"

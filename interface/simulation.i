@@ -1,0 +1,7 @@
+// Simulation data.
+
+%{
+#include "model/simulation.h"
+%}
+
+%include "model/simulation.h"

@@ -1,0 +1,7 @@
+// The user interface.
+
+%{
+#include "model/ui.h"
+%}
+
+%include "model/ui.h"

@@ -1,0 +1,39 @@
+"""Rewrites the generated wrapper where the stock runtime's texts and flags differ from kal's.
+
+Usage: finish_wrapper.py GENERATED OUTPUT
+"""
+import re
+import sys
+
+
+def finish(text):
+    # Registration takes an argument tuple, so a wrong count gets the count message.
+    text, count = re.subn(r'(\{ "\w+_swigregister", \w+_swigregister, )METH_O(, NULL\})',
+                          r'\1METH_VARARGS\2', text)
+    assert count, "no registration entries found"
+
+    # cvar: a name it does not carry is a NameError with a fixed text.
+    text, count = re.subn(r'PyErr_Format\(PyExc_AttributeError, "Unknown C global variable \'%s\'", n\)',
+                          'PyErr_SetString(PyExc_NameError, "Unknown C global variable")', text)
+    assert count == 2, "cvar look-up not found"
+
+    # Overload failures list unqualified prototypes.
+    text = text.replace('"Wrong number or type of arguments for overloaded function',
+                        '"Wrong number of arguments for overloaded function')
+    text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\()', r'\1\2', text, flags=re.M)
+
+    # Template type names as messages and pointer reprs show them: no space after '<'.
+    text = re.sub(r'"[^"\n]*std::[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
+    return text
+
+
+def main():
+    source, target = sys.argv[1:]
+    with open(source) as generated:
+        text = finish(generated.read())
+    with open(target, 'w') as finished:
+        finished.write(text)
+
+
+if __name__ == '__main__':
+    main()
