@@ -1,7 +1,3 @@
 // Digital assets.
 
-%{
-#include "model/assets.h"
-%}
-
 %include "model/assets.h"

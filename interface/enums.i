@@ -1,9 +1,5 @@
 // Enumeration values: host-owned constants, exposed read-only through cvar.
 
-%{
-#include "model/enums.h"
-%}
-
 %ignore KOM_EnumValue::enumType;
 %ignore KOM_EnumValue::reprText;
 %ignore KOM_EnumValue::valueName;

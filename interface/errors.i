@@ -1,9 +1,5 @@
 // Errors: raised as Python exceptions, also constructible and inspectable from scripts.
 
-%{
-#include "model/errors.h"
-%}
-
 %catches();
 
 class KOM_SystemExit

@@ -1,7 +1,3 @@
 // Geometry, its elements and attributes.
 
-%{
-#include "model/geometry.h"
-%}
-
 %include "model/geometry.h"

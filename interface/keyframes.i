@@ -1,7 +1,3 @@
 // Keyframes.
 
-%{
-#include "model/keyframes.h"
-%}
-
 %include "model/keyframes.h"

@@ -1,7 +1,3 @@
 // Math value types.
 
-%{
-#include "model/mathvalues.h"
-%}
-
 %include "model/mathvalues.h"

@@ -1,13 +1,8 @@
 // Module-level functions: each forwards to the host's module object.
 
-%{
-#include "model/module.h"
-%}
-
 %catches(KOM_Error);
 
 %catches() kom::__ensureKalvaneInternalsExist;
-%catches(KOM_SystemExit, KOM_Error) kom::exit;
 %catches(KOM_NotAvailable, KOM_Error) kom::root;
 %catches(KOM_NotAvailable, KOM_Error) kom::node;
 

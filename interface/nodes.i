@@ -1,9 +1,5 @@
 // Nodes, their subclasses and the items of a network.
 
-%{
-#include "model/nodes.h"
-%}
-
 %catches(KOM_ObjectWasDeleted, KOM_Error);
 
 %catches(KOM_Error) KOM_Node::__hash__;

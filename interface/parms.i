@@ -1,7 +1,3 @@
 // Parameters, parameter tuples and parameter templates.
 
-%{
-#include "model/parms.h"
-%}
-
 %include "model/parms.h"

@@ -1,7 +1,3 @@
 // The scene file.
 
-%{
-#include "model/scenefile.h"
-%}
-
 %include "model/scenefile.h"

@@ -1,9 +1,5 @@
 // Lazy sequences: host lists that make one item per index.
 
-%{
-#include "model/sequences.h"
-%}
-
 %catches(KOM_ObjectWasDeleted, KOM_Error);
 
 template <class T>

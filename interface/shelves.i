@@ -1,7 +1,3 @@
 // Shelves, tools and galleries.
 
-%{
-#include "model/shelves.h"
-%}
-
 %include "model/shelves.h"

@@ -1,7 +1,3 @@
 // Simulation data.
 
-%{
-#include "model/simulation.h"
-%}
-
 %include "model/simulation.h"

@@ -1,7 +1,3 @@
 // The user interface.
 
-%{
-#include "model/ui.h"
-%}
-
 %include "model/ui.h"

@@ -5,7 +5,31 @@
 %{
 #include <stdexcept>
 #include <string>
+
+#include "model/assets.h"
+#include "model/enums.h"
+#include "model/errors.h"
+#include "model/geometry.h"
+#include "model/keyframes.h"
+#include "model/mathvalues.h"
+#include "model/module.h"
+#include "model/nodes.h"
+#include "model/nodetypes.h"
+#include "model/parms.h"
+#include "model/scenefile.h"
+#include "model/sequences.h"
+#include "model/shell.h"
+#include "model/shelves.h"
+#include "model/simulation.h"
+#include "model/ui.h"
 %}
+
+// Python sees interface KOM_<Name> as class kal.<Name>.
+%rename("%(strip:[KOM_])s", %$isclass) "";
+
+// Comparing with an object of another class is an argument error, not NotImplemented.
+%nopythonmaybecall __eq__;
+%nopythonmaybecall __ne__;
 
 // Only classes that declare a constructor can be built from Python.
 %nodefaultctor;
