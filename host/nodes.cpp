@@ -8,6 +8,11 @@
 namespace kalhost
 {
 
+namespace
+{
+constexpr int MaxInputs = 9999;
+}
+
 std::shared_ptr<SceneNode> NodeHandle::scene() const
 {
     auto node = myNode.lock();
@@ -101,7 +106,7 @@ void NodeHandle::setInput(int input_index, KOM_Node *node, int output_index)
 {
     hostOperation("Node.setInput", input_index, node, output_index);
     auto self = scene();
-    if (input_index < 0)
+    if (input_index < 0 || input_index >= MaxInputs)
         throw KOM_InvalidInput("Input index out of range");
     auto source = sceneOf(node);
     if (source && source->parent.lock() != self->parent.lock())

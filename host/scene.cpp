@@ -131,7 +131,7 @@ std::shared_ptr<SceneNode> Scene::create(std::shared_ptr<SceneNode> const &paren
 {
     NodeTypeInfo const *type = findNodeType(parent->type->childCategoryCode, typeName);
     if (!type)
-        throw KOM_InvalidNodeType(("Invalid node type name: " + typeName).c_str());
+        throw KOM_OperationFailed(("Invalid node type name: " + typeName).c_str());
     std::string nodeName;
     if (name)
     {

@@ -80,5 +80,5 @@ TEST_F(Host, NamesAreMadeUniqueAndValidated)
     EXPECT_EQ(first->name(), "geo1");
     EXPECT_EQ(second->name(), "geo2");
     EXPECT_THROW(obj->createNode("geo", "bad name", true, true), KOM_InvalidNodeName);
-    EXPECT_THROW(obj->createNode("box", nullptr, true, true), KOM_InvalidNodeType);
+    EXPECT_THROW(obj->createNode("box", nullptr, true, true), KOM_OperationFailed);
 }

@@ -1,0 +1,60 @@
+import gc
+import os
+import subprocess
+import sys
+
+import pytest
+
+import kal
+import kalhost
+
+
+@pytest.fixture(autouse=True)
+def host():
+    """Every test starts from the baseline scene with the journal on."""
+    kalhost.reset()
+    kalhost.journal(True)
+    yield
+    kalhost.journal(False)
+    kalhost.clearFaults()
+
+
+# Every test module must leave as many host objects alive as it found. Measured around the
+# whole module, after pytest has let go of the last test's arguments.
+_handles_at_module_start = {}
+_leaks = []
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_protocol(item, nextitem):
+    module = item.module
+    if module not in _handles_at_module_start:
+        gc.collect()
+        _handles_at_module_start[module] = kalhost.liveHandles()
+    yield
+    if nextitem is None or nextitem.module is not module:
+        gc.collect()
+        leaked = kalhost.liveHandles() - _handles_at_module_start.pop(module)
+        if leaked:
+            _leaks.append("%s left %d host objects alive" % (module.__name__, leaked))
+
+
+def pytest_terminal_summary(terminalreporter):
+    for leak in _leaks:
+        terminalreporter.write_line("LEAK: " + leak, red=True)
+
+
+def pytest_sessionfinish(session):
+    if _leaks:
+        session.exitstatus = pytest.ExitCode.TESTS_FAILED
+
+
+def host_calls(operation=None):
+    """The (operation, args) the host received, optionally of one operation only."""
+    return [call for call in kalhost.calls() if operation is None or call[0] == operation]
+
+
+def run_python(code, *args):
+    """Runs code in a fresh interpreter that finds kal; returns the finished process."""
+    return subprocess.run([sys.executable, "-c", code, *args], capture_output=True, text=True,
+                          env=dict(os.environ), timeout=60)

@@ -1,0 +1,162 @@
+"""The calling convention every wrapper shares: counts, keywords, defaults, overloads, ownership."""
+import gc
+
+import pytest
+
+import _kal
+import kal
+import kalhost
+from conftest import host_calls
+
+SET_INPUT_PROTOTYPES = (
+    "Wrong number of arguments for overloaded function 'Node_setInput'.\n"
+    "  Possible C/C++ prototypes are:\n"
+    "    setInput(int,KOM_Node *,int)\n"
+    "    setInput(int,KOM_Node *)\n"
+    "    setInput(int,KOM_SubnetIndirectInput &)\n")
+
+
+@pytest.fixture
+def obj():
+    return kal.node("/obj")
+
+
+def test_create_node_defaults_reach_the_host(obj):
+    obj.createNode("geo")
+    obj.createNode("geo", None)
+    _kal.Node_createNode(node_type_name="geo", node_name="named", load_contents=False, self=obj)
+    assert [args for _, args in host_calls("Node.createNode")] == [
+        ("geo", None, True, True), ("geo", None, True, True), ("geo", "named", True, False)]
+
+
+@pytest.mark.parametrize("args, message", [
+    ((5,), "in method 'Node_createNode', argument 2 of type 'char const *'"),
+    ((b"geo",), "in method 'Node_createNode', argument 2 of type 'char const *'"),
+    (("geo", 3), "in method 'Node_createNode', argument 3 of type 'char const *'"),
+    (("geo", None, None), "in method 'Node_createNode', argument 4 of type 'bool'"),
+    (("geo", None, True, 2.0), "in method 'Node_createNode', argument 5 of type 'bool'"),
+])
+def test_argument_errors_name_the_entry_argument_and_type_and_skip_the_host(obj, args, message):
+    with pytest.raises(TypeError) as raised:
+        obj.createNode(*args)
+    assert str(raised.value) == message
+    assert host_calls("Node.createNode") == []
+
+
+def test_self_of_the_wrong_class_is_argument_one():
+    with pytest.raises(TypeError, match=r"^in method 'Node_name', argument 1 of type 'KOM_Node \*'$"):
+        _kal.Node_name(kal.Error())
+
+
+def test_parser_and_unpacking_report_counts(obj):
+    with pytest.raises(TypeError):
+        _kal.Node_createNode()
+    with pytest.raises(TypeError, match=r"^Node___eq__ expected 2 arguments, got 1$"):
+        _kal.Node___eq__(obj)
+    with pytest.raises(TypeError, match=r"^Node___eq__ expected 2 arguments, got 3$"):
+        _kal.Node___eq__(obj, obj, obj)
+    with pytest.raises(TypeError):
+        _kal.Node_name(obj, obj)  # takes exactly self
+
+
+@pytest.mark.parametrize("args", [(), (1,), (1, 2, 3, 4, 5)])
+def test_no_overload_for_the_count_lists_every_prototype(obj, args):
+    with pytest.raises(NotImplementedError) as raised:
+        _kal.Node_setInput(obj, *args)
+    assert str(raised.value) == SET_INPUT_PROTOTYPES
+
+
+def test_overloads_are_chosen_by_count_and_by_the_distinguishing_argument(obj):
+    a, b = obj.createNode("null"), obj.createNode("null")
+    kalhost.clearCalls()
+    _kal.Node_setInput(b, 0, None)
+    b.setInput(0, a)
+    b.setInput(1, a, 2)
+    assert [args for _, args in host_calls("Node.setInput")] == [
+        (0, None, 0), (0, "/obj/null1", 0), (1, "/obj/null1", 2)]
+
+
+def test_the_last_candidate_reports_its_own_conversion_error(obj):
+    with pytest.raises(TypeError) as raised:
+        obj.setInput(0, 5)
+    assert str(raised.value) == "in method 'Node_setInput', argument 3 of type 'KOM_SubnetIndirectInput &'"
+    with pytest.raises(TypeError) as raised:
+        obj.setInput("0", None)
+    assert str(raised.value) == "in method 'Node_setInput', argument 2 of type 'int'"
+    assert host_calls("Node.setInput") == []
+
+
+def test_comparing_with_another_class_is_a_type_error_and_none_passes_null(obj):
+    with pytest.raises(TypeError, match=r"^in method 'Node___eq__', argument 2 of type 'KOM_Node \*'$"):
+        obj == 5
+    assert (obj == None) is False  # noqa: E711
+    assert host_calls("Node.__eq__") == [("Node.__eq__", (None,))]
+    assert obj == kal.node("/obj") and not obj != kal.node("/obj")
+
+
+def test_owned_proxy_releases_its_handle_exactly_once():
+    gc.collect()
+    before = kalhost.liveHandles()
+    nodes = [kal.node("/obj") for _ in range(10)]
+    assert kalhost.liveHandles() == before + 10
+    assert all(node.this.own() for node in nodes)
+    del nodes
+    gc.collect()
+    assert kalhost.liveHandles() == before
+
+
+def test_explicit_delete_disowns_so_collection_deletes_nothing():
+    gc.collect()
+    before = kalhost.liveHandles()
+    node = kal.node("/obj")
+    _kal.delete_Node(node)
+    assert not node.this.own()
+    assert kalhost.liveHandles() == before
+    del node
+    gc.collect()
+    assert kalhost.liveHandles() == before
+
+
+def test_the_pointer_object_shows_its_type_and_answers_the_runtime_methods(obj):
+    pointer = obj.this
+    assert repr(pointer).startswith("<Swig Object of type 'KOM_Node *' at 0x")
+    pointer.disown()
+    assert pointer.own() is False
+    pointer.acquire()
+    assert pointer.own() is True
+    assert pointer.next() is None
+
+
+def test_results_come_back_as_the_most_specific_class(obj):
+    geo = obj.createNode("geo")
+    dopnet = obj.createNode("dopnet")
+    assert type(geo) is kal.ObjNode
+    assert type(dopnet) is kal.DopNetNode and isinstance(dopnet, kal.ObjNode)
+    assert type(geo.createNode("box")) is kal.SopNode
+    assert type(obj) is kal.Node and type(kal.root()) is kal.Node
+    assert kal.node("/nowhere") is None
+
+
+def test_a_destroyed_nodes_other_handles_raise_object_was_deleted(obj):
+    geo = obj.createNode("geo", "doomed")
+    other = kal.node("/obj/doomed")
+    geo.destroy()
+    with pytest.raises(kal.ObjectWasDeleted) as raised:
+        other.name()
+    assert str(raised.value) == "Attempt to access an object that no longer exists in Kalvane."
+    with pytest.raises(kal.ObjectWasDeleted):
+        other.setInput(0, None)
+
+
+@pytest.mark.parametrize("bad", [None, 2**31, -2**31 - 1, 2**64, float("nan"), 1.5, b"0", "0", [0]])
+def test_bad_integers_never_crash(obj, bad):
+    with pytest.raises(TypeError):
+        obj.setInput(bad, None)
+    assert host_calls("Node.setInput") == []
+
+
+@pytest.mark.parametrize("edge", [2**31 - 1, -2**31])
+def test_range_edges_of_int_reach_the_host(obj, edge):
+    with pytest.raises(kal.InvalidInput):
+        obj.setInput(edge, None)
+    assert host_calls("Node.setInput") == [("Node.setInput", (edge, None, 0))]

@@ -1,0 +1,128 @@
+"""Error classes, their texts, and the translation of host errors into Python exceptions."""
+import pytest
+
+import _kal
+import kal
+import kalhost
+from conftest import run_python
+
+DESCRIPTIONS = {
+    "Error": "",
+    "NotAvailable": "Not available in this context",
+    "ObjectWasDeleted": "Attempt to access an object that no longer exists in Kalvane",
+    "InvalidInput": "Invalid input",
+    "InvalidSize": "Invalid size",
+    "TypeError": "Invalid type",
+    "ValueError": "Invalid value",
+    "OperationFailed": "The attempted operation failed",
+    "InvalidNodeName": "The node name is invalid",
+    "InvalidNodeType": "The node type is invalid",
+    "InitScriptFailed": "Node initialization script failed",
+    "MatchDefinitionError": "Failed to match node type definition",
+    "PermissionError": "The node/parameter is inside a locked asset",
+    "GeometryPermissionError": "Geometry is read-only",
+    "KeyframeValueNotSet": "This keyframe value is not set",
+    "OperationInterrupted": "The requested operation was interrupted",
+    "LoadWarning": "Warnings were generated during load",
+}
+
+
+@pytest.mark.parametrize("name, description", DESCRIPTIONS.items())
+def test_each_error_class_answers_its_name_description_and_texts(name, description):
+    cls = getattr(kal, name)
+    plain, with_message, with_none = cls(), cls("it broke"), cls(None)
+    assert plain.exceptionTypeName() == name and plain.description() == description
+    assert repr(with_message) == "<kal.%s>" % name
+    assert with_message.instanceMessage() == "it broke" and with_none.instanceMessage() == ""
+    assert str(plain) == (description + "." if description else "")
+    assert str(with_message) == (description + ".\nit broke" if description else "it broke")
+    assert isinstance(plain, kal.Error) and isinstance(plain, Exception)
+    with pytest.raises(TypeError, match=r"^in method 'new_%s', argument 1 of type 'char const \*'$" % name):
+        cls(5)
+    with pytest.raises(NotImplementedError) as raised:
+        cls("a", "b")
+    assert str(raised.value) == (
+        "Wrong number of arguments for overloaded function 'new_%s'.\n"
+        "  Possible C/C++ prototypes are:\n    KOM_%s(char const *)\n    KOM_%s()\n" % (name, name, name))
+
+
+def test_sibling_error_classes_do_not_catch_each_other():
+    with pytest.raises(kal.GeometryPermissionError):
+        try:
+            raise kal.GeometryPermissionError("ro")
+        except kal.PermissionError:
+            pytest.fail("PermissionError caught its sibling")
+
+
+@pytest.mark.parametrize("error", ["ObjectWasDeleted", "InvalidNodeName", "PermissionError",
+                                   "OperationFailed", "InitScriptFailed", "MatchDefinitionError",
+                                   "Error"])
+def test_listed_errors_arrive_as_their_own_class_with_the_message(error):
+    kalhost.fail("Node.createNode", error, "why")
+    with pytest.raises(kal.Error) as raised:
+        kal.node("/obj").createNode("geo")
+    assert type(raised.value) is getattr(kal, error)
+    assert raised.value.instanceMessage() == "why"
+    assert raised.value.this.own()
+
+
+@pytest.mark.parametrize("error", ["InvalidSize", "GeometryPermissionError", "LoadWarning"])
+def test_unlisted_errors_arrive_as_plain_error_keeping_the_message(error):
+    kalhost.fail("Node.createNode", error, "lost detail")
+    with pytest.raises(kal.Error) as raised:
+        kal.node("/obj").createNode("geo")
+    assert type(raised.value) is kal.Error
+    assert raised.value.exceptionTypeName() == "Error" and raised.value.description() == ""
+    assert str(raised.value) == "lost detail"
+
+
+def test_object_was_deleted_is_plain_error_where_only_error_is_listed():
+    node = kal.node("/obj")
+    kalhost.fail("Node.__hash__", "ObjectWasDeleted", "gone")
+    with pytest.raises(kal.Error) as raised:
+        hash(node)
+    assert type(raised.value) is kal.Error and raised.value.instanceMessage() == "gone"
+
+
+def test_errors_the_host_should_not_throw_still_become_python_exceptions():
+    kalhost.fail("Module.node", "out_of_range", "far")
+    with pytest.raises(RuntimeError, match="far"):
+        kal.node("/obj")
+    kalhost.fail("Module.exit", "OperationFailed", "refused")
+    with pytest.raises(kal.Error, match="refused"):
+        kal.exit()
+
+
+def test_before_registration_an_error_is_a_runtime_error_holding_the_pointer():
+    process = run_python(
+        "import _kal, kalhost\n"
+        "kalhost.fail('Module.root', 'NotAvailable', 'x')\n"
+        "try:\n    _kal.root()\n"
+        "except RuntimeError as e:\n    print(repr(e.args[0]))\n")
+    assert process.stdout.startswith("<Swig Object of type 'KOM_NotAvailable *' at 0x"), process.stderr
+
+
+def test_system_exit_proxy_is_a_plain_class_holding_a_code():
+    assert kal.SystemExit(4).code() == 4
+    assert not issubclass(kal.SystemExit, BaseException)
+    with pytest.raises(TypeError, match=r"^in method 'new_SystemExit', argument 1 of type 'int'$"):
+        kal.SystemExit("4")
+
+
+def test_a_system_exit_fault_becomes_the_builtin_system_exit():
+    kalhost.fail("Module.exit", "SystemExit", "5")
+    with pytest.raises(SystemExit) as raised:
+        kal.exit(1)
+    assert raised.value.code == 5 and type(raised.value) is SystemExit
+
+
+def test_translated_errors_do_not_leak_their_copies():
+    import gc
+    gc.collect()
+    before = kalhost.liveHandles()
+    for _ in range(100):
+        kalhost.fail("Node.name", "ObjectWasDeleted")
+        with pytest.raises(kal.ObjectWasDeleted):
+            kal.node("/obj").name()
+    gc.collect()
+    assert kalhost.liveHandles() == before

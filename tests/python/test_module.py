@@ -1,0 +1,212 @@
+"""Module entry, class registry, cvar, build tag, exit and the kalvane application."""
+import ctypes
+import os
+import re
+import subprocess
+
+import pytest
+
+import _kal
+import kal
+from conftest import host_calls, run_python
+
+CLASS_TREE = {
+    "PySwigIterator": None, "_StringTuple": None, "_IntTuple": None, "_BoolTuple": None,
+    "_FloatTuple": None, "_FloatTupleTuple": None, "_DoubleTuple": None,
+    "_DoubleTupleTuple": None, "_EnumTuple": None,
+    "_StringTupleGenerator": None, "_NetworkBoxTupleGenerator": None, "_NodeTupleGenerator": None,
+    "_PointTupleGenerator": None, "_PrimTupleGenerator": None, "_VertexTupleGenerator": None,
+    "_DopDataTupleGenerator": None, "_DopRecordTupleGenerator": None,
+    "_NodeConnectionTupleOfTuplesGenerator": None,
+    "EnumValue": None, "attribData": None, "attribType": None, "primType": None, "parmData": None,
+    "parmTemplateType": None, "parmLook": None, "parmNamingScheme": None, "exprLanguage": None,
+    "scriptLanguage": None, "paneTabType": None, "geometryViewportType": None,
+    "geometryType": None, "connectivityType": None, "severityType": None, "positionType": None,
+    "shaderType": None, "nodeTypeSource": None, "fieldType": None, "codingLanguage": None,
+    "SystemExit": None, "Error": None,
+    **{name: "Error" for name in (
+        "NotAvailable", "ObjectWasDeleted", "InvalidInput", "InvalidSize", "TypeError",
+        "ValueError", "OperationFailed", "InvalidNodeName", "InvalidNodeType", "InitScriptFailed",
+        "MatchDefinitionError", "PermissionError", "GeometryPermissionError",
+        "KeyframeValueNotSet", "OperationInterrupted", "LoadWarning")},
+    "NetworkBox": None, "Node": None, "ObjNode": "Node", "ChopNode": "Node", "DopNode": "Node",
+    "DopNetNode": "ObjNode", "PopNetNode": "Node", "PopNode": "Node", "ShopNode": "Node",
+    "SopNode": "Node", "VopNetNode": "Node", "NodeConnection": None,
+    "SubnetIndirectInput": None,
+    "NodeType": None, "ShopNodeType": "NodeType", "SopNodeType": "NodeType",
+    "NodeTypeCategory": None, "ZelContext": None,
+    "Parm": None, "ParmTuple": None, "ParmTemplate": None, "FloatParmTemplate": "ParmTemplate",
+    "IntParmTemplate": "ParmTemplate", "StringParmTemplate": "ParmTemplate",
+    "ToggleParmTemplate": "ParmTemplate",
+    "BaseKeyframe": None, "Keyframe": "BaseKeyframe", "StringKeyframe": "BaseKeyframe",
+    "Geometry": None, "Point": None, "Prim": None, "Face": "Prim", "Polygon": "Face",
+    "Vertex": None, "Attrib": None,
+    "Vector2": None, "Vector3": None, "Vector4": None, "Matrix3": None, "Matrix4": None,
+    "Quaternion": None, "BoundingBox": None, "Color": None, "kmath": None,
+    "DopData": None, "DopObject": "DopData", "DopRelationship": "DopData", "DopRecord": None,
+    "DopSimulation": None,
+    "KDADefinition": None, "KDASection": None, "KDAModule": None, "kda": None,
+    "kipFile": None,
+    "Desktop": None, "Pane": None, "PaneTab": None, "PathBasedPaneTab": "PaneTab",
+    "HelpBrowser": "PaneTab", "NetworkEditor": "PathBasedPaneTab",
+    "ParticleViewer": "PathBasedPaneTab", "SceneViewer": "PathBasedPaneTab",
+    "ParticleSelection": None, "GeometrySelection": None, "GeometryViewport": None,
+    "GeometryViewportSettings": None, "Selector": None, "ViewerState": None, "ui": None,
+    "ShelfElement": None, "Shelf": "ShelfElement", "Tool": "ShelfElement",
+    "ShelfSet": "ShelfElement", "ShelfDock": None, "shelves": None, "galleries": None,
+    "Gallery": None, "GalleryEntry": None,
+    "ShellIO": None,
+}
+
+ENUMERATION_SIZES = {
+    "attribData": 3, "attribType": 4, "primType": 16, "parmData": 3, "parmTemplateType": 12,
+    "parmLook": 6, "parmNamingScheme": 10, "exprLanguage": 2, "scriptLanguage": 2,
+    "paneTabType": 22, "geometryViewportType": 8, "geometryType": 7, "connectivityType": 3,
+    "severityType": 4, "positionType": 3, "shaderType": 24, "nodeTypeSource": 5,
+    "fieldType": 13, "codingLanguage": 1,
+}
+
+
+def test_every_class_is_registered_with_its_base():
+    assert len(CLASS_TREE) == 135
+    for name, base in CLASS_TREE.items():
+        cls = getattr(kal, name)
+        expected = getattr(kal, base) if base else (Exception if name == "Error" else object)
+        assert cls.__bases__ == (expected,), name
+        assert callable(getattr(_kal, "delete_" + name)), name
+
+
+def test_registration_entries_come_bases_first_and_take_an_argument_tuple():
+    entries = [name[:-len("_swigregister")] for name in vars(_kal) if name.endswith("_swigregister")]
+    assert sorted(entries) == sorted(CLASS_TREE)
+    for name, base in CLASS_TREE.items():
+        if base:
+            assert entries.index(base) < entries.index(name)
+    with pytest.raises(TypeError, match=r"^swigregister expected 1 arguments, got 2$"):
+        _kal.Node_swigregister(kal.Node, kal.Node)
+
+
+def test_only_the_listed_classes_have_constructors():
+    constructible = {name[len("new_"):] for name in vars(_kal) if name.startswith("new_")}
+    assert constructible >= {"SystemExit", "Error", "NotAvailable", "LoadWarning", "_IntTuple",
+                             "_EnumTuple"}
+    assert not constructible & {"Node", "EnumValue", "attribData", "NodeTypeCategory", "ui"}
+
+
+def test_cvar_holds_every_enumeration_value_read_only():
+    names = re.findall(r"\w+", str(_kal.cvar))
+    assert len(names) == 148
+    for enumeration, size in ENUMERATION_SIZES.items():
+        assert len([n for n in names if n.startswith(enumeration + "_")]) == size
+    assert repr(_kal.cvar) == "<Swig global variables>"
+    with pytest.raises(AttributeError, match=r"^Variable primType_Polygon is read-only\.$"):
+        _kal.cvar.primType_Polygon = 3
+    with pytest.raises(NameError, match=r"^Unknown C global variable$"):
+        _kal.cvar.noSuchValue
+    with pytest.raises(NameError, match=r"^Unknown C global variable$"):
+        _kal.cvar.noSuchValue = 1
+
+
+def test_cvar_reads_give_distinct_proxies_that_do_not_own_the_value():
+    first, second = _kal.cvar.primType_Polygon, _kal.cvar.primType_Polygon
+    assert first is not second and first == second
+    assert not first.this.own()
+    del first
+    assert second.name() == "Polygon" and kal.primType.Polygon.name() == "Polygon"
+
+
+def test_before_registration_cvar_gives_bare_pointer_objects():
+    process = run_python("import _kal; print(type(_kal.cvar.attribData_Int).__name__)")
+    assert process.stdout.strip() == "SwigPyObject", process.stderr
+
+
+def test_build_tag_is_446_hex_digits_at_the_returned_address():
+    library = ctypes.CDLL(_kal.__file__)
+    library.KalvaneGetTagInfo.restype = ctypes.c_void_p
+    tag = ctypes.c_char_p()
+    returned = library.KalvaneGetTagInfo(ctypes.byref(tag))
+    assert returned == ctypes.addressof(tag)
+    assert re.fullmatch(rb"[0-9a-f]{446}", tag.value)
+
+
+@pytest.mark.parametrize("args, kwargs, received", [
+    ((), {}, (0, False)),
+    ((), {"suppress_save_prompt": True}, (0, True)),
+    ((7, 1), {}, (7, True)),
+    ((), {"exit_code": -2, "suppress_save_prompt": 0}, (-2, False)),
+])
+def test_exit_passes_code_and_prompt_flag_and_raises_builtin_system_exit(args, kwargs, received):
+    with pytest.raises(SystemExit) as raised:
+        kal.exit(*args, **kwargs)
+    assert type(raised.value) is SystemExit
+    assert raised.value.code == received[0]
+    assert host_calls("Module.exit") == [("Module.exit", received)]
+
+
+@pytest.mark.parametrize("args, message", [
+    (("x",), "in method 'exit', argument 1 of type 'int'"),
+    ((2**40,), "in method 'exit', argument 1 of type 'int'"),
+    ((0, None), "in method 'exit', argument 2 of type 'bool'"),
+    ((0, 1.0), "in method 'exit', argument 2 of type 'bool'"),
+])
+def test_exit_refuses_bad_arguments_before_calling_the_host(args, message):
+    with pytest.raises(TypeError) as raised:
+        kal.exit(*args)
+    assert str(raised.value) == message
+    assert host_calls("Module.exit") == []
+
+
+def test_exit_accepts_only_its_keywords():
+    with pytest.raises(TypeError):
+        kal.exit(code=1)
+    assert host_calls() == []
+
+
+def test_is_exiting_reports_the_host_and_translates_errors():
+    assert kal._isExiting() is False
+    with pytest.raises(SystemExit):
+        kal.exit()
+    assert kal._isExiting() is True
+    import kalhost
+    kalhost.fail("Module._isExiting", "NotAvailable", "later")
+    with pytest.raises(kal.Error) as raised:
+        kal._isExiting()
+    assert type(raised.value) is kal.Error and raised.value.instanceMessage() == "later"
+
+
+def test_uncaught_system_exit_from_the_host_ends_the_interpreter_with_its_code():
+    assert run_python("import kal; kal.exit(3)").returncode == 3
+
+
+def test_plain_interpreter_starts_the_host_on_import():
+    process = run_python("import kal; kal.__ensureKalvaneInternalsExist(); "
+                         "print(kal._isExiting(), kal.node('/obj').path())")
+    assert process.stdout.split() == ["False", "/obj"], process.stderr
+
+
+KALVANE = os.environ.get("KALVANE")
+needs_kalvane = pytest.mark.skipif(not KALVANE, reason="KALVANE names the built application")
+
+
+@needs_kalvane
+def test_kalvane_runs_a_script_with_its_arguments_and_exit_code(tmp_path):
+    script = tmp_path / "script.py"
+    script.write_text("import sys, kal\nprint(sys.argv[1:], kal.root().path())\nkal.exit(4)\n")
+    process = subprocess.run([KALVANE, str(script), "a", "b"], capture_output=True, text=True,
+                             timeout=60)
+    assert process.returncode == 4, process.stderr
+    assert process.stdout.strip() == "['a', 'b'] /"
+
+
+@needs_kalvane
+def test_kalvane_runs_the_tour():
+    tour = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "tour.py")
+    process = subprocess.run([KALVANE, tour], capture_output=True, text=True, timeout=60)
+    assert process.returncode == 0, process.stderr
+
+
+@needs_kalvane
+def test_kalvane_prompt_reads_commands_from_its_input():
+    process = subprocess.run([KALVANE], input="import kal\nprint(kal.node('/obj').name())\n",
+                             capture_output=True, text=True, timeout=60)
+    assert process.returncode == 0 and "obj" in process.stdout, process.stderr
