@@ -12,52 +12,10 @@
 %feature("kwargs") KOM_Node::node;
 %feature("kwargs") KOM_Node::createNode;
 
-class KOM_Node
-{
-public:
-    virtual ~KOM_Node();
-    virtual bool __eq__(KOM_Node *other);
-    virtual bool __ne__(KOM_Node *other);
-    virtual int __hash__();
-    virtual std::string __repr__();
-    virtual std::string __str__();
-    virtual std::string path();
-    virtual std::string name();
-    virtual KOM_Node *node(char const *node_path);
-    virtual KOM_Node *createNode(char const *node_type_name, char const *node_name = 0,
-                                 bool run_init_scripts = true, bool load_contents = true);
-    virtual void setInput(int input_index, KOM_Node *node, int output_index = 0);
-    virtual void setInput(int input_index, KOM_SubnetIndirectInput &indirect_input);
-    virtual KOM_Node *parent();
-    virtual void destroy();
-};
+// Used only to choose the Python class of a returned node.
+%ignore KOM_Node::categoryCode;
+%ignore KOM_Node::flagBits;
 
-class KOM_ObjNode : public virtual KOM_Node {};
-class KOM_ChopNode : public virtual KOM_Node {};
-class KOM_DopNode : public virtual KOM_Node {};
-class KOM_DopNetNode : public virtual KOM_ObjNode {};
-class KOM_PopNetNode : public virtual KOM_Node {};
-class KOM_PopNode : public virtual KOM_Node {};
-class KOM_ShopNode : public virtual KOM_Node {};
-class KOM_SopNode : public virtual KOM_Node {};
-class KOM_VopNetNode : public virtual KOM_Node {};
-
-class KOM_NetworkBox
-{
-public:
-    virtual ~KOM_NetworkBox();
-};
-
-class KOM_NodeConnection
-{
-public:
-    virtual ~KOM_NodeConnection();
-};
-
-class KOM_SubnetIndirectInput
-{
-public:
-    virtual ~KOM_SubnetIndirectInput();
-};
+%include "model/nodes.h"
 
 %catches();
