@@ -5,8 +5,6 @@
 %ignore KOM_EnumValue::valueName;
 %ignore KOM_EnumValue::valueId;
 
-KAL_HOST_KEPT_RESULT(KOM_EnumValue)
-
 %extend KOM_EnumValue {
     // Same enumeration (compared by the identity's name pointer) and same id.
     bool __eq__(KOM_EnumValue const &other) const
