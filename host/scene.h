@@ -5,42 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "host/nodetypes.h"
+
 namespace kalhost
 {
 
-// Category codes; the class of a returned node is chosen from them.
-enum CategoryCode
-{
-    ObjectCategory = 0,
-    SopCategory = 1,
-    PopNetCategory = 2,
-    PopCategory = 3,
-    Cop2Category = 4,
-    ChopCategory = 5,
-    ChopNetCategory = 6,
-    ShopCategory = 7,
-    RopCategory = 8,
-    Cop2NetCategory = 9,
-    VopCategory = 10,
-    VopNetCategory = 11,
-    DopCategory = 12,
-    ManagerCategory = 13,
-    RootCategory = 14,
-    NoCategory = -1,
-};
-
-constexpr int SimulationNetworkFlag = 0x20000;
-
-struct NodeTypeInfo
-{
-    std::string name;
-    int categoryCode;
-    int childCategoryCode; // NoCategory when the node holds no network
-    int flagBits;
-};
-
-// The node type of that name in that category, or null.
-NodeTypeInfo const *findNodeType(int categoryCode, std::string const &name);
+struct SceneParmTuple; // the parameters' own state, kept by host/parms
 
 struct SceneNode
 {
@@ -54,6 +24,7 @@ struct SceneNode
         int outputIndex = 0;
     };
     std::vector<Input> inputs;
+    std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
 
     std::string path() const;
     std::shared_ptr<SceneNode> child(std::string const &childName) const;
