@@ -8,6 +8,20 @@
 namespace kal
 {
 
+// Converts `self`. For a delete entry (`disown`), yields the object only when the proxy owned
+// it, and then releases it: the proxy no longer owns nor points at it.
+inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown)
+{
+    if (!disown)
+        return SWIG_ConvertPtr(obj, pointer, type, 0);
+    SwigPyObject *held = SWIG_Python_GetSwigThis(obj);
+    if (held && held->own)
+        return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_RELEASE);
+    int const status = SWIG_ConvertPtr(obj, pointer, type, 0);
+    *pointer = nullptr;
+    return status;
+}
+
 // Raises the caught error as its registered Python class, holding an owned copy; an
 // unregistered class raises RuntimeError with the bare pointer object.
 template <class E>
