@@ -37,6 +37,7 @@
 %include "module/runtime.swg"
 %include "convert/scalars.swg"
 %include "convert/objects.swg"
+%include "convert/sequences.swg"
 
 // Declaration order is registration order: a base registers before its subclasses.
 %include "interface/containers.i"

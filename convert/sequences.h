@@ -1,0 +1,256 @@
+// Sequences and maps: Python sequences and dicts to standard vectors and maps, and back to
+// tuples and dicts. Included in the generated wrapper after scalars.h and objects.h.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kal
+{
+
+// Element rules. Each takes a null destination to test only, like the scalar conversions.
+inline int asElement(PyObject *obj, int *value) { return asInt(obj, value); }
+inline int asElement(PyObject *obj, bool *value) { return asBool(obj, value); }
+inline int asElement(PyObject *obj, float *value) { return asFloat(obj, value); }
+inline int asElement(PyObject *obj, double *value) { return asDouble(obj, value); }
+inline int asElement(PyObject *obj, std::string *value) { return asString(obj, value); }
+
+// Objects: a proxy of the element class (or a subclass), or None for a null element.
+template <class T>
+int asElement(PyObject *obj, T **value, swig_type_info *type)
+{
+    void *pointer = nullptr;
+    int const status = SWIG_ConvertPtr(obj, &pointer, type, 0);
+    if (SWIG_IsOK(status) && value)
+        *value = static_cast<T *>(pointer);
+    return status;
+}
+
+template <class E>
+int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_type_info *type,
+             swig_type_info *elementType);
+
+// A nested vector converts by the vector rule itself; `type` is the nested vector's.
+template <class E>
+int asElement(PyObject *obj, std::vector<E> *value, swig_type_info *type)
+{
+    std::vector<E> *used = nullptr;
+    int const status = asVector(obj, value, value ? &used : nullptr, type, nullptr);
+    if (SWIG_IsOK(status) && value && used != value)
+    {
+        if (!used)
+            return SWIG_ERROR; // a null vector is no element
+        *value = *used;
+    }
+    return status;
+}
+
+template <class E>
+int convertItem(PyObject *item, E *value, swig_type_info *)
+{
+    return asElement(item, value);
+}
+
+template <class T>
+int convertItem(PyObject *item, T **value, swig_type_info *elementType)
+{
+    return asElement(item, value, elementType);
+}
+
+template <class E>
+int convertItem(PyObject *item, std::vector<E> *value, swig_type_info *elementType)
+{
+    return asElement(item, value, elementType);
+}
+
+// A sequence builds a new vector in `*built` (lists and tuples without the sequence protocol);
+// a pointer object of exactly this vector type is used in place. `*used` names the result, null
+// for None. With null destinations it only tests, setting no error and building nothing.
+// `elementType` is the descriptor of object elements, or of nested vectors.
+template <class E>
+int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_type_info *type,
+             swig_type_info *elementType)
+{
+    if (PyList_Check(obj) || PyTuple_Check(obj))
+    {
+        Py_ssize_t const size = PySequence_Fast_GET_SIZE(obj);
+        PyObject **items = PySequence_Fast_ITEMS(obj);
+        if (built)
+            built->resize(static_cast<std::size_t>(size));
+        for (Py_ssize_t i = 0; i < size; ++i)
+            if (!SWIG_IsOK(convertItem(items[i], built ? &(*built)[i] : nullptr, elementType)))
+                return SWIG_ERROR;
+        if (used)
+            *used = built;
+        return SWIG_OK;
+    }
+    if (PySequence_Check(obj))
+    {
+        Py_ssize_t const size = PySequence_Size(obj);
+        if (size < 0)
+        {
+            PyErr_Clear();
+            return SWIG_ERROR;
+        }
+        if (built)
+            built->resize(static_cast<std::size_t>(size));
+        for (Py_ssize_t i = 0; i < size; ++i)
+        {
+            PyObject *item = PySequence_GetItem(obj, i);
+            int const status = item ? convertItem(item, built ? &(*built)[i] : nullptr, elementType)
+                                    : SWIG_ERROR;
+            Py_XDECREF(item);
+            if (!SWIG_IsOK(status))
+            {
+                PyErr_Clear();
+                return SWIG_ERROR;
+            }
+        }
+        if (used)
+            *used = built;
+        return SWIG_OK;
+    }
+    void *pointer = nullptr;
+    if (type && SWIG_IsOK(SWIG_ConvertPtr(obj, &pointer, type, 0)))
+    {
+        if (used)
+            *used = static_cast<std::vector<E> *>(pointer);
+        return SWIG_OK;
+    }
+    return SWIG_ERROR;
+}
+
+// A dict's items, each a pair of strings. None gives no map (`*used` null).
+inline int asStringMap(PyObject *obj, std::map<std::string, std::string> *built,
+                       std::map<std::string, std::string> **used)
+{
+    if (obj == Py_None)
+    {
+        if (used)
+            *used = nullptr;
+        return SWIG_OK;
+    }
+    if (!PyDict_Check(obj))
+        return SWIG_ERROR;
+    PyObject *items = PyMapping_Items(obj);
+    if (!items)
+    {
+        PyErr_Clear();
+        return SWIG_ERROR;
+    }
+    int status = SWIG_OK;
+    for (Py_ssize_t i = 0; SWIG_IsOK(status) && i < PyList_GET_SIZE(items); ++i)
+    {
+        std::vector<std::string> pair;
+        status = asVector<std::string>(PyList_GET_ITEM(items, i), built ? &pair : nullptr, nullptr,
+                                       nullptr, nullptr);
+        if (SWIG_IsOK(status) && built)
+        {
+            if (pair.size() != 2)
+                status = SWIG_ERROR;
+            else
+                (*built)[pair[0]] = pair[1];
+        }
+    }
+    Py_DECREF(items);
+    if (SWIG_IsOK(status) && used)
+        *used = built;
+    return status;
+}
+
+// Results.
+inline PyObject *toPython(int value) { return PyLong_FromLong(value); }
+inline PyObject *toPython(bool value) { return PyBool_FromLong(value); }
+inline PyObject *toPython(float value) { return PyFloat_FromDouble(value); }
+inline PyObject *toPython(double value) { return PyFloat_FromDouble(value); }
+inline PyObject *toPython(std::string const &value) { return fromString(value); }
+
+template <class E>
+PyObject *toPython(std::vector<E> const &values)
+{
+    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(values.size()));
+    for (std::size_t i = 0; tuple && i < values.size(); ++i)
+    {
+        PyObject *item = toPython(values[i]);
+        if (!item)
+        {
+            Py_CLEAR(tuple);
+            break;
+        }
+        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
+    }
+    return tuple;
+}
+
+// Owned elements become proxies; kept objects are wrapped without ownership.
+template <class T>
+PyObject *toPython(KOM_ElemPtr<T> const &element)
+{
+    return KOMconvertValueForInterpreter(element.get(), SWIG_POINTER_OWN);
+}
+
+template <class T>
+void release(KOM_ElemPtr<T> const &element)
+{
+    delete element.get();
+}
+
+template <class T>
+void release(T const &)
+{
+}
+
+// A dict of the converted entries. Should one fail, the owned elements not yet handed to
+// a proxy are deleted, so nothing leaks.
+template <class Map, class ConvertValue>
+PyObject *dictOf(Map const &entries, ConvertValue convertValue)
+{
+    PyObject *dict = PyDict_New();
+    auto entry = entries.begin();
+    for (; dict && entry != entries.end(); ++entry)
+    {
+        PyObject *key = toPython(entry->first);
+        if (!key)
+            break;
+        PyObject *value = convertValue(entry->second);
+        if (!value)
+        {
+            Py_DECREF(key); // an owned key's proxy deletes its object
+            ++entry;
+            break;
+        }
+        int const status = PyDict_SetItem(dict, key, value);
+        Py_DECREF(key);
+        Py_DECREF(value);
+        if (status < 0)
+        {
+            ++entry;
+            break;
+        }
+    }
+    if (entry == entries.end() && dict)
+        return dict;
+    for (; entry != entries.end(); ++entry)
+    {
+        release(entry->first);
+        release(entry->second);
+    }
+    Py_XDECREF(dict);
+    return nullptr;
+}
+
+template <class K, class V>
+PyObject *toPython(std::map<K, V> const &entries)
+{
+    return dictOf(entries, [](V const &value) { return toPython(value); });
+}
+
+template <class K, class T>
+PyObject *toPython(std::map<K, T *> const &entries)
+{
+    return dictOf(entries, [](T *value) { return KOMconvertValueForInterpreter(value, 0); });
+}
+
+} // namespace kal
