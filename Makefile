@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 DEBIAN_PACKAGES := swig python3-dev python3-pytest python3-hypothesis libboost-dev cmake g++ \
                    googletest libgtest-dev make
 
-.PHONY: deps build test demo test-asan bench clean
+.PHONY: deps build test demo test-asan bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -33,6 +33,11 @@ test-asan: deps
 	  CMAKE_ARGS='-DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(ASAN_FLAGS)"'
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure
+
+# Fresh seeds for FUZZ_SECONDS; each new failure is minimised into tests/fuzz/regressions.json.
+FUZZ_SECONDS ?= 600
+fuzz: build
+	PYTHONPATH=$(BUILD)/python $(PYTHON) tests/fuzz/kalfuzz.py run --seconds $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-asan

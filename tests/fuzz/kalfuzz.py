@@ -1,0 +1,613 @@
+"""Calls every entry of _kal and every method of kal's classes with hostile arguments.
+
+Every call may raise only ordinary Python exceptions: never crash, hang or raise SystemError.
+After each round the host holds no more objects than before it, and the scene still answers.
+
+The work is split into rounds. A round resets the host, builds a fresh pool of values (scalars,
+containers, live, destroyed and deleted proxies, bare pointer objects, and whatever objects the
+module's own getters hand out), injects a few host faults and makes its calls. Every step is a
+JSON record naming pool values by label, so a logged round replays exactly in a new process.
+
+    kalfuzz.py batch SEED ROUNDS [--log FILE]   run rounds in this process (exit 3: a violation)
+    kalfuzz.py replay FILE                      replay a logged or saved case
+    kalfuzz.py run --seconds N [--seed S]       fresh batches in subprocesses until time is up;
+                                                each failure is minimised and saved as a case
+"""
+import argparse
+import gc
+import json
+import math
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+REGRESSIONS = os.path.join(HERE, "regressions.json")
+
+VIOLATION = 3
+CALLS_PER_TARGET = 10
+BATCH_TIMEOUT = float(os.environ.get("KALFUZZ_BATCH_TIMEOUT", "300"))
+
+
+# --- values -------------------------------------------------------------------------------------
+
+class LyingSequence:
+    """Claims more items than it yields."""
+
+    def __len__(self):
+        return 3
+
+    def __getitem__(self, index):
+        if index == 0:
+            return 1.0
+        raise IndexError(index)
+
+
+class FailingSequence:
+    """A sequence whose every question raises."""
+
+    def __len__(self):
+        raise RuntimeError("no length")
+
+    def __getitem__(self, index):
+        raise RuntimeError("no item")
+
+
+class Index:
+    def __index__(self):
+        return 3
+
+
+class Floaty:
+    def __float__(self):
+        return 2.5
+
+
+class IntSubclass(int):
+    pass
+
+
+class StrSubclass(str):
+    pass
+
+
+class FloatSubclass(float):
+    pass
+
+
+def _nested(depth):
+    value = [1.0]
+    for _ in range(depth):
+        value = [value, value]
+    return value
+
+
+SCALARS = {
+    "None": lambda: None, "True": lambda: True, "False": lambda: False,
+    "0": lambda: 0, "1": lambda: 1, "-1": lambda: -1, "7": lambda: 7,
+    "2**31-1": lambda: 2**31 - 1, "2**31": lambda: 2**31, "-2**31": lambda: -2**31,
+    "-2**31-1": lambda: -2**31 - 1, "2**32-1": lambda: 2**32 - 1, "2**32": lambda: 2**32,
+    "2**63-1": lambda: 2**63 - 1, "2**63": lambda: 2**63, "-2**63-1": lambda: -2**63 - 1,
+    "2**64": lambda: 2**64, "10**100": lambda: 10**100,
+    "0.0": lambda: 0.0, "-0.0": lambda: -0.0, "1.5": lambda: 1.5, "-1.0": lambda: -1.0,
+    "nan": lambda: math.nan, "inf": lambda: math.inf, "-inf": lambda: -math.inf,
+    "3.5e38": lambda: 3.5e38, "-1e39": lambda: -1e39, "5e-324": lambda: 5e-324,
+    "1e308": lambda: 1e308,
+    "''": lambda: "", "'geo'": lambda: "geo", "'box'": lambda: "box", "'null'": lambda: "null",
+    "'subnet'": lambda: "subnet", "'/obj'": lambda: "/obj", "'/obj/geo1'": lambda: "/obj/geo1",
+    "'/'": lambda: "/", "'..'": lambda: "..", "'tx'": lambda: "tx", "'*'": lambda: "*",
+    "'a\\0b'": lambda: "a\0b", "'\\udc80'": lambda: "\udc80", "'\\ud800x'": lambda: "\ud800x",
+    "'é'": lambda: "\u00e9", "'x'*10000": lambda: "x" * 10000, "'this'": lambda: "this",
+    "b''": lambda: b"", "b'geo'": lambda: b"geo", "b'\\xff\\0'": lambda: b"\xff\0",
+    "bytearray": lambda: bytearray(b"geo"),
+    "[]": lambda: [], "()": lambda: (), "[1.0, 2.0]": lambda: [1.0, 2.0],
+    "(1.0, 2.0)": lambda: (1.0, 2.0), "(1, 2)": lambda: (1, 2), "[1.0]": lambda: [1.0],
+    "(1.0, 2.0, 3.0)": lambda: (1.0, 2.0, 3.0), "['a', 'b']": lambda: ["a", "b"],
+    "[None]": lambda: [None], "[None, 1, 'x', 2.5, b'y']": lambda: [None, 1, "x", 2.5, b"y"],
+    "((1.0, 2.0), (3.0, 4.0))": lambda: ((1.0, 2.0), (3.0, 4.0)),
+    "[[1.0], 'x']": lambda: [[1.0], "x"], "[nan, inf]": lambda: [math.nan, math.inf],
+    "[2**40]": lambda: [2**40], "range(3)": lambda: range(3), "nested": lambda: _nested(12),
+    "{}": lambda: {}, "{'a': 'b'}": lambda: {"a": "b"}, "{'a': 1}": lambda: {"a": 1},
+    "{1: 'b'}": lambda: {1: "b"}, "{'a': None}": lambda: {"a": None},
+    "{'a\\0': '\\udc80'}": lambda: {"a\0": "\udc80"},
+    "object()": object, "LyingSequence": LyingSequence, "FailingSequence": FailingSequence,
+    "Index": Index, "Floaty": Floaty, "IntSubclass(5)": lambda: IntSubclass(5),
+    "StrSubclass('geo')": lambda: StrSubclass("geo"), "FloatSubclass(1.5)": lambda: FloatSubclass(1.5),
+    "iter([1.0])": lambda: iter([1.0]), "len": lambda: len,
+}
+
+
+def public_methods(cls):
+    return [name for name in sorted(dir(cls))
+            if not name.startswith("_") and callable(getattr(cls, name, None))]
+
+
+def is_proxy(value):
+    return type(value).__module__ == "kal" and hasattr(type(value), "thisown")
+
+
+def pointer_of(value):
+    """The pointer object behind a proxy (read through the class, not __getattr__)."""
+    return value.__dict__.get("this") if hasattr(value, "__dict__") else None
+
+
+class Pool:
+    """The values of one round, by label. Built the same way every time."""
+
+    def __init__(self):
+        import _kal
+        import kal
+        self.kal, self._kal = kal, _kal
+        self.values = {label: make() for label, make in SCALARS.items()}
+        self.values["kal.Node"] = kal.Node
+        self.values["kal.cvar"] = kal.cvar
+        self._build_objects()
+
+    def _delete(self, proxy):
+        getattr(self._kal, "delete_" + type(proxy).__name__)(proxy)
+        return proxy
+
+    def _build_objects(self):
+        kal, add = self.kal, self.values.__setitem__
+        obj = kal.node("/obj")
+        add("node:/", kal.node("/"))
+        add("node:/obj", obj)
+        geo = obj.createNode("geo", "fuzz_geo")
+        add("node:geo", geo)
+        add("node:box", geo.createNode("box"))
+        add("node:subnet", obj.createNode("subnet"))
+        for name, parent, kind in (("destroyed:geo", obj, "geo"), ("destroyed:box", geo, "box")):
+            node = parent.createNode(kind)
+            node.destroy()
+            add(name, node)
+        add("deleted:geo", self._delete(obj.createNode("geo")))
+        add("bare:geo", pointer_of(geo))
+        error = kal.OperationFailed("fuzz")
+        add("error", error)
+        add("bare:error", pointer_of(error))
+        add("deleted:error", self._delete(kal.Error("gone")))
+        # One instance of every class that builds without arguments, and of every class the
+        # module's own getters hand out: later families join the pool without new work.
+        for name, cls in sorted(vars(kal).items()):
+            if issubclass(type(cls), type) and cls.__module__ == "kal" and "thisown" in dir(cls):
+                try:
+                    add("new:" + name, cls())
+                except Exception:
+                    pass
+        self._harvest()
+
+    def _harvest(self):
+        kal, _kal = self.kal, self._kal
+        found = {}
+
+        def keep(result):
+            for item in (result if isinstance(result, tuple) else (result,)):
+                if is_proxy(item):
+                    found.setdefault(type(item).__name__, item)
+
+        def call(function, *args):
+            try:
+                keep(function(*args))
+            except (Exception, SystemExit):
+                pass
+
+        for name in sorted(dir(_kal)):
+            if name[0].islower() or (name.startswith("_") and not name.startswith("__")):
+                if name not in ("exit",) and "swig" not in name.lower():
+                    call(getattr(_kal, name))
+        # Argument-free methods: of fresh nodes (one per method, since some change their node),
+        # then of what those answered.
+        fresh_nodes = (lambda: kal.node("/obj").createNode("geo"),
+                       lambda: kal.node("/obj").createNode("geo").createNode("box"))
+        for make in fresh_nodes:
+            for method in public_methods(type(make())):
+                call(getattr(make(), method))
+        for _, item in sorted(found.items()):
+            for method in public_methods(type(item)):
+                call(getattr(item, method))
+        for class_name, item in sorted(found.items()):
+            self.values.setdefault("harvest:" + class_name, item)
+
+    def labels(self):
+        return sorted(self.values)
+
+    def instances_of(self, cls):
+        return sorted(label for label, value in self.values.items()
+                      if issubclass(type(value), cls) and is_proxy(value))
+
+    def close(self):
+        self.values.clear()
+
+
+# --- what gets called ---------------------------------------------------------------------------
+
+def targets():
+    """Every _kal entry and every method of every kal class, by label."""
+    import _kal
+    import kal
+    found = ["_kal." + name for name in sorted(dir(_kal))
+             if not name.startswith("__") and callable(getattr(_kal, name))]
+    for class_name, cls in sorted(vars(kal).items()):
+        if not (issubclass(type(cls), type) and cls.__module__ == "kal"):
+            continue
+        for method, value in sorted(vars(cls).items()):
+            if callable(value) and method not in ("__dict__", "__weakref__", "__new__"):
+                found.append("kal.%s.%s" % (class_name, method))
+    return found
+
+
+RUNTIME_ENTRY = re.compile(r"_(swigregister|swiginit)$|^SWIG_")
+
+
+def group_of(target, class_names):
+    """The class a target belongs to; "module" for module functions, "runtime" for the entries
+    the wrapper runtime adds to every class (registration and instance set-up)."""
+    module, _, name = target.partition(".")
+    if module == "kal":
+        return name.split(".")[0]
+    if RUNTIME_ENTRY.search(name):
+        return "runtime"
+    for prefix in ("new_", "delete_"):
+        if name.startswith(prefix) and name[len(prefix):] in class_names:
+            return name[len(prefix):]
+    owners = [cls for cls in class_names if name.startswith(cls + "_")]
+    return max(owners, key=len) if owners else "module"
+
+
+def groups():
+    """Targets by group, so that a fault shows up under the family that has it."""
+    import kal
+    class_names = {name for name, cls in vars(kal).items()
+                   if issubclass(type(cls), type) and cls.__module__ == "kal"}
+    found = {}
+    for target in targets():
+        found.setdefault(group_of(target, class_names), []).append(target)
+    return found
+
+
+def resolve(target):
+    import _kal
+    import kal
+    module, _, rest = target.partition(".")
+    if module == "_kal":
+        return getattr(_kal, rest), None
+    class_name, method = rest.split(".")
+    cls = getattr(kal, class_name)
+    return vars(cls)[method], cls
+
+
+def keyword_names():
+    """Parameter names as the model headers declare them, and self."""
+    names = {"self"}
+    stop = {"const", "int", "bool", "float", "double", "char", "void", "long", "unsigned",
+            "size_t", "true", "false", "nullptr", "override", "std", "string", "other"}
+    model = os.path.join(REPO, "model")
+    for header in sorted(os.listdir(model)):
+        with open(os.path.join(model, header)) as text:
+            for name in re.findall(r"\b([a-z][a-z0-9_]*)\s*(?:=[^,;()]*(?:\(\))?)?\s*[,)]", text.read()):
+                if name not in stop:
+                    names.add(name)
+    return sorted(names)
+
+
+ERRORS = ["Error", "ObjectWasDeleted", "OperationFailed", "InvalidInput", "InvalidSize",
+          "TypeError", "NotAvailable", "PermissionError", "SystemExit", "out_of_range",
+          "invalid_argument"]
+
+
+class Generator:
+    def __init__(self, seed, group=None):
+        self.rng = random.Random(seed)
+        self.targets = groups()[group] if group else targets()
+        self.keywords = keyword_names()
+
+    def round(self, pool, host_operations):
+        rng = self.rng
+        steps = [{"pool": True}]
+        for operation in rng.sample(host_operations, min(4, len(host_operations))):
+            error = rng.choice(ERRORS)
+            steps.append({"fault": [operation, error, "7" if error == "SystemExit" else "fuzz",
+                                    rng.randint(1, 3)]})
+        labels = pool.labels()
+        proxies = [label for label in labels if is_proxy(pool.values[label])]
+        calls = []
+        for target in self.targets:
+            for _ in range(CALLS_PER_TARGET):
+                calls.append(self.call(target, pool, labels, proxies))
+        rng.shuffle(calls)
+        steps.extend({"call": call} for call in calls)
+        steps.append({"check": True})
+        return steps
+
+    def call(self, target, pool, labels, proxies):
+        rng = self.rng
+        function, cls = resolve(target)
+        receiver = None
+        if cls is not None:
+            own = pool.instances_of(cls)
+            if own and rng.random() < 0.8:
+                receiver = rng.choice(own)
+
+        def value():
+            return rng.choice(proxies if rng.random() < 0.3 else labels)
+
+        count = rng.choice((0, 1, 1, 2, 2, 2, 3, 3, 4, 5, 6))
+        call = {"target": target, "self": receiver, "args": [value() for _ in range(count)]}
+        if rng.random() < 0.25:
+            call["kwargs"] = {rng.choice(self.keywords): value() for _ in range(rng.randint(1, 3))}
+        return call
+
+
+# --- running ------------------------------------------------------------------------------------
+
+class Violation(Exception):
+    pass
+
+
+def describe(call):
+    parts = ([call["self"]] if call.get("self") else []) + list(call["args"])
+    parts += ["%s=%s" % item for item in sorted(call.get("kwargs", {}).items())]
+    return "%s(%s)" % (call["target"], ", ".join(parts))
+
+
+class Runner:
+    def __init__(self, log=None):
+        import kalhost
+        self.kalhost = kalhost
+        self.log = log
+        self.pool = None
+        self.baseline = None
+
+    def record(self, step):
+        if self.log is not None:
+            os.write(self.log, (json.dumps(step) + "\n").encode())
+
+    def start_round(self):
+        kalhost = self.kalhost
+        kalhost.reset()
+        gc.collect()
+        self.baseline = kalhost.liveHandles()
+        kalhost.journal(True)
+        self.pool = Pool()
+
+    def host_operations(self):
+        """The host operations the pool's construction reached: targets for faults."""
+        return sorted({operation for operation, _ in self.kalhost.calls()})
+
+    def step(self, step):
+        self.record(step)
+        if "pool" in step:
+            self.start_round()
+        elif "fault" in step:
+            self.kalhost.fail(*step["fault"])
+        elif "call" in step:
+            self.call(step["call"])
+        elif "check" in step:
+            self.check()
+
+    def call(self, call):
+        function, cls = resolve(call["target"])
+        values = self.pool.values
+        args = [values[label] for label in call["args"]]
+        if call.get("self"):
+            args.insert(0, values[call["self"]])
+        kwargs = {name: values[label] for name, label in call.get("kwargs", {}).items()}
+        try:
+            function(*args, **kwargs)
+        except SystemError as error:
+            raise Violation("SystemError from %s: %s" % (describe(call), error))
+        except (Exception, SystemExit):
+            pass
+        finally:
+            if call["target"].endswith("_swigregister"):
+                self.restore_registration(call["target"])
+            del args, kwargs
+
+    @staticmethod
+    def restore_registration(target):
+        # Registering a class is the entry's purpose; put the proper class back afterwards.
+        import _kal
+        import kal
+        class_name = target[len("_kal."):-len("_swigregister")]
+        getattr(_kal, class_name + "_swigregister")(getattr(kal, class_name))
+
+    def check(self):
+        kalhost = self.kalhost
+        kalhost.journal(False)
+        kalhost.clearFaults()
+        self.pool.close()
+        self.pool = None
+        gc.collect()
+        left = kalhost.liveHandles() - self.baseline
+        if left:
+            raise Violation("the round left %d host objects alive" % left)
+        kalhost.reset()
+        import kal
+        obj = kal.node("/obj")
+        if obj is None or obj.path() != "/obj" or kal.node("/obj/fuzz_geo") is not None:
+            raise Violation("the scene does not answer after reset")
+        del obj
+        gc.collect()
+        if kalhost.liveHandles() != self.baseline:
+            raise Violation("the scene check left host objects alive")
+
+
+def run_batch(seed, rounds, group=None, log=None):
+    """Runs `rounds` generated rounds of one group's targets (all when None); raises Violation
+    at the first broken invariant."""
+    generator = Generator(seed, group)
+    runner = Runner(log)
+    for _ in range(rounds):
+        runner.start_round()
+        steps = generator.round(runner.pool, runner.host_operations())
+        runner.pool.close()
+        for step in steps:
+            runner.step(step)
+
+
+def replay(steps):
+    runner = Runner()
+    for step in steps:
+        runner.step(step)
+    if runner.pool is not None:
+        runner.check()
+
+
+# --- subprocesses, minimising, saving -----------------------------------------------------------
+
+def _child(arguments, timeout):
+    """Runs this file in a fresh interpreter; returns (outcome, detail) with outcome None on success."""
+    try:
+        done = subprocess.run([sys.executable, os.path.abspath(__file__)] + arguments,
+                              capture_output=True, text=True, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return "hang", "no answer within %d s" % timeout
+    if done.returncode == 0:
+        return None, ""
+    if done.returncode < 0:
+        return "crash", "signal %d\n%s" % (-done.returncode, done.stderr[-2000:])
+    if done.returncode == VIOLATION:
+        return "violation", done.stderr.strip().splitlines()[-1]
+    return "error", done.stderr[-2000:]
+
+
+def run_steps_in_child(steps, timeout):
+    path = os.path.join(os.environ.get("TMPDIR", "/tmp"), "kalfuzz-%d.json" % os.getpid())
+    with open(path, "w") as out:
+        json.dump(steps, out)
+    try:
+        return _child(["replay", path], timeout)
+    finally:
+        os.unlink(path)
+
+
+def read_log(path):
+    with open(path) as log:
+        return [json.loads(line) for line in log if line.strip()]
+
+
+def last_round(steps):
+    start = max(i for i, step in enumerate(steps) if "pool" in step)
+    return steps[start:]
+
+
+def minimise(steps, outcome, timeout, budget=40):
+    """Drops calls while the same outcome still happens (a few subprocess runs at most)."""
+    head = [s for s in steps if "call" not in s and "check" not in s]
+    calls = [s for s in steps if "call" in s]
+
+    def fails(candidate):
+        nonlocal budget
+        budget -= 1
+        return run_steps_in_child(head + candidate, timeout)[0] == outcome
+
+    if outcome != "violation" and calls and fails(calls[-1:]):
+        return head + calls[-1:]
+    chunks = 2
+    while len(calls) > 1 and budget > 0:
+        size = max(1, len(calls) // chunks)
+        for start in range(0, len(calls), size):
+            rest = calls[:start] + calls[start + size:]
+            if budget > 0 and rest and fails(rest):
+                calls, chunks = rest, max(chunks - 1, 2)
+                break
+        else:
+            if size == 1:
+                break
+            chunks = min(len(calls), chunks * 2)
+    return head + calls
+
+
+def case_key(case):
+    """Cases that end in the same call of the same entry with the same outcome are one fault."""
+    last = [step["call"]["target"] for step in case["steps"] if "call" in step][-1:]
+    return case["found"], tuple(last)
+
+
+def load_cases():
+    if not os.path.exists(REGRESSIONS):
+        return []
+    with open(REGRESSIONS) as known:
+        return json.load(known)
+
+
+def save_case(steps, outcome, detail):
+    """Adds the case unless a case of the same fault is known. Returns whether it was new."""
+    case = {"found": outcome, "detail": detail,
+            "calls": [describe(step["call"]) for step in steps if "call" in step], "steps": steps}
+    cases = load_cases()
+    if any(case_key(known) == case_key(case) for known in cases):
+        return False
+    cases.append(case)
+    with open(REGRESSIONS, "w") as out:
+        json.dump(cases, out, indent=1)
+        out.write("\n")
+    return True
+
+
+def run_for(seconds, seed, rounds_per_batch=3):
+    """Batches of one group each, with fresh seeds, in subprocesses until `seconds` have passed.
+    Returns the number of failed batches."""
+    deadline = time.monotonic() + seconds
+    rng = random.Random(seed)
+    names = sorted(groups())
+    failures = 0
+    log_path = os.path.join(os.environ.get("TMPDIR", "/tmp"), "kalfuzz-log-%d.jsonl" % os.getpid())
+    while time.monotonic() < deadline:
+        rng.shuffle(names)
+        for group in names:
+            if time.monotonic() >= deadline:
+                break
+            batch_seed = rng.getrandbits(32)
+            outcome, detail = _child(["batch", str(batch_seed), str(rounds_per_batch), "--group",
+                                      group, "--log", log_path], BATCH_TIMEOUT)
+            if not outcome:
+                continue
+            failures += 1
+            steps = minimise(last_round(read_log(log_path)), outcome, min(BATCH_TIMEOUT, 30))
+            known = not save_case(steps, outcome, detail)
+            print("%s (seed %d): %s %s\n  %s" % (group, batch_seed, outcome, detail,
+                                                 "known" if known else "saved to " + REGRESSIONS),
+                  flush=True)
+    if os.path.exists(log_path):
+        os.unlink(log_path)
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    commands = parser.add_subparsers(dest="command", required=True)
+    batch = commands.add_parser("batch")
+    batch.add_argument("seed", type=int)
+    batch.add_argument("rounds", type=int)
+    batch.add_argument("--group")
+    batch.add_argument("--log")
+    replay_case = commands.add_parser("replay")
+    replay_case.add_argument("file")
+    run = commands.add_parser("run")
+    run.add_argument("--seconds", type=float, required=True)
+    run.add_argument("--seed", type=int, default=None)
+    options = parser.parse_args()
+
+    if options.command == "run":
+        seed = options.seed if options.seed is not None else int.from_bytes(os.urandom(4), "little")
+        print("kalfuzz: %g s from seed %d" % (options.seconds, seed), flush=True)
+        sys.exit(1 if run_for(options.seconds, seed) else 0)
+    try:
+        if options.command == "batch":
+            log = os.open(options.log, os.O_WRONLY | os.O_CREAT | os.O_TRUNC) if options.log else None
+            run_batch(options.seed, options.rounds, options.group, log)
+        else:
+            with open(options.file) as case:
+                replay(json.load(case))
+    except Violation as violation:
+        print("violation: %s" % violation, file=sys.stderr)
+        sys.exit(VIOLATION)
+
+
+if __name__ == "__main__":
+    main()

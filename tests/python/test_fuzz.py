@@ -1,0 +1,31 @@
+"""Every entry and method under hostile arguments: a bounded, seeded run of tests/fuzz/kalfuzz.py.
+
+Each family runs in its own interpreter, so that a crash or a hang fails that family's test
+(with the smallest sequence of calls that still fails) instead of ending the whole session.
+`make fuzz FUZZ_SECONDS=N` runs longer with fresh seeds.
+"""
+import os
+import sys
+import zlib
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), os.pardir, "fuzz"))
+import kalfuzz  # noqa: E402
+
+ROUNDS = 2
+TIMEOUT = 120
+
+
+@pytest.mark.parametrize("group", sorted(kalfuzz.groups()))
+def test_hostile_calls_raise_only_ordinary_exceptions_and_leave_nothing_behind(group, tmp_path):
+    seed = zlib.crc32(group.encode())
+    log = tmp_path / "steps.jsonl"
+    outcome, detail = kalfuzz._child(
+        ["batch", str(seed), str(ROUNDS), "--group", group, "--log", str(log)], TIMEOUT)
+    if outcome:
+        steps = kalfuzz.minimise(kalfuzz.last_round(kalfuzz.read_log(log)), outcome, 10, budget=12)
+        calls = [kalfuzz.describe(step["call"]) for step in steps if "call" in step]
+        faults = [step["fault"] for step in steps if "fault" in step]
+        pytest.fail("%s: %s\nhost faults: %s\ncalls (last %d of %d):\n  %s" % (
+            outcome, detail, faults, min(len(calls), 10), len(calls), "\n  ".join(calls[-10:])))
