@@ -4,6 +4,7 @@
 
 #include "model/errors.h"
 #include "model/nodes.h"
+#include "model/nodetypes.h"
 
 namespace kal
 {
@@ -104,6 +105,26 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
     case 11: return kal::wrapAs<KOM_VopNetNode>(node, SWIGTYPE_p_KOM_VopNetNode, own);
     case 12: return kal::wrapAs<KOM_DopNode>(node, SWIGTYPE_p_KOM_DopNode, own);
     default: return SWIG_NewPointerObj(node, SWIGTYPE_p_KOM_Node, own);
+    }
+}
+
+inline PyObject *KOMconvertValueForInterpreter(KOM_NodeType *const &type, int own)
+{
+    if (!type)
+        Py_RETURN_NONE;
+    int manager = 0;
+    if (!kal::ask(type, own, [&] { return type->isManager() ? 1 : 0; }, &manager))
+        return nullptr;
+    if (manager)
+        return SWIG_NewPointerObj(type, SWIGTYPE_p_KOM_NodeType, own);
+    int category = 0;
+    if (!kal::ask(type, own, [&] { return type->categoryCode(); }, &category))
+        return nullptr;
+    switch (category)
+    {
+    case 1: return kal::wrapAs<KOM_SopNodeType>(type, SWIGTYPE_p_KOM_SopNodeType, own);
+    case 7: return kal::wrapAs<KOM_ShopNodeType>(type, SWIGTYPE_p_KOM_ShopNodeType, own);
+    default: return SWIG_NewPointerObj(type, SWIGTYPE_p_KOM_NodeType, own);
     }
 }
 
