@@ -50,6 +50,32 @@ PyObject *KOM_ParmTuple_evalAtFrame(KOM_ParmTuple *self, float frame)
     return KOMevalParmTupleAtFrame(*self, frame);
 }
 
+// Evaluates what a look-up found and deletes it, also when the evaluation throws.
+template <class Found, class Evaluate>
+static PyObject *kal_evalFound(Found *found, Evaluate evaluate)
+{
+    if (!found)
+        throw KOM_OperationFailed();
+    std::unique_ptr<Found> owned(found);
+    return evaluate(*owned);
+}
+
+PyObject *KOM_Node_evalParm(KOM_Node *self, char const *parm_name)
+{
+    return kal_evalFound(self->parm(parm_name), KOMevalParm);
+}
+
+PyObject *KOM_Node_evalParmTuple(KOM_Node *self, char const *parm_name)
+{
+    return kal_evalFound(self->parmTuple(parm_name), KOMevalParmTuple);
+}
+
+namespace kom
+{
+PyObject *evalParm(char const *path) { return kal_evalFound(KOM().parm(path), KOMevalParm); }
+PyObject *evalParmTuple(char const *path) { return kal_evalFound(KOM().parmTuple(path), KOMevalParmTuple); }
+PyObject *ch(char const *path) { return evalParm(path); }
+} // namespace kom
 %}
 
 %catches(KOM_ObjectWasDeleted, KOM_Error);
@@ -151,9 +177,6 @@ PyObject *KOM_ParmTuple_evalAtFrame(KOM_ParmTuple *self, float frame)
 %ignore KOM_Node_evalParm;
 %ignore KOM_Node_evalParmTuple;
 
-%ignore kom::evalParm;
-%ignore kom::evalParmTuple;
-%ignore kom::ch;
 %include "model/parms.h"
 
 %clear std::vector<std::string> const &values;
@@ -169,5 +192,9 @@ PyObject *KOM_ParmTuple_evalAtFrame(KOM_ParmTuple *self, float frame)
     PyObject *evalAtFrame(float frame);
 }
 
+%extend KOM_Node {
+    PyObject *evalParm(char const *parm_name);
+    PyObject *evalParmTuple(char const *parm_name);
+}
 
 %catches();
