@@ -68,14 +68,6 @@ bool ask(Base *object, int own, Question question, int *answer)
     return false;
 }
 
-// Deletes the objects that a failed conversion had not handed to a proxy yet.
-template <class T>
-void deleteFrom(std::vector<KOM_ElemPtr<T>> const &elements, std::size_t first)
-{
-    for (std::size_t i = first; i < elements.size(); ++i)
-        delete elements[i].get();
-}
-
 } // namespace kal
 
 inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
@@ -106,45 +98,3 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
     default: return SWIG_NewPointerObj(node, SWIGTYPE_p_KOM_Node, own);
     }
 }
-
-namespace kal
-{
-
-// A tuple of proxies that own the elements, each of its most specific class.
-template <class T>
-PyObject *tupleOfOwned(std::vector<KOM_ElemPtr<T>> const &elements)
-{
-    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(elements.size()));
-    for (std::size_t i = 0; i < elements.size(); ++i)
-    {
-        PyObject *item = tuple ? KOMconvertValueForInterpreter(elements[i].get(), SWIG_POINTER_OWN) : nullptr;
-        if (!item)
-        {
-            deleteFrom(elements, tuple ? i + 1 : i);
-            Py_XDECREF(tuple);
-            return nullptr;
-        }
-        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
-    }
-    return tuple;
-}
-
-// A tuple of proxies of objects the host keeps.
-template <class T>
-PyObject *tupleOfKept(std::vector<T *> const &objects)
-{
-    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(objects.size()));
-    for (std::size_t i = 0; tuple && i < objects.size(); ++i)
-    {
-        PyObject *item = KOMconvertValueForInterpreter(objects[i], 0);
-        if (!item)
-        {
-            Py_CLEAR(tuple);
-            break;
-        }
-        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
-    }
-    return tuple;
-}
-
-} // namespace kal
