@@ -250,6 +250,7 @@ PyObject *toPython(std::vector<E> const &values)
     return tuple;
 }
 
+// A dict of the converted entries.
 template <class K, class V>
 PyObject *toPython(std::map<K, V> const &entries)
 {
