@@ -13,7 +13,24 @@ namespace kal
 inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown)
 {
     if (!disown)
+    {
+        // The common case, a proxy of exactly the method's class, without the runtime's
+        // general look-up and cast search.
+        PyObject **dict = _PyObject_GetDictPtr(obj);
+        PyObject *held = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
+        if (!held)
+            PyErr_Clear();
+        if (held && Py_TYPE(held) == SwigPyObject_type())
+        {
+            SwigPyObject *const pointerObject = reinterpret_cast<SwigPyObject *>(held);
+            if (pointerObject->ty == type && !pointerObject->next)
+            {
+                *pointer = pointerObject->ptr;
+                return SWIG_OK;
+            }
+        }
         return SWIG_ConvertPtr(obj, pointer, type, 0);
+    }
     SwigPyObject *held = SWIG_Python_GetSwigThis(obj);
     if (held && held->own)
         return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_RELEASE);

@@ -85,7 +85,7 @@ def test_char_pointer_stops_at_nul_and_string_keeps_every_byte():
 
 
 @pytest.mark.parametrize("text", ["/obj/gé", "/obj/\udcff\udc80", "/日本"])
-def test_text_round_trips_including_undecodable_bytes(obj, text):
+def test_text_round_trips_including_undecodable_bytes(text):
     kal.node(text)
     assert received("Module.node") == (text,)
 
