@@ -479,7 +479,7 @@ public:
         std::ifstream file;
         if (file_path && isFile(file_path))
             file.open(file_path, std::ios::binary);
-        if (!file)
+        if (!file.is_open())
             throw KOM_OperationFailed(
                 ("Could not read " + std::string(file_path ? file_path : "")).c_str());
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -579,7 +579,7 @@ void KOMF_Module::ensureKalvaneInternalsExist() { kalhost::theScene(); }
 
 void KOM_preloadIcon(std::string const &name, int width, int height)
 {
-    kalhost::hostOperation("Module.preloadIcon", name, width, height);
+    kalhost::hostOperation("Module._addPreloadIcon", name, width, height);
     kalhost::theIconCache[name] = {width, height};
 }
 

@@ -139,7 +139,7 @@ std::string readFile(char const *file_path);
 void setSessionModuleSource(char const *source);
 void appendSessionModuleSource(char const *source);
 std::string sessionModuleSource();
-void _addPreloadIcon(std::string const &name, int width, int height);
+void _addPreloadIcon(std::string name, int width, int height);
 }
 
 %catches();

@@ -246,7 +246,7 @@ inline std::string sessionModuleSource() { return KOM().sessionModuleSource(); }
 
 // Not a forwarding function: it fills the host's icon cache under the host lock, which it
 // waits for without holding the interpreter lock, so that other Python threads keep running.
-inline void _addPreloadIcon(std::string const &name, int width, int height)
+inline void _addPreloadIcon(std::string name, int width, int height)
 {
     {
         KOM_PyInterpreterAutoUnlock interpreterReleased;
