@@ -65,6 +65,17 @@ int convertItem(PyObject *item, std::vector<E> *value, swig_type_info *elementTy
     return asElement(item, value, elementType);
 }
 
+// Converts one item and, unless only testing, appends it.
+template <class E>
+int appendItem(PyObject *item, std::vector<E> *built, swig_type_info *elementType)
+{
+    E element{};
+    int const status = convertItem(item, built ? &element : nullptr, elementType);
+    if (SWIG_IsOK(status) && built)
+        built->push_back(std::move(element));
+    return status;
+}
+
 // A sequence builds a new vector in `*built` (lists and tuples without the sequence protocol);
 // a pointer object of exactly this vector type is used in place. `*used` names the result, null
 // for None. With null destinations it only tests, setting no error and building nothing.
@@ -78,9 +89,9 @@ int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_t
         Py_ssize_t const size = PySequence_Fast_GET_SIZE(obj);
         PyObject **items = PySequence_Fast_ITEMS(obj);
         if (built)
-            built->resize(static_cast<std::size_t>(size));
+            built->reserve(static_cast<std::size_t>(size));
         for (Py_ssize_t i = 0; i < size; ++i)
-            if (!SWIG_IsOK(convertItem(items[i], built ? &(*built)[i] : nullptr, elementType)))
+            if (!SWIG_IsOK(appendItem(items[i], built, elementType)))
                 return SWIG_ERROR;
         if (used)
             *used = built;
@@ -95,12 +106,11 @@ int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_t
             return SWIG_ERROR;
         }
         if (built)
-            built->resize(static_cast<std::size_t>(size));
+            built->reserve(static_cast<std::size_t>(size));
         for (Py_ssize_t i = 0; i < size; ++i)
         {
             PyObject *item = PySequence_GetItem(obj, i);
-            int const status = item ? convertItem(item, built ? &(*built)[i] : nullptr, elementType)
-                                    : SWIG_ERROR;
+            int const status = item ? appendItem(item, built, elementType) : SWIG_ERROR;
             Py_XDECREF(item);
             if (!SWIG_IsOK(status))
             {
