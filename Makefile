@@ -4,7 +4,7 @@ PYTHON := /usr/bin/python3
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 DEBIAN_PACKAGES := swig python3-dev python3-pytest python3-hypothesis libboost-dev cmake g++ \
-                   googletest libgtest-dev make
+                   googletest libgtest-dev make pybind11-dev
 
 .PHONY: deps build test demo test-asan bench fuzz clean
 
@@ -33,6 +33,11 @@ test-asan: deps
 	  CMAKE_ARGS='-DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(ASAN_FLAGS)"'
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure
+
+# Call costs against a bare METH_O function and a pybind11 binding of the same operations.
+bench: build
+	cmake --build $(BUILD) --target bench-modules -j$(JOBS)
+	PYTHONPATH=$(BUILD)/python:$(BUILD)/bench $(PYTHON) bench/bench.py
 
 # Fresh seeds for FUZZ_SECONDS; each new failure is minimised into tests/fuzz/regressions.json.
 FUZZ_SECONDS ?= 600

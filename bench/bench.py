@@ -1,0 +1,130 @@
+"""kal's call costs against a bare METH_O function (the floor) and a pybind11 binding of the same
+operations on the same reference host, all measured in one run. `make bench` runs it.
+
+Each row is the best of several timed loops, less the cost of the empty loop, in ns per call.
+"""
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import timeit
+
+import kal
+import kalfloor
+import kalhost
+
+try:
+    import kalpeer
+except ImportError:  # pybind11 was not there at configure time
+    kalpeer = None
+
+REPEATS = 7
+TARGET_SECONDS = 0.1
+IMPORT_RUNS = 15
+
+ERROR_CALL = """
+try:
+    node.name()
+except Error:
+    pass
+"""
+
+
+def best_ns(statement, names):
+    timer = timeit.Timer(statement, globals=names)
+    number, _ = timer.autorange()
+    number = max(number, int(number * TARGET_SECONDS / 0.2))
+    return min(timer.repeat(REPEATS, number)) / number * 1e9
+
+
+class Setup:
+    """The objects each binding's rows call, on one geometry node of the reference host."""
+
+    def __init__(self, module):
+        kal.node("/obj").createNode("geo", "bench")
+        self.names = {"node": module.node("/obj/bench"), "position": (1.0, 2.0),
+                      "Error": module.ObjectWasDeleted}
+        self.names["parm"] = self.names["node"].parm("tx")
+
+
+def rows():
+    """(label, statement, needs a host fault): the operations the issue names."""
+    return [
+        ("Node.name (trivial getter)", "node.name()", False),
+        ("Node.parent (new owned proxy)", "node.parent()", False),
+        ("Node.setPosition (vector<float> from a tuple)", "node.setPosition(position)", False),
+        ("Node.createNode(keywords, defaults) + destroy",
+         "node.createNode(node_type_name='null').destroy()", False),
+        ("error -> exception (Node.name)", ERROR_CALL, True),
+        ("Parm.eval", "parm.eval()", False),
+    ]
+
+
+def measure(module, statement, needs_fault):
+    kalhost.reset()
+    names = Setup(module).names
+    if needs_fault:
+        kalhost.fail("Node.name", "ObjectWasDeleted", "gone", times=2**31 - 1)
+    try:
+        return best_ns(statement, names)
+    finally:
+        kalhost.clearFaults()
+        del names
+        kalhost.reset()
+
+
+def import_ms(module):
+    """Median wall time of a fresh interpreter that imports `module`, less a bare start."""
+    def run(code):
+        times = []
+        for _ in range(IMPORT_RUNS):
+            started = timeit.default_timer()
+            subprocess.run([sys.executable, "-c", code], check=True)
+            times.append(timeit.default_timer() - started)
+        return statistics.median(times) * 1e3
+    bare = run("pass")
+    return run("import " + module) - bare, bare
+
+
+def machine():
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    return "%s, %d cores, Python %s, %s" % (model, os.cpu_count(), platform.python_version(),
+                                            platform.platform())
+
+
+def main():
+    empty = best_ns("pass", {})
+    floor = best_ns("identity(argument)", {"identity": kalfloor.identity, "argument": 1}) - empty
+    print("machine: %s" % machine())
+    print("floor (bare METH_O function): %.1f ns/call; empty loop %.1f ns subtracted everywhere\n"
+          % (floor, empty))
+    header = "%-48s %9s %7s %11s %7s %9s  %s" % ("operation", "kal ns", "/floor", "pybind11 ns",
+                                                  "/floor", "kal/pb11", "aims")
+    print(header)
+    print("-" * len(header))
+    for label, statement, needs_fault in rows():
+        ours = measure(kal, statement, needs_fault) - empty
+        peer = measure(kalpeer, statement, needs_fault) - empty if kalpeer else float("nan")
+        misses = []
+        if kalpeer and ours > peer:
+            misses.append("slower than pybind11")
+        if "trivial" in label and ours > 4 * floor:
+            misses.append("over 4x floor")
+        print("%-48s %9.1f %7.2f %11.1f %7.2f %9.2f  %s" % (
+            label, ours, ours / floor, peer, peer / floor, ours / peer,
+            "; ".join(misses) or "met"))
+    ours, bare = import_ms("kal")
+    peer = import_ms("kalpeer")[0] if kalpeer else float("nan")
+    print("%-48s %9.1f %7s %11.1f %7s %9.2f  %s" % (
+        "import kal, ms beyond a bare start (%.1f ms)" % bare, ours, "", peer, "", ours / peer,
+        "met" if ours < 50 else "over 50 ms"))
+
+
+if __name__ == "__main__":
+    main()
