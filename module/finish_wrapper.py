@@ -39,7 +39,7 @@ def finish(text):
     text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\()', r'\1\2', text, flags=re.M)
 
     # Template type names as messages and pointer reprs show them: no space after '<'.
-    text = re.sub(r'"[^"\n]*std::[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
+    text = re.sub(r'"[^"\n]*\w< [^"\n]*>[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
     return text
 
 
