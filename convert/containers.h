@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <climits>
 #include <iterator>
+#include <memory>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -472,6 +474,13 @@ inline SwigPyIterator *make_output_iterator(OutIter const &current, OutIter cons
 
 namespace kal
 {
+
+template <class Allocator>
+Allocator *sharedAllocator()
+{
+    static Allocator theAllocator;
+    return &theAllocator;
+}
 
 // An iterator argument of an operation on the vector that `self` wraps: an iterator of exactly
 // this kind over that same vector, at a position inside it or at its end. Another iterator is
