@@ -4,6 +4,7 @@
 
 #include "model/errors.h"
 #include "model/nodes.h"
+#include "model/nodetypes.h"
 
 namespace kal
 {
@@ -13,7 +14,24 @@ namespace kal
 inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown)
 {
     if (!disown)
+    {
+        // The common case, a proxy of exactly the method's class, without the runtime's
+        // general look-up and cast search.
+        PyObject **dict = _PyObject_GetDictPtr(obj);
+        PyObject *held = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
+        if (!held)
+            PyErr_Clear();
+        if (held && Py_TYPE(held) == SwigPyObject_type())
+        {
+            SwigPyObject *const pointerObject = reinterpret_cast<SwigPyObject *>(held);
+            if (pointerObject->ty == type && !pointerObject->next)
+            {
+                *pointer = pointerObject->ptr;
+                return SWIG_OK;
+            }
+        }
         return SWIG_ConvertPtr(obj, pointer, type, 0);
+    }
     SwigPyObject *held = SWIG_Python_GetSwigThis(obj);
     if (held && held->own)
         return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_RELEASE);
@@ -68,14 +86,6 @@ bool ask(Base *object, int own, Question question, int *answer)
     return false;
 }
 
-// Deletes the objects that a failed conversion had not handed to a proxy yet.
-template <class T>
-void deleteFrom(std::vector<KOM_ElemPtr<T>> const &elements, std::size_t first)
-{
-    for (std::size_t i = first; i < elements.size(); ++i)
-        delete elements[i].get();
-}
-
 } // namespace kal
 
 inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
@@ -107,44 +117,22 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
     }
 }
 
-namespace kal
+inline PyObject *KOMconvertValueForInterpreter(KOM_NodeType *const &type, int own)
 {
-
-// A tuple of proxies that own the elements, each of its most specific class.
-template <class T>
-PyObject *tupleOfOwned(std::vector<KOM_ElemPtr<T>> const &elements)
-{
-    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(elements.size()));
-    for (std::size_t i = 0; i < elements.size(); ++i)
+    if (!type)
+        Py_RETURN_NONE;
+    int manager = 0;
+    if (!kal::ask(type, own, [&] { return type->isManager() ? 1 : 0; }, &manager))
+        return nullptr;
+    if (manager)
+        return SWIG_NewPointerObj(type, SWIGTYPE_p_KOM_NodeType, own);
+    int category = 0;
+    if (!kal::ask(type, own, [&] { return type->categoryCode(); }, &category))
+        return nullptr;
+    switch (category)
     {
-        PyObject *item = tuple ? KOMconvertValueForInterpreter(elements[i].get(), SWIG_POINTER_OWN) : nullptr;
-        if (!item)
-        {
-            deleteFrom(elements, tuple ? i + 1 : i);
-            Py_XDECREF(tuple);
-            return nullptr;
-        }
-        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
+    case 1: return kal::wrapAs<KOM_SopNodeType>(type, SWIGTYPE_p_KOM_SopNodeType, own);
+    case 7: return kal::wrapAs<KOM_ShopNodeType>(type, SWIGTYPE_p_KOM_ShopNodeType, own);
+    default: return SWIG_NewPointerObj(type, SWIGTYPE_p_KOM_NodeType, own);
     }
-    return tuple;
 }
-
-// A tuple of proxies of objects the host keeps.
-template <class T>
-PyObject *tupleOfKept(std::vector<T *> const &objects)
-{
-    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(objects.size()));
-    for (std::size_t i = 0; tuple && i < objects.size(); ++i)
-    {
-        PyObject *item = KOMconvertValueForInterpreter(objects[i], 0);
-        if (!item)
-        {
-            Py_CLEAR(tuple);
-            break;
-        }
-        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
-    }
-    return tuple;
-}
-
-} // namespace kal

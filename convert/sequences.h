@@ -65,6 +65,17 @@ int convertItem(PyObject *item, std::vector<E> *value, swig_type_info *elementTy
     return asElement(item, value, elementType);
 }
 
+// Converts one item and, unless only testing, appends it.
+template <class E>
+int appendItem(PyObject *item, std::vector<E> *built, swig_type_info *elementType)
+{
+    E element{};
+    int const status = convertItem(item, built ? &element : nullptr, elementType);
+    if (SWIG_IsOK(status) && built)
+        built->push_back(std::move(element));
+    return status;
+}
+
 // A sequence builds a new vector in `*built` (lists and tuples without the sequence protocol);
 // a pointer object of exactly this vector type is used in place. `*used` names the result, null
 // for None. With null destinations it only tests, setting no error and building nothing.
@@ -78,9 +89,9 @@ int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_t
         Py_ssize_t const size = PySequence_Fast_GET_SIZE(obj);
         PyObject **items = PySequence_Fast_ITEMS(obj);
         if (built)
-            built->resize(static_cast<std::size_t>(size));
+            built->reserve(static_cast<std::size_t>(size));
         for (Py_ssize_t i = 0; i < size; ++i)
-            if (!SWIG_IsOK(convertItem(items[i], built ? &(*built)[i] : nullptr, elementType)))
+            if (!SWIG_IsOK(appendItem(items[i], built, elementType)))
                 return SWIG_ERROR;
         if (used)
             *used = built;
@@ -95,12 +106,11 @@ int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_t
             return SWIG_ERROR;
         }
         if (built)
-            built->resize(static_cast<std::size_t>(size));
+            built->reserve(static_cast<std::size_t>(size));
         for (Py_ssize_t i = 0; i < size; ++i)
         {
             PyObject *item = PySequence_GetItem(obj, i);
-            int const status = item ? convertItem(item, built ? &(*built)[i] : nullptr, elementType)
-                                    : SWIG_ERROR;
+            int const status = item ? appendItem(item, built, elementType) : SWIG_ERROR;
             Py_XDECREF(item);
             if (!SWIG_IsOK(status))
             {
@@ -160,35 +170,19 @@ inline int asStringMap(PyObject *obj, std::map<std::string, std::string> *built,
     return status;
 }
 
-// Results.
-inline PyObject *toPython(int value) { return PyLong_FromLong(value); }
-inline PyObject *toPython(bool value) { return PyBool_FromLong(value); }
-inline PyObject *toPython(float value) { return PyFloat_FromDouble(value); }
-inline PyObject *toPython(double value) { return PyFloat_FromDouble(value); }
-inline PyObject *toPython(std::string const &value) { return fromString(value); }
-
-template <class E>
-PyObject *toPython(std::vector<E> const &values)
-{
-    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(values.size()));
-    for (std::size_t i = 0; tuple && i < values.size(); ++i)
-    {
-        PyObject *item = toPython(values[i]);
-        if (!item)
-        {
-            Py_CLEAR(tuple);
-            break;
-        }
-        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
-    }
-    return tuple;
-}
-
-// Owned elements become proxies; kept objects are wrapped without ownership.
+// Results. Owned element pointers become proxies that own them; should a conversion fail,
+// the elements not yet handed to a proxy are deleted, so nothing leaks.
 template <class T>
 PyObject *toPython(KOM_ElemPtr<T> const &element)
 {
     return KOMconvertValueForInterpreter(element.get(), SWIG_POINTER_OWN);
+}
+
+// Objects the host keeps are wrapped without ownership.
+template <class T>
+PyObject *toPython(T *object)
+{
+    return KOMconvertValueForInterpreter(object, 0);
 }
 
 template <class T>
@@ -202,10 +196,73 @@ void release(T const &)
 {
 }
 
-// A dict of the converted entries. Should one fail, the owned elements not yet handed to
-// a proxy are deleted, so nothing leaks.
-template <class Map, class ConvertValue>
-PyObject *dictOf(Map const &entries, ConvertValue convertValue)
+template <class A, class B>
+void release(std::pair<A, B> const &pair)
+{
+    release(pair.first);
+    release(pair.second);
+}
+
+template <class Iterator>
+void releaseFrom(Iterator from, Iterator end)
+{
+    for (; from != end; ++from)
+        release(*from);
+}
+
+inline PyObject *toPython(int value) { return PyLong_FromLong(value); }
+inline PyObject *toPython(bool value) { return PyBool_FromLong(value); }
+inline PyObject *toPython(float value) { return PyFloat_FromDouble(value); }
+inline PyObject *toPython(double value) { return PyFloat_FromDouble(value); }
+inline PyObject *toPython(std::string const &value) { return fromString(value); }
+
+template <class A, class B>
+PyObject *toPython(std::pair<A, B> const &pair)
+{
+    PyObject *first = toPython(pair.first);
+    if (!first)
+    {
+        release(pair.second);
+        return nullptr;
+    }
+    PyObject *second = toPython(pair.second);
+    if (!second)
+    {
+        Py_DECREF(first);
+        return nullptr;
+    }
+    PyObject *tuple = PyTuple_Pack(2, first, second);
+    Py_DECREF(first);
+    Py_DECREF(second);
+    return tuple;
+}
+
+template <class E>
+PyObject *toPython(std::vector<E> const &values)
+{
+    PyObject *tuple = PyTuple_New(static_cast<Py_ssize_t>(values.size()));
+    if (!tuple)
+    {
+        releaseFrom(values.begin(), values.end());
+        return nullptr;
+    }
+    for (std::size_t i = 0; i < values.size(); ++i)
+    {
+        PyObject *item = toPython(values[i]);
+        if (!item)
+        {
+            releaseFrom(values.begin() + i + 1, values.end());
+            Py_DECREF(tuple);
+            return nullptr;
+        }
+        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
+    }
+    return tuple;
+}
+
+// A dict of the converted entries.
+template <class K, class V>
+PyObject *toPython(std::map<K, V> const &entries)
 {
     PyObject *dict = PyDict_New();
     auto entry = entries.begin();
@@ -214,7 +271,7 @@ PyObject *dictOf(Map const &entries, ConvertValue convertValue)
         PyObject *key = toPython(entry->first);
         if (!key)
             break;
-        PyObject *value = convertValue(entry->second);
+        PyObject *value = toPython(entry->second);
         if (!value)
         {
             Py_DECREF(key); // an owned key's proxy deletes its object
@@ -232,25 +289,26 @@ PyObject *dictOf(Map const &entries, ConvertValue convertValue)
     }
     if (entry == entries.end() && dict)
         return dict;
-    for (; entry != entries.end(); ++entry)
-    {
-        release(entry->first);
-        release(entry->second);
-    }
+    releaseFrom(entry, entries.end());
     Py_XDECREF(dict);
     return nullptr;
 }
 
-template <class K, class V>
-PyObject *toPython(std::map<K, V> const &entries)
+
+// Items of the lazy sequences, each owned by Python exactly as if returned singly. A vector
+// of connections stays the list's; only its elements pass to their proxies.
+template <class T>
+PyObject *lazyItem(T *item)
 {
-    return dictOf(entries, [](V const &value) { return toPython(value); });
+    return KOMconvertValueForInterpreter(item, SWIG_POINTER_OWN);
 }
 
-template <class K, class T>
-PyObject *toPython(std::map<K, T *> const &entries)
+inline PyObject *lazyItem(std::string const &item) { return fromString(item); }
+
+template <class T>
+PyObject *lazyItem(std::vector<KOM_ElemPtr<T>> *items)
 {
-    return dictOf(entries, [](T *value) { return KOMconvertValueForInterpreter(value, 0); });
+    return toPython(*items);
 }
 
 } // namespace kal

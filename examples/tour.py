@@ -2,18 +2,44 @@
 import kal
 
 print("Kalvane is exiting:", kal._isExiting())
+print("Running", kal.applicationName(), kal.applicationVersionString())
 
 root = kal.root()
-print("The scene starts at", root.path())
+print("The scene starts at", root.path(), "holding", ", ".join(n.name() for n in root.children()))
 
 obj = kal.node("/obj")
 geo = obj.createNode("geo", "tour_geo")
 box = geo.createNode("box")
 print("Created", geo.path(), "as", type(geo).__name__, "holding", box.path(), "as", type(box).__name__)
 
+# A small network: two shapes, transformed and merged.
+grid = geo.createNode("grid")
 xform = geo.createNode("xform")
+merge = geo.createNode("merge", "combined")
 xform.setInput(0, box)
-print("Wired", box.name(), "into", xform.name())
+merge.setFirstInput(xform)
+merge.setNextInput(grid)
+print("Wired", merge.name(), "from", [n.name() for n in merge.inputs()])
+print(box.name(), "feeds", [n.name() for n in box.outputs()])
+print("Upstream of", merge.name() + ":", sorted(n.name() for n in merge.inputAncestors()))
+
+# Lay it out, make the result stand out and leave a note for the next artist.
+geo.layoutChildren()
+merge.setColor(box.color())
+merge.setCurrent(True, True)
+merge.setComment("final shape")
+print(merge.name(), "is current:", merge.isCurrent(), "with comment", repr(merge.comment()))
+
+# Parameters: read and set the transform here once the parameter family is in place.
+print(geo.name(), "has", len(geo.parms()), "parameters, among them", geo.parm("tx").name())
+
+# Copy and move between networks; names that are taken get a new number.
+copies = kal.copyNodesTo([box, xform], geo)
+print("Copied into", [n.path() for n in copies])
+kal.cd("/obj")
+print("The current node is", kal.pwd().path(), "- relative paths start there:", kal.node("tour_geo").path())
+
+print("Frame", kal.frame(), "at", kal.fps(), "frames per second is", kal.time(), "seconds")
 
 try:
     geo.createNode("no_such_type")

@@ -9,7 +9,12 @@
 
 #include "model/sequences.h"
 
+class KOM_BaseKeyframe;
 class KOM_Node;
+class KOM_NodeType;
+class KOM_NodeTypeCategory;
+class KOM_Parm;
+class KOM_ParmTuple;
 struct KOM_EnumValue;
 
 namespace kalhost
@@ -44,6 +49,13 @@ JournalValue journalValue(KOM_Node const *node);
 JournalValue journalValue(KOM_Node const &node);
 JournalValue journalValue(KOM_EnumValue const *value);
 JournalValue journalValue(KOM_EnumValue const &value);
+JournalValue journalValue(KOM_NodeType const &type);
+JournalValue journalValue(KOM_NodeTypeCategory const &category);
+JournalValue journalValue(KOM_Parm const *parm);
+JournalValue journalValue(KOM_Parm const &parm);
+JournalValue journalValue(KOM_ParmTuple const *tuple);
+JournalValue journalValue(KOM_ParmTuple const &tuple);
+JournalValue journalValue(KOM_BaseKeyframe const &keyframe);
 
 template <class T>
 JournalValue journalValue(KOM_ElemPtr<T> const &element)

@@ -1,8 +1,17 @@
 #include "host/nodes.h"
 
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "host/journal.h"
+#include "host/parms.h"
+#include "host/values.h"
+#include "model/enums.h"
 #include "model/errors.h"
 
 namespace kalhost
@@ -10,13 +19,185 @@ namespace kalhost
 
 namespace
 {
+
 constexpr int MaxInputs = 9999;
+// Every subnet offers as many indirect inputs as an object subnet has inputs.
+constexpr int SubnetInputCount = 4;
+float const NodeSize[2] = {1.0f, 0.3f};
+float const DefaultSpacing[2] = {2.0f, 1.0f};
+
+bool isConnected(SceneNode::Input const &input) { return !input.node.expired(); }
+
+// Where an input's data comes from: an indirect input passes on what feeds its subnet.
+std::shared_ptr<SceneNode> sourceOf(SceneNode::Input const &input)
+{
+    auto const node = input.node.lock();
+    if (!node || !input.indirect)
+        return node;
+    auto const &outer = node->inputs;
+    std::size_t const index = static_cast<std::size_t>(input.outputIndex);
+    return index < outer.size() ? sourceOf(outer[index]) : nullptr;
 }
+
+// The connections that feed one input slot or leave from one output of a node.
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> inputConnectionsOf(
+    std::shared_ptr<SceneNode> const &node, int firstSlot, int lastSlot)
+{
+    std::vector<KOM_ElemPtr<KOM_NodeConnection>> result;
+    int const end = std::min(lastSlot, static_cast<int>(node->inputs.size()) - 1);
+    for (int slot = firstSlot; slot <= end; ++slot)
+        if (isConnected(node->inputs[slot]))
+            result.emplace_back(new NodeConnectionHandle(node, slot));
+    return result;
+}
+
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> outputConnectionsOf(
+    std::shared_ptr<SceneNode> const &node, int outputIndex)
+{
+    std::vector<KOM_ElemPtr<KOM_NodeConnection>> result;
+    for (auto const &output : node->outputs())
+        for (std::size_t slot = 0; slot < output->inputs.size(); ++slot)
+        {
+            auto const &input = output->inputs[slot];
+            if (!input.indirect && input.node.lock() == node &&
+                (outputIndex < 0 || input.outputIndex == outputIndex))
+                result.emplace_back(new NodeConnectionHandle(output, static_cast<int>(slot)));
+        }
+    return result;
+}
+
+int outputConnectorCount(std::shared_ptr<SceneNode> const &node)
+{
+    int count = 1;
+    for (auto const &output : node->outputs())
+        for (auto const &input : output->inputs)
+            if (!input.indirect && input.node.lock() == node)
+                count = std::max(count, input.outputIndex + 1);
+    return count;
+}
+
+// The connectors of a node, read when an item is asked for. The list keeps the vectors
+// it hands out; the connections in them belong to whoever receives them.
+class ConnectorList : public KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>,
+                      private LiveCounted
+{
+public:
+    ConnectorList(std::shared_ptr<SceneNode> const &node, bool inputSide)
+        : myNode(node), myInputSide(inputSide)
+    {
+    }
+
+    int __len__() override
+    {
+        auto const node = scene();
+        return myInputSide ? static_cast<int>(node->inputs.size()) : outputConnectorCount(node);
+    }
+
+    std::string __repr__() override
+    {
+        return std::string("<") + (myInputSide ? "input" : "output") + " connectors of " +
+               scene()->path() + ">";
+    }
+
+    std::vector<KOM_ElemPtr<KOM_NodeConnection>> *itemAt(int index) override
+    {
+        auto const node = scene();
+        myItems.push_back(std::make_unique<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>(
+            myInputSide ? inputConnectionsOf(node, index, index) : outputConnectionsOf(node, index)));
+        return myItems.back().get();
+    }
+
+private:
+    std::shared_ptr<SceneNode> scene() const
+    {
+        auto const node = myNode.lock();
+        if (!node || !node->isInScene())
+            throw KOM_ObjectWasDeleted();
+        return node;
+    }
+
+    std::weak_ptr<SceneNode> myNode;
+    bool myInputSide;
+    std::vector<std::unique_ptr<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> myItems;
+};
+
+class NetworkBoxList : public KOM_IterableList<KOM_NetworkBox>, private LiveCounted
+{
+public:
+    explicit NetworkBoxList(std::shared_ptr<SceneNode> const &network) : myNetwork(network) {}
+
+    int __len__() override { return static_cast<int>(scene()->networkBoxes.size()); }
+
+    std::string __repr__() override { return "<network boxes of " + scene()->path() + ">"; }
+
+    KOM_NetworkBox *itemAt(int index) override
+    {
+        auto const network = scene();
+        return new NetworkBoxHandle(network, network->networkBoxes.at(index));
+    }
+
+private:
+    std::shared_ptr<SceneNode> scene() const
+    {
+        auto const network = myNetwork.lock();
+        if (!network || !network->isInScene())
+            throw KOM_ObjectWasDeleted();
+        return network;
+    }
+
+    std::weak_ptr<SceneNode> myNetwork;
+};
+
+std::shared_ptr<SceneNetworkBox> findBox(SceneNode const &network, std::string const &name)
+{
+    for (auto const &box : network.networkBoxes)
+        if (box->name == name)
+            return box;
+    return nullptr;
+}
+
+std::shared_ptr<SceneNetworkBox> addBox(std::shared_ptr<SceneNode> const &network,
+                                        char const *name, std::string const &unnamedStem)
+{
+    std::string boxName;
+    if (name)
+    {
+        boxName = name;
+        if (!isValidNodeName(boxName))
+            throw KOM_InvalidNodeName(("Invalid network box name: " + boxName).c_str());
+        if (findBox(*network, boxName))
+            throw KOM_OperationFailed(("Network box name already in use: " + boxName).c_str());
+    }
+    else
+    {
+        for (int number = 1; boxName.empty() || findBox(*network, boxName); ++number)
+            boxName = unnamedStem + std::to_string(number);
+    }
+    auto box = std::make_shared<SceneNetworkBox>();
+    box->name = boxName;
+    network->networkBoxes.push_back(box);
+    return box;
+}
+
+std::vector<std::string> splitPath(std::string const &path)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 1;
+    while (start < path.size())
+    {
+        std::size_t const end = std::min(path.find('/', start), path.size());
+        parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+} // namespace
 
 std::shared_ptr<SceneNode> NodeHandle::scene() const
 {
     auto node = myNode.lock();
-    if (!node || (!node->parent.lock() && node != theScene().root()))
+    if (!node || !node->isInScene())
         throw KOM_ObjectWasDeleted();
     return node;
 }
@@ -26,10 +207,59 @@ KOM_Node *NodeHandle::handleFor(std::shared_ptr<SceneNode> const &node)
     return node ? new NodeHandle(node) : nullptr;
 }
 
+std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::handlesFor(
+    std::vector<std::shared_ptr<SceneNode>> const &nodes)
+{
+    std::vector<KOM_ElemPtr<KOM_Node>> result;
+    for (auto const &node : nodes)
+        result.emplace_back(handleFor(node));
+    return result;
+}
+
 std::shared_ptr<SceneNode> NodeHandle::sceneOf(KOM_Node *node)
 {
     auto handle = dynamic_cast<NodeHandle *>(node);
     return handle ? handle->scene() : nullptr;
+}
+
+std::vector<std::shared_ptr<SceneNode>> NodeHandle::scenesOf(std::vector<KOM_Node *> const &nodes)
+{
+    std::vector<std::shared_ptr<SceneNode>> result;
+    for (KOM_Node *node : nodes)
+    {
+        auto scene = sceneOf(node);
+        if (!scene)
+            throw KOM_TypeError("Expected a node, got None");
+        if (std::find(result.begin(), result.end(), scene) == result.end())
+            result.push_back(scene);
+    }
+    return result;
+}
+
+std::shared_ptr<SceneNode> NodeHandle::editableScene() const
+{
+    auto node = scene();
+    if (node->isInsideLockedAsset())
+        throw KOM_PermissionError(("Cannot edit inside a locked asset: " + node->path()).c_str());
+    return node;
+}
+
+std::shared_ptr<SceneNode> NodeHandle::network() const
+{
+    auto node = scene();
+    if (!node->holdsNetwork())
+        throw KOM_OperationFailed((node->path() + " cannot contain other nodes").c_str());
+    return node;
+}
+
+std::vector<std::string> NodeHandle::_getArgumentAutoComplete(char const *method_name,
+                                                              char const *arguments)
+{
+    hostOperation("Node._getArgumentAutoComplete", method_name, arguments);
+    auto const self = scene();
+    if (!method_name || std::string(method_name) != "node" || !arguments)
+        return {};
+    return theScene().completePath(arguments, self);
 }
 
 bool NodeHandle::__eq__(KOM_Node *other)
@@ -68,10 +298,50 @@ std::string NodeHandle::path()
     return scene()->path();
 }
 
+std::string NodeHandle::relativePathTo(KOM_Node &base_node)
+{
+    hostOperation("Node.relativePathTo", base_node);
+    auto const target = splitPath(scene()->path());
+    auto const base = splitPath(sceneOf(&base_node)->path());
+    std::size_t common = 0;
+    while (common < target.size() && common < base.size() && target[common] == base[common])
+        ++common;
+    std::string result;
+    for (std::size_t i = common; i < base.size(); ++i)
+        result += result.empty() ? ".." : "/..";
+    for (std::size_t i = common; i < target.size(); ++i)
+        result += (result.empty() ? "" : "/") + target[i];
+    return result.empty() ? "." : result;
+}
+
 std::string NodeHandle::name()
 {
     hostOperation("Node.name");
     return scene()->name;
+}
+
+void NodeHandle::setName(char const *name)
+{
+    hostOperation("Node.setName", name);
+    theScene().rename(editableScene(), name ? name : "");
+}
+
+int NodeHandle::digitsInName()
+{
+    hostOperation("Node.digitsInName");
+    return trailingNumber(scene()->name);
+}
+
+KOM_NodeType *NodeHandle::type()
+{
+    hostOperation("Node.type");
+    return nodeTypeHandle(scene()->type);
+}
+
+KOM_NodeTypeCategory *NodeHandle::childTypeCategory()
+{
+    hostOperation("Node.childTypeCategory");
+    return categoryFor(scene()->type->childCategoryCode);
 }
 
 int NodeHandle::categoryCode()
@@ -96,31 +366,132 @@ KOM_Node *NodeHandle::createNode(char const *node_type_name, char const *node_na
                                  bool run_init_scripts, bool load_contents)
 {
     hostOperation("Node.createNode", node_type_name, node_name, run_init_scripts, load_contents);
-    auto parent = scene();
-    if (parent->type->childCategoryCode == NoCategory)
-        throw KOM_OperationFailed("This node cannot contain other nodes");
+    auto parent = network();
+    if (parent->isLockedAsset() || parent->isInsideLockedAsset())
+        throw KOM_PermissionError(("Cannot edit inside a locked asset: " + parent->path()).c_str());
     return handleFor(theScene().create(parent, node_type_name ? node_type_name : "", node_name));
+}
+
+void NodeHandle::runInitScripts()
+{
+    hostOperation("Node.runInitScripts");
+    scene();
+}
+
+SceneNode::Input NodeHandle::sourceInput(std::shared_ptr<SceneNode> const &self, KOM_Node *node,
+                                         int outputIndex) const
+{
+    auto source = sceneOf(node);
+    if (!source)
+        return {};
+    if (source->parent.lock() != self->parent.lock())
+        throw KOM_OperationFailed("Nodes to be connected must share a network");
+    if (outputIndex < 0)
+        throw KOM_InvalidInput("Output index out of range");
+    // A wire that feeds a node from its own output chain would make a loop.
+    std::vector<std::shared_ptr<SceneNode>> pending = {source};
+    std::set<SceneNode *> seen;
+    while (!pending.empty())
+    {
+        auto const next = pending.back();
+        pending.pop_back();
+        if (next == self)
+            throw KOM_OperationFailed("The connection would create a loop");
+        if (seen.insert(next.get()).second)
+            for (auto const &input : next->inputs)
+                if (auto upstream = input.node.lock(); upstream && !input.indirect)
+                    pending.push_back(upstream);
+    }
+    return {source, outputIndex, false};
+}
+
+SceneNode::Input NodeHandle::indirectSource(std::shared_ptr<SceneNode> const &self,
+                                            KOM_SubnetIndirectInput &indirect) const
+{
+    auto handle = dynamic_cast<IndirectInputHandle *>(&indirect);
+    auto const subnet = handle ? handle->subnet() : nullptr;
+    if (!subnet || !subnet->isInScene())
+        throw KOM_ObjectWasDeleted();
+    if (subnet != self->parent.lock())
+        throw KOM_OperationFailed("The indirect input belongs to another subnet");
+    return {subnet, handle->inputIndex(), true};
+}
+
+void NodeHandle::connect(int index, SceneNode::Input const &input, bool shift)
+{
+    auto const self = editableScene();
+    if (index < 0 || index >= MaxInputs)
+        throw KOM_InvalidInput("Input index out of range");
+    auto &inputs = self->inputs;
+    if (inputs.size() <= static_cast<std::size_t>(index))
+        inputs.resize(index + 1);
+    if (shift)
+        inputs.insert(inputs.begin() + index, input);
+    else
+        inputs[index] = input;
+    while (!inputs.empty() && !isConnected(inputs.back()))
+        inputs.pop_back();
 }
 
 void NodeHandle::setInput(int input_index, KOM_Node *node, int output_index)
 {
     hostOperation("Node.setInput", input_index, node, output_index);
-    auto self = scene();
-    if (input_index < 0 || input_index >= MaxInputs)
-        throw KOM_InvalidInput("Input index out of range");
-    auto source = sceneOf(node);
-    if (source && source->parent.lock() != self->parent.lock())
-        throw KOM_OperationFailed("Nodes to be connected must share a network");
-    if (self->inputs.size() <= static_cast<std::size_t>(input_index))
-        self->inputs.resize(input_index + 1);
-    self->inputs[input_index] = {source, output_index};
+    connect(input_index, sourceInput(editableScene(), node, output_index), false);
 }
 
-void NodeHandle::setInput(int input_index, KOM_SubnetIndirectInput &)
+void NodeHandle::setInput(int input_index, KOM_SubnetIndirectInput &indirect_input)
 {
     hostOperation("Node.setInput", input_index, "<indirect input>");
-    scene();
-    throw KOM_OperationFailed("This network has no indirect inputs");
+    connect(input_index, indirectSource(editableScene(), indirect_input), false);
+}
+
+void NodeHandle::setFirstInput(KOM_Node *node, int output_index)
+{
+    hostOperation("Node.setFirstInput", node, output_index);
+    connect(0, sourceInput(editableScene(), node, output_index), false);
+}
+
+void NodeHandle::setFirstInput(KOM_SubnetIndirectInput &indirect_input)
+{
+    hostOperation("Node.setFirstInput", "<indirect input>");
+    connect(0, indirectSource(editableScene(), indirect_input), false);
+}
+
+namespace
+{
+int firstFreeInput(SceneNode const &node)
+{
+    auto const &inputs = node.inputs;
+    return static_cast<int>(std::find_if(inputs.begin(), inputs.end(),
+                                         [](auto const &input) { return !isConnected(input); }) -
+                            inputs.begin());
+}
+} // namespace
+
+void NodeHandle::setNextInput(KOM_Node *node, int output_index)
+{
+    hostOperation("Node.setNextInput", node, output_index);
+    auto const self = editableScene();
+    connect(firstFreeInput(*self), sourceInput(self, node, output_index), false);
+}
+
+void NodeHandle::setNextInput(KOM_SubnetIndirectInput &indirect_input)
+{
+    hostOperation("Node.setNextInput", "<indirect input>");
+    auto const self = editableScene();
+    connect(firstFreeInput(*self), indirectSource(self, indirect_input), false);
+}
+
+void NodeHandle::insertInput(int input_index, KOM_Node *node, int output_index)
+{
+    hostOperation("Node.insertInput", input_index, node, output_index);
+    connect(input_index, sourceInput(editableScene(), node, output_index), true);
+}
+
+void NodeHandle::insertInput(int input_index, KOM_SubnetIndirectInput &indirect_input)
+{
+    hostOperation("Node.insertInput", input_index, "<indirect input>");
+    connect(input_index, indirectSource(editableScene(), indirect_input), true);
 }
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputs()
@@ -128,18 +499,67 @@ std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputs()
     hostOperation("Node.inputs");
     std::vector<KOM_ElemPtr<KOM_Node>> result;
     for (auto const &input : scene()->inputs)
-        if (auto source = input.node.lock())
+        if (auto source = sourceOf(input))
             result.emplace_back(handleFor(source));
     return result;
+}
+
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> NodeHandle::inputConnections()
+{
+    hostOperation("Node.inputConnections");
+    return inputConnectionsOf(scene(), 0, MaxInputs);
+}
+
+KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *NodeHandle::inputConnectors()
+{
+    hostOperation("Node.inputConnectors");
+    return new ConnectorList(scene(), true);
+}
+
+std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputAncestors(bool include_ref_inputs,
+                                                              bool follow_subnets)
+{
+    // This host has no reference inputs. Following subnets crosses indirect inputs into
+    // the network around the subnet.
+    hostOperation("Node.inputAncestors", include_ref_inputs, follow_subnets);
+    std::vector<std::shared_ptr<SceneNode>> ancestors;
+    std::vector<std::shared_ptr<SceneNode>> pending = {scene()};
+    for (std::size_t next = 0; next < pending.size(); ++next)
+        for (auto const &input : pending[next]->inputs)
+        {
+            auto source = follow_subnets ? sourceOf(input)
+                                         : (input.indirect ? nullptr : input.node.lock());
+            if (source && std::find(ancestors.begin(), ancestors.end(), source) == ancestors.end())
+            {
+                ancestors.push_back(source);
+                pending.push_back(source);
+            }
+        }
+    return handlesFor(ancestors);
+}
+
+std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::outputs()
+{
+    hostOperation("Node.outputs");
+    return handlesFor(scene()->outputs());
+}
+
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> NodeHandle::outputConnections()
+{
+    hostOperation("Node.outputConnections");
+    return outputConnectionsOf(scene(), -1);
+}
+
+KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *NodeHandle::outputConnectors()
+{
+    hostOperation("Node.outputConnectors");
+    return new ConnectorList(scene(), false);
 }
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::children()
 {
     hostOperation("Node.children");
-    std::vector<KOM_ElemPtr<KOM_Node>> result;
-    for (auto const &child : scene()->children)
-        result.emplace_back(handleFor(child));
-    return result;
+    return handlesFor(scene()->children);
 }
 
 KOM_Node *NodeHandle::parent()
@@ -148,10 +568,459 @@ KOM_Node *NodeHandle::parent()
     return handleFor(scene()->parent.lock());
 }
 
+KOM_Node *NodeHandle::creator()
+{
+    // Nodes are made by the network that holds them.
+    hostOperation("Node.creator");
+    return handleFor(scene()->parent.lock());
+}
+
+bool NodeHandle::isInsideLockedKDA()
+{
+    hostOperation("Node.isInsideLockedKDA");
+    return scene()->isInsideLockedAsset();
+}
+
+KOM_KDAModule *NodeHandle::kdaModule()
+{
+    hostOperation("Node.kdaModule");
+    return new NodeKDAModule(scene());
+}
+
+KOM_Vector2 *NodeHandle::size()
+{
+    hostOperation("Node.size");
+    scene();
+    return new Vector2Value(NodeSize[0], NodeSize[1]);
+}
+
+KOM_Vector2 *NodeHandle::position()
+{
+    hostOperation("Node.position");
+    auto const self = scene();
+    return new Vector2Value(self->position[0], self->position[1]);
+}
+
+namespace
+{
+void checkPosition(std::vector<float> const &values)
+{
+    if (values.size() != 2)
+        throw KOM_InvalidSize("A position has two components");
+    for (float value : values)
+        if (!std::isfinite(value))
+            throw KOM_InvalidInput("A position must be finite");
+}
+} // namespace
+
+void NodeHandle::setPosition(std::vector<float> const &position)
+{
+    hostOperation("Node.setPosition", position);
+    auto const self = scene();
+    checkPosition(position);
+    std::copy(position.begin(), position.end(), self->position);
+}
+
+void NodeHandle::move(std::vector<float> const &amount)
+{
+    hostOperation("Node.move", amount);
+    auto const self = scene();
+    checkPosition(amount);
+    self->position[0] += amount[0];
+    self->position[1] += amount[1];
+}
+
+KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_inputs,
+                                            bool move_outputs, bool move_unconnected)
+{
+    // Only the node itself moves here: below its first input, or right of its network.
+    hostOperation("Node.moveToGoodPosition", relative_to_inputs, move_inputs, move_outputs,
+                  move_unconnected);
+    auto const self = scene();
+    auto const network = self->parent.lock();
+    auto const source = self->inputs.empty() ? nullptr : self->inputs.front().node.lock();
+    float x = 0.0f;
+    float y = 0.0f;
+    if (relative_to_inputs && source && !self->inputs.front().indirect)
+    {
+        x = source->position[0];
+        y = source->position[1] - DefaultSpacing[1];
+    }
+    else if (network)
+    {
+        for (auto const &sibling : network->children)
+            if (sibling != self)
+                x = std::max(x, sibling->position[0] + DefaultSpacing[0]);
+    }
+    auto const occupied = [&](float atX, float atY) {
+        return network && std::any_of(network->children.begin(), network->children.end(),
+                                      [&](auto const &sibling) {
+                                          return sibling != self && sibling->position[0] == atX &&
+                                                 sibling->position[1] == atY;
+                                      });
+    };
+    while (occupied(x, y))
+        y -= DefaultSpacing[1];
+    self->position[0] = x;
+    self->position[1] = y;
+    return new Vector2Value(x, y);
+}
+
+void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
+                                float horizontal_spacing, float vertical_spacing)
+{
+    // Rows by depth of wiring among the laid-out nodes, sources on top.
+    hostOperation("Node.layoutChildren", child_nodes, horizontal_spacing, vertical_spacing);
+    auto const self = network();
+    auto nodes = child_nodes.empty() ? self->children : scenesOf(child_nodes);
+    for (auto const &node : nodes)
+        if (node->parent.lock() != self)
+            throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());
+    float const across = horizontal_spacing < 0.0f ? DefaultSpacing[0] : horizontal_spacing;
+    float const down = vertical_spacing < 0.0f ? DefaultSpacing[1] : vertical_spacing;
+    std::map<SceneNode *, int> depth;
+    std::function<int(SceneNode *)> depthOf = [&](SceneNode *node) {
+        auto const found = depth.find(node);
+        if (found != depth.end())
+            return found->second;
+        depth[node] = 0; // guards against loops
+        int result = 0;
+        for (auto const &input : node->inputs)
+        {
+            auto const source = input.indirect ? nullptr : input.node.lock();
+            if (source && std::find(nodes.begin(), nodes.end(), source) != nodes.end())
+                result = std::max(result, depthOf(source.get()) + 1);
+        }
+        return depth[node] = result;
+    };
+    std::map<int, int> columnsUsed;
+    for (auto const &node : nodes)
+    {
+        int const row = depthOf(node.get());
+        node->position[0] = across * columnsUsed[row]++;
+        node->position[1] = -down * row;
+    }
+}
+
+bool NodeHandle::isSelected()
+{
+    hostOperation("Node.isSelected");
+    return scene()->selected;
+}
+
+namespace
+{
+void clearSelection(std::shared_ptr<SceneNode> const &network)
+{
+    if (network)
+        for (auto const &sibling : network->children)
+            sibling->selected = false;
+}
+} // namespace
+
+void NodeHandle::setSelected(bool on, bool clear_all_selected)
+{
+    hostOperation("Node.setSelected", on, clear_all_selected);
+    auto const self = scene();
+    if (clear_all_selected)
+        clearSelection(self->parent.lock());
+    self->selected = on;
+}
+
+bool NodeHandle::isCurrent()
+{
+    hostOperation("Node.isCurrent");
+    auto const self = scene();
+    auto const network = self->parent.lock();
+    return network && network->currentChild.lock() == self;
+}
+
+void NodeHandle::setCurrent(bool on, bool clear_all_selected)
+{
+    // The current node of a network is also selected.
+    hostOperation("Node.setCurrent", on, clear_all_selected);
+    auto const self = scene();
+    auto const network = self->parent.lock();
+    if (!network)
+        return;
+    if (clear_all_selected)
+        clearSelection(network);
+    if (on)
+    {
+        network->currentChild = self;
+        self->selected = true;
+    }
+    else if (network->currentChild.lock() == self)
+    {
+        network->currentChild.reset();
+    }
+}
+
+std::string NodeHandle::comment()
+{
+    hostOperation("Node.comment");
+    return scene()->comment;
+}
+
+void NodeHandle::setComment(char const *comment)
+{
+    hostOperation("Node.setComment", comment);
+    scene()->comment = comment ? comment : "";
+}
+
+void NodeHandle::appendComment(char const *comment)
+{
+    hostOperation("Node.appendComment", comment);
+    scene()->comment += comment ? comment : "";
+}
+
+KOM_Color *NodeHandle::color()
+{
+    hostOperation("Node.color");
+    float const *rgb = scene()->color;
+    return new ColorValue(rgb[0], rgb[1], rgb[2]);
+}
+
+void NodeHandle::setColor(KOM_Color &color)
+{
+    hostOperation("Node.setColor", "<color>");
+    auto const self = scene();
+    auto const value = dynamic_cast<ColorValue *>(&color);
+    if (!value)
+        throw KOM_Error("The colour was not made by this application");
+    std::copy(value->rgb(), value->rgb() + 3, self->color);
+}
+
+KOM_EnumValue *NodeHandle::expressionLanguage()
+{
+    hostOperation("Node.expressionLanguage");
+    auto const language = scene()->expressionLanguage;
+    return const_cast<KOM_EnumValue *>(language ? language : &KOM_exprLanguage::Python);
+}
+
+void NodeHandle::setExpressionLanguage(KOM_EnumValue &language)
+{
+    hostOperation("Node.setExpressionLanguage", language);
+    auto const self = scene();
+    if (language.enumType != KOM_exprLanguage::Python.enumType)
+        throw KOM_TypeError("Expected an exprLanguage value");
+    self->expressionLanguage = &language;
+}
+
+KOM_Parm *NodeHandle::parm(char const *parm_path)
+{
+    hostOperation("Node.parm", parm_path);
+    return parmHandle(scene(), parm_path ? parm_path : "");
+}
+
+KOM_ParmTuple *NodeHandle::parmTuple(char const *parm_path)
+{
+    hostOperation("Node.parmTuple", parm_path);
+    return parmTupleHandle(scene(), parm_path ? parm_path : "");
+}
+
+std::vector<KOM_ElemPtr<KOM_Parm>> NodeHandle::parms()
+{
+    hostOperation("Node.parms");
+    return parmHandles(scene());
+}
+
+std::vector<KOM_ElemPtr<KOM_ParmTuple>> NodeHandle::parmTuples()
+{
+    hostOperation("Node.parmTuples");
+    return parmTupleHandles(scene());
+}
+
+std::vector<KOM_ElemPtr<KOM_Parm>> NodeHandle::spareParms()
+{
+    hostOperation("Node.spareParms");
+    return spareParmHandles(scene());
+}
+
+KOM_ParmTuple *NodeHandle::addSpareParmTuple(KOM_ParmTemplate &parm_template)
+{
+    hostOperation("Node.addSpareParmTuple", "<parm template>");
+    return kalhost::addSpareParmTuple(scene(), parm_template);
+}
+
+void NodeHandle::removeSpareParmTuple(KOM_ParmTuple &parm_tuple)
+{
+    hostOperation("Node.removeSpareParmTuple", "<parm tuple>");
+    kalhost::removeSpareParmTuple(scene(), parm_tuple);
+}
+
 void NodeHandle::destroy()
 {
     hostOperation("Node.destroy");
-    theScene().destroy(scene());
+    auto const self = scene();
+    if (self->isInsideLockedAsset())
+        throw KOM_OperationFailed(("Cannot destroy a node inside a locked asset: " +
+                                   self->path()).c_str());
+    theScene().destroy(self);
+}
+
+void NodeHandle::allowEditingOfContents(bool propagate)
+{
+    hostOperation("Node.allowEditingOfContents", propagate);
+    auto const self = scene();
+    if (self->assetName.empty())
+        throw KOM_OperationFailed((self->path() + " is not a digital asset").c_str());
+    self->assetEditable = true;
+    std::function<void(SceneNode &)> unlockWithin = [&](SceneNode &network) {
+        for (auto const &child : network.children)
+        {
+            if (!child->assetName.empty())
+                child->assetEditable = true;
+            unlockWithin(*child);
+        }
+    };
+    if (propagate)
+        unlockWithin(*self);
+}
+
+void NodeHandle::matchCurrentDefinition()
+{
+    hostOperation("Node.matchCurrentDefinition");
+    auto const self = scene();
+    if (self->assetName.empty())
+        throw KOM_OperationFailed((self->path() + " is not a digital asset").c_str());
+    self->assetEditable = false;
+}
+
+bool NodeHandle::matchesCurrentDefinition()
+{
+    hostOperation("Node.matchesCurrentDefinition");
+    return !scene()->assetEditable;
+}
+
+std::map<KOM_ElemPtr<KOM_Parm>, std::string> NodeHandle::parmAliases(bool recurse)
+{
+    hostOperation("Node.parmAliases", recurse);
+    return kalhost::parmAliases(scene(), recurse);
+}
+
+void NodeHandle::clearParmAliases()
+{
+    hostOperation("Node.clearParmAliases");
+    kalhost::clearParmAliases(scene());
+}
+
+KOM_IterableList<KOM_NetworkBox> *NodeHandle::networkBoxes()
+{
+    hostOperation("Node.networkBoxes");
+    return new NetworkBoxList(network());
+}
+
+KOM_NetworkBox *NodeHandle::createNetworkBox(char const *name)
+{
+    hostOperation("Node.createNetworkBox", name);
+    auto const self = network();
+    return new NetworkBoxHandle(self, addBox(self, name, "netbox"));
+}
+
+KOM_NetworkBox *NodeHandle::copyNetworkBox(KOM_NetworkBox &network_box_to_copy,
+                                           char const *new_name, bool channel_reference_original)
+{
+    // Boxes hold no parameters, so there is nothing to reference.
+    hostOperation("Node.copyNetworkBox", "<network box>", new_name, channel_reference_original);
+    auto const self = network();
+    auto const handle = dynamic_cast<NetworkBoxHandle *>(&network_box_to_copy);
+    auto const original = handle ? handle->box() : nullptr;
+    if (!original)
+        throw KOM_ObjectWasDeleted();
+    std::string const stem = original->name.substr(
+        0, original->name.find_last_not_of("0123456789") + 1);
+    auto const copy = addBox(self, new_name, stem.empty() ? "netbox" : stem);
+    copy->position[0] = original->position[0] + DefaultSpacing[0];
+    copy->position[1] = original->position[1] - DefaultSpacing[1];
+    return new NetworkBoxHandle(self, copy);
+}
+
+KOM_NetworkBox *NodeHandle::findNetworkBox(char const *name)
+{
+    hostOperation("Node.findNetworkBox", name);
+    auto const self = scene();
+    auto const box = findBox(*self, name ? name : "");
+    return box ? new NetworkBoxHandle(self, box) : nullptr;
+}
+
+std::vector<KOM_ElemPtr<KOM_NetworkBox>> NodeHandle::findNetworkBoxes(char const *pattern)
+{
+    hostOperation("Node.findNetworkBoxes", pattern);
+    auto const self = scene();
+    std::vector<KOM_ElemPtr<KOM_NetworkBox>> result;
+    for (auto const &box : self->networkBoxes)
+        if (pattern && fnmatch(pattern, box->name.c_str(), 0) == 0)
+            result.emplace_back(new NetworkBoxHandle(self, box));
+    return result;
+}
+
+KOM_Node *NodeHandle::changeNodeType(char const *new_node_type, bool keep_name, bool keep_parms,
+                                     bool keep_network_contents)
+{
+    hostOperation("Node.changeNodeType", new_node_type, keep_name, keep_parms,
+                  keep_network_contents);
+    auto const self = scene();
+    if (self->isInsideLockedAsset())
+        throw KOM_OperationFailed(("Cannot edit inside a locked asset: " + self->path()).c_str());
+    auto const replacement = theScene().changeType(self, new_node_type ? new_node_type : "",
+                                                   keep_name, keep_network_contents);
+    if (!keep_parms)
+        createParms(*replacement);
+    return handleFor(replacement);
+}
+
+KOM_Node *NodeHandle::createDigitalAsset(char const *name, char const *kda_file_name,
+                                         char const *description, int min_num_inputs,
+                                         int max_num_inputs, bool compress_contents,
+                                         char const *comment, char const *version,
+                                         bool save_as_embedded, bool ignore_external_references)
+{
+    // The asset is recorded on the subnet, which stays where it is and becomes locked.
+    hostOperation("Node.createDigitalAsset", name, kda_file_name, description, min_num_inputs,
+                  max_num_inputs, compress_contents, comment, version, save_as_embedded,
+                  ignore_external_references);
+    auto const self = scene();
+    if (!self->isSubnet())
+        throw KOM_InvalidNodeType(("Only subnets become digital assets: " + self->path()).c_str());
+    if (!name || !isValidNodeName(name))
+        throw KOM_OperationFailed("A digital asset needs a valid name");
+    if (min_num_inputs < 0 || max_num_inputs < min_num_inputs)
+        throw KOM_OperationFailed("Invalid input counts");
+    self->assetName = name;
+    self->assetEditable = false;
+    return handleFor(self);
+}
+
+KOM_Node *NodeHandle::collapseIntoSubnet(std::vector<KOM_Node *> const &child_nodes,
+                                         char const *subnet_name)
+{
+    hostOperation("Node.collapseIntoSubnet", child_nodes, subnet_name);
+    auto const self = network();
+    if (self->isLockedAsset() || self->isInsideLockedAsset())
+        throw KOM_OperationFailed(("Cannot edit inside a locked asset: " + self->path()).c_str());
+    return handleFor(theScene().collapse(self, scenesOf(child_nodes), subnet_name));
+}
+
+void NodeHandle::extractAndDelete()
+{
+    hostOperation("Node.extractAndDelete");
+    auto const self = scene();
+    if (self->isInsideLockedAsset())
+        throw KOM_OperationFailed(("Cannot edit inside a locked asset: " + self->path()).c_str());
+    theScene().extract(self);
+}
+
+std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> NodeHandle::indirectInputs()
+{
+    hostOperation("Node.indirectInputs");
+    auto const self = scene();
+    if (!self->isSubnet())
+        throw KOM_InvalidNodeType((self->path() + " is not a subnet").c_str());
+    std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> result;
+    for (int index = 0; index < SubnetInputCount; ++index)
+        result.emplace_back(new IndirectInputHandle(self, index));
+    return result;
 }
 
 } // namespace kalhost

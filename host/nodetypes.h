@@ -1,7 +1,13 @@
-// Node types and their categories in the reference host.
+// Node types, their categories and shading-language contexts in the reference host.
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
+
+#include "model/nodetypes.h"
+
+struct KOM_EnumValue;
 
 namespace kalhost
 {
@@ -29,15 +35,56 @@ enum CategoryCode
 
 constexpr int SimulationNetworkFlag = 0x20000;
 
+// The data type codes that evaluation chooses its result by.
+enum ParmDataType
+{
+    IntParmData = 1,
+    FloatParmData = 2,
+    StringParmData = 3,
+};
+
+// What a node type's template says about one parameter tuple.
+struct ParmTupleInfo
+{
+    std::string name;
+    std::string label;
+    int dataType;
+    std::vector<std::string> componentNames; // one per component
+    std::vector<double> defaults = {};       // numeric tuples: one per component
+    std::string textDefault = "";            // string tuples: every component
+    std::vector<std::string> menuItems = {};
+};
+
 struct NodeTypeInfo
 {
     std::string name;
     int categoryCode;
     int childCategoryCode; // NoCategory when the node holds no network
     int flagBits;
+    std::string description = "";
+    int minInputs = 0;
+    int maxInputs = 0;
+    bool isGenerator = false;
+    bool hasUnorderedInputs = false;
+    std::vector<ParmTupleInfo> parms = {};
 };
 
 // The node type of that name in that category, or null.
 NodeTypeInfo const *findNodeType(int categoryCode, std::string const &name);
+
+// Aliases and hidden flags go back to none.
+void resetNodeTypes();
+
+KOM_NodeType *nodeTypeHandle(NodeTypeInfo const *type); // new owned handle, null for none
+
+// Categories are host-kept, one object per code; null for an unknown code.
+KOM_NodeTypeCategory *categoryFor(int categoryCode);
+int categoryCodeOf(KOM_NodeTypeCategory &category);
+std::map<std::string, KOM_NodeTypeCategory *> categoriesByName();
+
+std::vector<KOM_ElemPtr<KOM_ZelContext>> zelContexts();
+// Throws KOM_TypeError when the value is not a shader type; null when no context has it.
+KOM_ZelContext *zelContextForShaderType(KOM_EnumValue &shaderType);
+KOM_ZelContext *zelContextForCategory(KOM_NodeTypeCategory &category);
 
 } // namespace kalhost

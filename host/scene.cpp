@@ -1,7 +1,10 @@
 #include "host/scene.h"
 
+#include <algorithm>
 #include <cctype>
+#include <map>
 
+#include "host/parms.h"
 #include "model/errors.h"
 
 namespace kalhost
@@ -22,7 +25,84 @@ std::vector<NodeTypeInfo> const theManagers = {
     {"pop", ManagerCategory, PopNetCategory, 0},
 };
 
-bool isValidName(std::string const &name)
+using NodeMap = std::map<SceneNode const *, std::shared_ptr<SceneNode>>;
+
+void adopt(std::shared_ptr<SceneNode> const &network, std::shared_ptr<SceneNode> const &node)
+{
+    node->name = availableName(*network, node->name);
+    node->parent = network;
+    network->children.push_back(node);
+}
+
+void detach(std::shared_ptr<SceneNode> const &node)
+{
+    if (auto const network = node->parent.lock())
+    {
+        auto &siblings = network->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
+    }
+    node->parent.reset();
+}
+
+// A copy of `node` and its contents; `copies` maps each original to its copy.
+std::shared_ptr<SceneNode> deepCopy(SceneNode const &node, NodeMap &copies)
+{
+    auto copy = std::make_shared<SceneNode>(node);
+    copyParms(node, *copy);
+    copy->children.clear();
+    copy->parent.reset();
+    copy->currentChild.reset();
+    copy->selected = false;
+    copies[&node] = copy;
+    for (auto const &child : node.children)
+    {
+        auto childCopy = deepCopy(*child, copies);
+        childCopy->parent = copy;
+        copy->children.push_back(childCopy);
+    }
+    copy->networkBoxes.clear();
+    for (auto const &box : node.networkBoxes)
+        copy->networkBoxes.push_back(std::make_shared<SceneNetworkBox>(*box));
+    return copy;
+}
+
+// Points the inputs of the copies at the copies of their sources; cuts wires to nodes not
+// copied. Indirect inputs follow their subnet the same way.
+void rewire(NodeMap const &copies)
+{
+    for (auto const &[original, copy] : copies)
+        for (auto &input : copy->inputs)
+        {
+            auto const found = copies.find(input.node.lock().get());
+            input.node = found == copies.end() ? std::shared_ptr<SceneNode>() : found->second;
+        }
+}
+
+void checkDestination(std::vector<std::shared_ptr<SceneNode>> const &nodes,
+                      std::shared_ptr<SceneNode> const &network)
+{
+    for (auto const &node : nodes)
+    {
+        if (!node->parent.lock())
+            throw KOM_OperationFailed(("Cannot copy or move " + node->path()).c_str());
+        if (node->type->categoryCode != network->type->childCategoryCode)
+            throw KOM_OperationFailed(
+                (node->path() + " does not belong in " + network->path()).c_str());
+    }
+}
+
+} // namespace
+
+int trailingNumber(std::string const &name)
+{
+    std::size_t start = name.size();
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(name[start - 1])))
+        --start;
+    std::string const digits = name.substr(start, 9);
+    return digits.empty() ? 0 : std::stoi(digits);
+}
+
+bool isValidNodeName(std::string const &name)
 {
     if (name.empty())
         return false;
@@ -32,17 +112,21 @@ bool isValidName(std::string const &name)
     return true;
 }
 
-std::string uniqueName(SceneNode const &parent, std::string const &base)
+std::string availableName(SceneNode const &network, std::string const &wanted)
 {
-    for (int suffix = 1;; ++suffix)
+    if (!network.child(wanted))
+        return wanted;
+    std::size_t stemEnd = wanted.size();
+    while (stemEnd > 0 && std::isdigit(static_cast<unsigned char>(wanted[stemEnd - 1])))
+        --stemEnd;
+    std::string const stem = wanted.substr(0, stemEnd);
+    for (int number = trailingNumber(wanted) + 1;; ++number)
     {
-        std::string candidate = base + std::to_string(suffix);
-        if (!parent.child(candidate))
+        std::string candidate = stem + std::to_string(number);
+        if (!network.child(candidate))
             return candidate;
     }
 }
-
-} // namespace
 
 std::string SceneNode::path() const
 {
@@ -61,6 +145,38 @@ std::shared_ptr<SceneNode> SceneNode::child(std::string const &childName) const
     return nullptr;
 }
 
+bool SceneNode::isInScene() const
+{
+    SceneNode const *node = this;
+    while (auto const up = node->parent.lock())
+        node = up.get();
+    return node == theScene().root().get();
+}
+
+bool SceneNode::isInsideLockedAsset() const
+{
+    for (auto up = parent.lock(); up; up = up->parent.lock())
+        if (up->isLockedAsset())
+            return true;
+    return false;
+}
+
+std::vector<std::shared_ptr<SceneNode>> SceneNode::outputs() const
+{
+    std::vector<std::shared_ptr<SceneNode>> result;
+    auto const network = parent.lock();
+    if (!network)
+        return result;
+    for (auto const &sibling : network->children)
+        for (auto const &input : sibling->inputs)
+            if (!input.indirect && input.node.lock().get() == this)
+            {
+                result.push_back(sibling);
+                break;
+            }
+    return result;
+}
+
 void Scene::reset()
 {
     myRoot = std::make_shared<SceneNode>();
@@ -73,6 +189,14 @@ void Scene::reset()
         node->parent = myRoot;
         myRoot->children.push_back(node);
     }
+    myPwd.reset();
+    myClock = Clock();
+}
+
+std::shared_ptr<SceneNode> Scene::pwd() const
+{
+    auto const node = myPwd.lock();
+    return node && node->isInScene() ? node : myRoot;
 }
 
 std::shared_ptr<SceneNode> Scene::find(std::string const &path,
@@ -93,6 +217,22 @@ std::shared_ptr<SceneNode> Scene::find(std::string const &path,
     return current;
 }
 
+std::vector<std::string> Scene::completePath(std::string typed,
+                                            std::shared_ptr<SceneNode> const &from) const
+{
+    typed.erase(0, typed.find_first_not_of("\"' "));
+    std::size_t const slash = typed.rfind('/');
+    std::string const directory = slash == std::string::npos ? "" : typed.substr(0, slash + 1);
+    std::string const prefix = typed.substr(directory.size());
+    auto const base = directory.empty() ? from : find(directory, from);
+    std::vector<std::string> result;
+    if (base)
+        for (auto const &child : base->children)
+            if (child->name.compare(0, prefix.size(), prefix) == 0)
+                result.push_back(directory + child->name);
+    return result;
+}
+
 std::shared_ptr<SceneNode> Scene::create(std::shared_ptr<SceneNode> const &parent,
                                          std::string const &typeName, char const *name)
 {
@@ -103,36 +243,159 @@ std::shared_ptr<SceneNode> Scene::create(std::shared_ptr<SceneNode> const &paren
     if (name)
     {
         nodeName = name;
-        if (!isValidName(nodeName))
+        if (!isValidNodeName(nodeName))
             throw KOM_InvalidNodeName(("Invalid node name: " + nodeName).c_str());
         if (parent->child(nodeName))
             throw KOM_OperationFailed(("Node name already in use: " + nodeName).c_str());
     }
     else
     {
-        nodeName = uniqueName(*parent, typeName);
+        nodeName = availableName(*parent, typeName + "1");
     }
     auto node = std::make_shared<SceneNode>();
     node->name = nodeName;
     node->type = type;
     node->parent = parent;
+    createParms(*node);
     parent->children.push_back(node);
     return node;
 }
 
 void Scene::destroy(std::shared_ptr<SceneNode> const &node)
 {
-    auto const parent = node->parent.lock();
-    if (!parent)
+    if (!node->parent.lock())
         throw KOM_OperationFailed("The root node cannot be destroyed");
-    auto &siblings = parent->children;
-    for (auto it = siblings.begin(); it != siblings.end(); ++it)
-        if (*it == node)
+    detach(node);
+}
+
+void Scene::rename(std::shared_ptr<SceneNode> const &node, std::string const &name)
+{
+    auto const network = node->parent.lock();
+    if (!network || network == myRoot)
+        throw KOM_OperationFailed(("Cannot rename " + node->path()).c_str());
+    if (!isValidNodeName(name))
+        throw KOM_InvalidNodeName(("Invalid node name: " + name).c_str());
+    auto const holder = network->child(name);
+    if (holder && holder != node)
+        throw KOM_OperationFailed(("Node name already in use: " + name).c_str());
+    node->name = name;
+}
+
+std::vector<std::shared_ptr<SceneNode>> Scene::copyTo(
+    std::vector<std::shared_ptr<SceneNode>> const &nodes,
+    std::shared_ptr<SceneNode> const &network)
+{
+    checkDestination(nodes, network);
+    NodeMap copies;
+    std::vector<std::shared_ptr<SceneNode>> result;
+    for (auto const &node : nodes)
+        result.push_back(deepCopy(*node, copies));
+    rewire(copies);
+    for (auto const &copy : result)
+        adopt(network, copy);
+    return result;
+}
+
+std::vector<std::shared_ptr<SceneNode>> Scene::moveTo(
+    std::vector<std::shared_ptr<SceneNode>> const &nodes,
+    std::shared_ptr<SceneNode> const &network)
+{
+    checkDestination(nodes, network);
+    for (auto const &node : nodes)
+        for (auto up = network; up; up = up->parent.lock())
+            if (up == node)
+                throw KOM_OperationFailed(("Cannot move " + node->path() + " into itself").c_str());
+    auto const isMoving = [&nodes](std::shared_ptr<SceneNode> const &node) {
+        return std::find(nodes.begin(), nodes.end(), node) != nodes.end();
+    };
+    for (auto const &node : nodes)
+    {
+        if (node->parent.lock() == network)
+            continue;
+        // Wires across the move are cut, both ways.
+        for (auto &input : node->inputs)
+            if (!isMoving(input.node.lock()))
+                input = SceneNode::Input();
+        for (auto const &output : node->outputs())
+            if (!isMoving(output))
+                for (auto &input : output->inputs)
+                    if (input.node.lock() == node)
+                        input = SceneNode::Input();
+    }
+    for (auto const &node : nodes)
+        if (node->parent.lock() != network)
         {
-            siblings.erase(it);
-            break;
+            detach(node);
+            adopt(network, node);
         }
+    return nodes;
+}
+
+std::shared_ptr<SceneNode> Scene::changeType(std::shared_ptr<SceneNode> const &node,
+                                             std::string const &typeName, bool keepName,
+                                             bool keepContents)
+{
+    auto const network = node->parent.lock();
+    NodeTypeInfo const *type = findNodeType(node->type->categoryCode, typeName);
+    if (!type)
+        throw KOM_TypeError(("Invalid node type name: " + typeName).c_str());
+    if (!network || network == myRoot)
+        throw KOM_OperationFailed(("Cannot change the type of " + node->path()).c_str());
+    auto replacement = std::make_shared<SceneNode>(*node);
+    replacement->type = type;
+    replacement->children.clear();
+    replacement->networkBoxes.clear();
+    replacement->currentChild.reset();
+    replacement->assetName.clear();
+    if (keepContents && type->childCategoryCode == node->type->childCategoryCode)
+    {
+        for (auto const &child : node->children)
+            child->parent = replacement;
+        replacement->children = node->children;
+        replacement->networkBoxes = node->networkBoxes;
+        node->children.clear();
+    }
+    for (auto const &output : node->outputs())
+        for (auto &input : output->inputs)
+            if (!input.indirect && input.node.lock() == node)
+                input.node = replacement;
+    auto &siblings = network->children;
+    std::replace(siblings.begin(), siblings.end(), node, replacement);
     node->parent.reset();
+    if (!keepName)
+        replacement->name = availableName(*network, typeName + "1");
+    return replacement;
+}
+
+std::shared_ptr<SceneNode> Scene::collapse(std::shared_ptr<SceneNode> const &network,
+                                           std::vector<std::shared_ptr<SceneNode>> const &nodes,
+                                           char const *subnetName)
+{
+    if (nodes.empty())
+        throw KOM_OperationFailed("No nodes to collapse");
+    for (auto const &node : nodes)
+        if (node->parent.lock() != network)
+            throw KOM_OperationFailed((node->path() + " is not in " + network->path()).c_str());
+    if (!findNodeType(network->type->childCategoryCode, "subnet"))
+        throw KOM_OperationFailed(("Subnets cannot be made in " + network->path()).c_str());
+    if (subnetName && network->child(subnetName))
+        throw KOM_OperationFailed(
+            (std::string("Node name already in use: ") + subnetName).c_str());
+    auto subnet = create(network, "subnet", subnetName);
+    // The subnet takes the place of the first node; wires inside the subnet stay.
+    std::copy(nodes.front()->position, nodes.front()->position + 2, subnet->position);
+    moveTo(nodes, subnet);
+    return subnet;
+}
+
+void Scene::extract(std::shared_ptr<SceneNode> const &subnet)
+{
+    auto const network = subnet->parent.lock();
+    if (!subnet->isSubnet() || !network)
+        throw KOM_InvalidNodeType((subnet->path() + " is not a subnet").c_str());
+    auto const contents = subnet->children;
+    moveTo(contents, network);
+    destroy(subnet);
 }
 
 Scene &theScene()

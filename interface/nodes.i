@@ -3,14 +3,54 @@
 %catches(KOM_ObjectWasDeleted, KOM_Error);
 
 %catches(KOM_Error) KOM_Node::__hash__;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidNodeName, KOM_OperationFailed, KOM_Error) KOM_Node::setName;
 %catches(KOM_ObjectWasDeleted, KOM_InvalidNodeName, KOM_PermissionError, KOM_OperationFailed,
          KOM_InitScriptFailed, KOM_MatchDefinitionError, KOM_Error) KOM_Node::createNode;
+%catches(KOM_ObjectWasDeleted, KOM_InitScriptFailed, KOM_Error) KOM_Node::runInitScripts;
 %catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_InvalidInput, KOM_PermissionError,
          KOM_Error) KOM_Node::setInput;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_InvalidInput, KOM_PermissionError,
+         KOM_Error) KOM_Node::setFirstInput;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_InvalidInput, KOM_PermissionError,
+         KOM_Error) KOM_Node::setNextInput;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_InvalidInput, KOM_PermissionError,
+         KOM_Error) KOM_Node::insertInput;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidInput, KOM_InvalidSize, KOM_Error) KOM_Node::setPosition;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidInput, KOM_InvalidSize, KOM_Error) KOM_Node::move;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_Error) KOM_Node::layoutChildren;
+%catches(KOM_ObjectWasDeleted, KOM_TypeError, KOM_Error) KOM_Node::setExpressionLanguage;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_Error) KOM_Node::addSpareParmTuple;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_Error) KOM_Node::removeSpareParmTuple;
 %catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_Error) KOM_Node::destroy;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_Error) KOM_Node::matchCurrentDefinition;
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_Error) KOM_Node::networkBoxes;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidNodeName, KOM_OperationFailed, KOM_Error)
+    KOM_Node::createNetworkBox;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidNodeName, KOM_OperationFailed, KOM_Error)
+    KOM_Node::copyNetworkBox;
+// Only these three: the host raises nothing else here.
+%catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_TypeError) KOM_Node::changeNodeType;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidNodeType, KOM_OperationFailed, KOM_Error)
+    KOM_Node::createDigitalAsset;
+%catches(KOM_ObjectWasDeleted, KOM_TypeError, KOM_InvalidNodeName, KOM_OperationFailed, KOM_Error)
+    KOM_Node::collapseIntoSubnet;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidNodeType, KOM_OperationFailed, KOM_Error)
+    KOM_Node::extractAndDelete;
+%catches(KOM_ObjectWasDeleted, KOM_InvalidNodeType, KOM_Error) KOM_Node::indirectInputs;
 
+%feature("kwargs") KOM_Node::setName;
 %feature("kwargs") KOM_Node::node;
 %feature("kwargs") KOM_Node::createNode;
+%feature("kwargs") KOM_Node::layoutChildren;
+%feature("kwargs") KOM_Node::parmAliases;
+%feature("kwargs") KOM_Node::changeNodeType;
+%feature("kwargs") KOM_Node::createDigitalAsset;
+%feature("kwargs") KOM_Node::collapseIntoSubnet;
+
+// The tuple stays with the node that holds it.
+%typemap(out, noblock=1) KOM_ParmTuple *KOM_Node::addSpareParmTuple {
+  $result = KOMconvertValueForInterpreter($1, 0);
+}
 
 // Used only to choose the Python class of a returned node.
 %ignore KOM_Node::categoryCode;

@@ -1,31 +1,261 @@
 // The host's module object and the module-level functions that forward to it.
 #pragma once
 
-#include "host/services.h"
-#include "model/errors.h"
-#include "model/nodes.h"
+#include <map>
+#include <string>
+#include <vector>
 
+#include "host/services.h"
+#include "model/assets.h"
+#include "model/enums.h"
+#include "model/errors.h"
+#include "model/mathvalues.h"
+#include "model/nodes.h"
+#include "model/nodetypes.h"
+#include "model/parms.h"
+#include "model/scenefile.h"
+#include "model/shelves.h"
+#include "model/ui.h"
+
+// Declaration order is the slot order the host is built against; operations of other
+// families go where their comments stand.
 class KOM_Module
 {
 public:
     virtual ~KOM_Module() {}
 
+    virtual std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
+                                                              char const *arguments) = 0;
+    // The namespace objects stay with the host.
+    virtual KOM_ui *__ui() = 0;
+    virtual bool isUIAvailable() = 0;
+    virtual KOM_galleries *__galleries() = 0;
+    virtual KOM_kda *__kda() = 0;
+    virtual KOM_kipFile *__kipFile() = 0;
+    virtual KOM_kmath *__kmath() = 0;
+    virtual KOM_shelves *__shelves() = 0;
     // Throws KOM_SystemExit when the application agrees to end.
     virtual void exit(int exit_code, bool suppress_save_prompt) = 0;
     virtual bool _isExiting() = 0;
+    virtual std::string applicationName() = 0;
+    virtual std::vector<int> applicationVersion() = 0;
+    virtual std::string applicationVersionString() = 0;
+    virtual std::string applicationCompilationDate() = 0;
     virtual KOM_Node *root() = 0;
+    virtual KOM_Node *pwd() = 0;
+    virtual void setPwd(KOM_Node &node) = 0;
+    virtual void cd(char const *path) = 0;
     virtual KOM_Node *node(char const *path) = 0;
+    virtual KOM_Parm *parm(char const *path) = 0;
+    virtual KOM_ParmTuple *parmTuple(char const *path) = 0;
+    virtual KOM_NodeType *nodeType(KOM_NodeTypeCategory &category, char const *name) = 0;
+    virtual KOM_NodeTypeCategory *objNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *sopNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *popNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *dopNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *cop2NodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *shopNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *vopNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *ropNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *chopNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *popNetNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *cop2NetNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *vopNetNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *chopNetNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *managerNodeTypeCategory() = 0;
+    virtual KOM_NodeTypeCategory *rootNodeTypeCategory() = 0;
+    virtual std::map<std::string, KOM_NodeTypeCategory *> nodeTypeCategories() = 0;
+    virtual std::vector<KOM_ElemPtr<KOM_Node>> copyNodesTo(std::vector<KOM_Node *> const &nodes,
+                                                           KOM_Node &destination_node) = 0;
+    virtual std::vector<KOM_ElemPtr<KOM_Node>> moveNodesTo(std::vector<KOM_Node *> const &nodes,
+                                                           KOM_Node &destination_node) = 0;
+    virtual float time() = 0;
+    virtual void setTime(float time) = 0;
+    virtual float frame() = 0;
+    virtual void setFrame(float frame) = 0;
+    virtual float fps() = 0;
+    virtual void setFps(float fps) = 0;
+    virtual float timeToFrame(float time) = 0;
+    virtual float frameToTime(float frame) = 0;
+    // Animation functions: they shape the keyframe segment being evaluated, so outside a
+    // parameter evaluation they throw KOM_NotAvailable.
+    virtual float bezier() = 0;
+    virtual float constant() = 0;
+    virtual float cubic() = 0;
+    virtual float cycle(float start_frame, float end_frame) = 0;
+    virtual float cyclet(float start_time, float end_time) = 0;
+    virtual float ease() = 0;
+    virtual float easein() = 0;
+    virtual float easeinp(float ease_speed) = 0;
+    virtual float easeout() = 0;
+    virtual float easeoutp(float ease_speed) = 0;
+    virtual float easep(float ease_bias) = 0;
+    virtual float linear() = 0;
+    virtual float match() = 0;
+    virtual float matchin() = 0;
+    virtual float matchout() = 0;
+    virtual float qlinear() = 0;
+    virtual float quintic() = 0;
+    virtual float repeat(float start_frame, float end_frame) = 0;
+    virtual float repeatt(float start_time, float end_time) = 0;
+    virtual float spline() = 0;
+    virtual float vmatch() = 0;
+    virtual float vmatchin() = 0;
+    virtual float vmatchout() = 0;
+    virtual std::vector<KOM_ElemPtr<KOM_ZelContext>> zelContexts() = 0;
+    virtual KOM_ZelContext *zelContextForShaderType(KOM_EnumValue &shader_type) = 0;
+    virtual KOM_ZelContext *zelContextForNodeTypeCategory(KOM_NodeTypeCategory &category) = 0;
+    // kscriptCommandHelp and kscript (expression family).
+    virtual bool almostEqual(double x, double y) = 0;
+    virtual std::string findFile(char const *file_name) = 0;
+    virtual std::vector<std::string> findFiles(char const *file_name) = 0;
+    virtual std::string findDirectory(char const *directory_name) = 0;
+    virtual std::vector<std::string> findDirectories(char const *directory_name) = 0;
+    // The whole content, NUL bytes included.
+    virtual std::string readFile(char const *file_path) = 0;
+    virtual void setSessionModuleSource(char const *source) = 0;
+    virtual void appendSessionModuleSource(char const *source) = 0;
+    virtual std::string sessionModuleSource() = 0;
+    // chsop, the kscript expression functions, then the parameter template and keyframe
+    // constructors (their families).
 };
+
+// The host's icon cache, filled ahead of use. Call it holding KOM_theKOMLock.
+void KOM_preloadIcon(std::string const &name, int width, int height);
 
 // Each module-level function is one call on the host's module object, fetched afresh.
 namespace kom
 {
 inline void __ensureKalvaneInternalsExist() { KOMF_Module::ensureKalvaneInternalsExist(); }
+inline std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
+                                                         char const *arguments)
+{
+    return KOM()._getArgumentAutoComplete(method_name, arguments);
+}
+inline KOM_ui *__ui() { return KOM().__ui(); }
+inline bool isUIAvailable() { return KOM().isUIAvailable(); }
+inline KOM_galleries *__galleries() { return KOM().__galleries(); }
+inline KOM_kda *__kda() { return KOM().__kda(); }
+inline KOM_kipFile *__kipFile() { return KOM().__kipFile(); }
+inline KOM_kmath *__kmath() { return KOM().__kmath(); }
+inline KOM_shelves *__shelves() { return KOM().__shelves(); }
 inline void exit(int exit_code = 0, bool suppress_save_prompt = false)
 {
     KOM().exit(exit_code, suppress_save_prompt);
 }
 inline bool _isExiting() { return KOM()._isExiting(); }
+inline std::string applicationName() { return KOM().applicationName(); }
+inline std::vector<int> applicationVersion() { return KOM().applicationVersion(); }
+inline std::string applicationVersionString() { return KOM().applicationVersionString(); }
+inline std::string applicationCompilationDate() { return KOM().applicationCompilationDate(); }
 inline KOM_Node *root() { return KOM().root(); }
+inline KOM_Node *pwd() { return KOM().pwd(); }
+inline void setPwd(KOM_Node &node) { KOM().setPwd(node); }
+inline void cd(char const *path) { KOM().cd(path); }
 inline KOM_Node *node(char const *path) { return KOM().node(path); }
+inline KOM_Parm *parm(char const *path) { return KOM().parm(path); }
+inline KOM_ParmTuple *parmTuple(char const *path) { return KOM().parmTuple(path); }
+inline KOM_NodeType *nodeType(KOM_NodeTypeCategory &category, char const *name)
+{
+    return KOM().nodeType(category, name);
+}
+inline KOM_NodeTypeCategory *objNodeTypeCategory() { return KOM().objNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *sopNodeTypeCategory() { return KOM().sopNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *popNodeTypeCategory() { return KOM().popNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *dopNodeTypeCategory() { return KOM().dopNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *cop2NodeTypeCategory() { return KOM().cop2NodeTypeCategory(); }
+inline KOM_NodeTypeCategory *shopNodeTypeCategory() { return KOM().shopNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *vopNodeTypeCategory() { return KOM().vopNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *ropNodeTypeCategory() { return KOM().ropNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *chopNodeTypeCategory() { return KOM().chopNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *popNetNodeTypeCategory() { return KOM().popNetNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *cop2NetNodeTypeCategory() { return KOM().cop2NetNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *vopNetNodeTypeCategory() { return KOM().vopNetNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *chopNetNodeTypeCategory() { return KOM().chopNetNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *managerNodeTypeCategory() { return KOM().managerNodeTypeCategory(); }
+inline KOM_NodeTypeCategory *rootNodeTypeCategory() { return KOM().rootNodeTypeCategory(); }
+inline std::map<std::string, KOM_NodeTypeCategory *> nodeTypeCategories()
+{
+    return KOM().nodeTypeCategories();
+}
+inline std::vector<KOM_ElemPtr<KOM_Node>> copyNodesTo(std::vector<KOM_Node *> const &nodes,
+                                                      KOM_Node &destination_node)
+{
+    return KOM().copyNodesTo(nodes, destination_node);
+}
+inline std::vector<KOM_ElemPtr<KOM_Node>> moveNodesTo(std::vector<KOM_Node *> const &nodes,
+                                                      KOM_Node &destination_node)
+{
+    return KOM().moveNodesTo(nodes, destination_node);
+}
+inline float time() { return KOM().time(); }
+inline void setTime(float time) { KOM().setTime(time); }
+inline float frame() { return KOM().frame(); }
+inline void setFrame(float frame) { KOM().setFrame(frame); }
+inline float fps() { return KOM().fps(); }
+inline void setFps(float fps) { KOM().setFps(fps); }
+inline float timeToFrame(float time) { return KOM().timeToFrame(time); }
+inline float frameToTime(float frame) { return KOM().frameToTime(frame); }
+inline float bezier() { return KOM().bezier(); }
+inline float constant() { return KOM().constant(); }
+inline float cubic() { return KOM().cubic(); }
+inline float cycle(float start_frame, float end_frame) { return KOM().cycle(start_frame, end_frame); }
+inline float cyclet(float start_time, float end_time) { return KOM().cyclet(start_time, end_time); }
+inline float ease() { return KOM().ease(); }
+inline float easein() { return KOM().easein(); }
+inline float easeinp(float ease_speed) { return KOM().easeinp(ease_speed); }
+inline float easeout() { return KOM().easeout(); }
+inline float easeoutp(float ease_speed) { return KOM().easeoutp(ease_speed); }
+inline float easep(float ease_bias) { return KOM().easep(ease_bias); }
+inline float linear() { return KOM().linear(); }
+inline float match() { return KOM().match(); }
+inline float matchin() { return KOM().matchin(); }
+inline float matchout() { return KOM().matchout(); }
+inline float qlinear() { return KOM().qlinear(); }
+inline float quintic() { return KOM().quintic(); }
+inline float repeat(float start_frame, float end_frame) { return KOM().repeat(start_frame, end_frame); }
+inline float repeatt(float start_time, float end_time) { return KOM().repeatt(start_time, end_time); }
+inline float spline() { return KOM().spline(); }
+inline float vmatch() { return KOM().vmatch(); }
+inline float vmatchin() { return KOM().vmatchin(); }
+inline float vmatchout() { return KOM().vmatchout(); }
+inline std::vector<KOM_ElemPtr<KOM_ZelContext>> zelContexts() { return KOM().zelContexts(); }
+inline KOM_ZelContext *zelContextForShaderType(KOM_EnumValue &shader_type)
+{
+    return KOM().zelContextForShaderType(shader_type);
+}
+inline KOM_ZelContext *zelContextForNodeTypeCategory(KOM_NodeTypeCategory &category)
+{
+    return KOM().zelContextForNodeTypeCategory(category);
+}
+inline bool almostEqual(double x, double y) { return KOM().almostEqual(x, y); }
+inline std::string findFile(char const *file_name) { return KOM().findFile(file_name); }
+inline std::vector<std::string> findFiles(char const *file_name) { return KOM().findFiles(file_name); }
+inline std::string findDirectory(char const *directory_name)
+{
+    return KOM().findDirectory(directory_name);
+}
+inline std::vector<std::string> findDirectories(char const *directory_name)
+{
+    return KOM().findDirectories(directory_name);
+}
+inline std::string readFile(char const *file_path) { return KOM().readFile(file_path); }
+inline void setSessionModuleSource(char const *source) { KOM().setSessionModuleSource(source); }
+inline void appendSessionModuleSource(char const *source) { KOM().appendSessionModuleSource(source); }
+inline std::string sessionModuleSource() { return KOM().sessionModuleSource(); }
+
+// Not a forwarding function: it fills the host's icon cache under the host lock, which it
+// waits for without holding the interpreter lock, so that other Python threads keep running.
+inline void _addPreloadIcon(std::string name, int width, int height)
+{
+    {
+        KOM_PyInterpreterAutoUnlock interpreterReleased;
+        pthread_mutex_lock(&KOM_theKOMLock);
+    }
+    struct HostLockRelease
+    {
+        ~HostLockRelease() { pthread_mutex_unlock(&KOM_theKOMLock); }
+    } releaseOnEveryPath;
+    KOM_preloadIcon(std::string(name.data(), name.size()), width, height);
+}
 } // namespace kom

@@ -17,13 +17,29 @@ def finish(text):
                           'PyErr_SetString(PyExc_NameError, "Unknown C global variable")', text)
     assert count == 2, "cvar look-up not found"
 
+    # New proxies: SWIG 4.1 invalidates the class's attribute cache (PyType_Modified) and builds
+    # throw-away argument objects for every instance it creates. Allocate the instance directly.
+    stock = re.search(r'#if PY_VERSION_HEX >= 0x03000000\n    PyObject \*empty_args = PyTuple_New\(0\);.*?\n#else\n',
+                      text, flags=re.S)
+    assert stock, "proxy creation not found"
+    text = text.replace(stock.group(0), """#if PY_VERSION_HEX >= 0x03000000
+    static PyObject *const noArguments = PyTuple_New(0);
+    PyTypeObject *const cls = (PyTypeObject *)data->newargs;
+    inst = noArguments ? cls->tp_new(cls, noArguments, NULL) : 0;
+    if (inst && PyObject_GenericSetAttr(inst, SWIG_This(), swig_this) == -1) {
+      Py_DECREF(inst);
+      inst = 0;
+    }
+#else
+""")
+
     # Overload failures list unqualified prototypes.
     text = text.replace('"Wrong number or type of arguments for overloaded function',
                         '"Wrong number of arguments for overloaded function')
     text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\()', r'\1\2', text, flags=re.M)
 
     # Template type names as messages and pointer reprs show them: no space after '<'.
-    text = re.sub(r'"[^"\n]*std::[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
+    text = re.sub(r'"[^"\n]*\w< [^"\n]*>[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
     return text
 
 

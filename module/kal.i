@@ -37,10 +37,12 @@
 %include "module/runtime.swg"
 %include "convert/scalars.swg"
 %include "convert/objects.swg"
-%include "convert/sequences.swg"
 
 // Declaration order is registration order: a base registers before its subclasses.
 %include "interface/containers.i"
+// Instantiating the containers installs the runtime's stock typemaps for their vectors;
+// the project's own sequence conversions replace them, so they come after.
+%include "convert/sequences.swg"
 %include "interface/sequences.i"
 %include "interface/enums.i"
 %include "interface/errors.i"

@@ -58,6 +58,8 @@ CLASS_TREE = {
     "ShellIO": None,
 }
 
+SINGLETONS = {"kmath", "kda", "kipFile", "ui", "shelves", "galleries"}
+
 ENUMERATION_SIZES = {
     "attribData": 3, "attribType": 4, "primType": 16, "parmData": 3, "parmTemplateType": 12,
     "parmLook": 6, "parmNamingScheme": 10, "exprLanguage": 2, "scriptLanguage": 2,
@@ -71,6 +73,8 @@ def test_every_class_is_registered_with_its_base():
     assert len(CLASS_TREE) == 135
     for name, base in CLASS_TREE.items():
         cls = getattr(kal, name)
+        if name in SINGLETONS:  # the module publishes the one instance under the class's name
+            cls = type(cls)
         expected = getattr(kal, base) if base else (Exception if name == "Error" else object)
         assert cls.__bases__ == (expected,), name
         assert callable(getattr(_kal, "delete_" + name)), name
