@@ -1314,16 +1314,8 @@ void clearParmAliases(std::shared_ptr<SceneNode> const &node)
 JournalValue journalValue(KOM_Parm const *parm)
 {
     auto handle = dynamic_cast<ParmHandle const *>(parm);
-    if (!parm)
-        return JournalValue::none();
-    try
-    {
-        return JournalValue::ofText(handle ? handle->fullPath() : "<parameter>");
-    }
-    catch (KOM_ObjectWasDeleted const &)
-    {
-        return JournalValue::ofText("<deleted parameter>");
-    }
+    return journalHandle(parm, [handle] { return handle ? handle->fullPath() : "<parameter>"; },
+                         "<deleted parameter>");
 }
 
 JournalValue journalValue(KOM_Parm const &parm) { return journalValue(&parm); }
@@ -1331,16 +1323,8 @@ JournalValue journalValue(KOM_Parm const &parm) { return journalValue(&parm); }
 JournalValue journalValue(KOM_ParmTuple const *tuple)
 {
     auto handle = dynamic_cast<ParmTupleHandle const *>(tuple);
-    if (!tuple)
-        return JournalValue::none();
-    try
-    {
-        return JournalValue::ofText(handle ? handle->fullPath() : "<parameter tuple>");
-    }
-    catch (KOM_ObjectWasDeleted const &)
-    {
-        return JournalValue::ofText("<deleted parameter tuple>");
-    }
+    return journalHandle(tuple, [handle] { return handle ? handle->fullPath() : "<parameter tuple>"; },
+                         "<deleted parameter tuple>");
 }
 
 JournalValue journalValue(KOM_ParmTuple const &tuple) { return journalValue(&tuple); }
