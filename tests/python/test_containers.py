@@ -125,6 +125,11 @@ def test_pop_takes_the_last_and_refuses_an_empty_container(cls, values):
     assert t.pop() == values[0] and len(t) == 0
     with pytest.raises(IndexError, match="^pop from empty container$"):
         t.pop()
+    with pytest.raises(IndexError, match="^pop from empty container$"):
+        t.pop_back()
+    for read in (t.front, t.back):
+        with pytest.raises(IndexError):
+            read()
 
 
 @each_container
