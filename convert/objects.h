@@ -9,11 +9,14 @@
 namespace kal
 {
 
-// Converts `self`. For a delete entry (`disown`), yields the object only when the proxy owned
-// it, and then releases it: the proxy no longer owns nor points at it.
-inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown)
+// Converts `self`. For a delete entry (`deleting`), yields the object only when the proxy owned
+// it, and then releases it: the proxy no longer owns nor points at it. Other operations that
+// take ownership (`disown`) convert as usual and clear the own flag.
+inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown, bool deleting)
 {
-    if (!disown)
+    if (disown && !deleting)
+        return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_DISOWN);
+    if (!deleting)
     {
         // The common case, a proxy of exactly the method's class, without the runtime's
         // general look-up and cast search.

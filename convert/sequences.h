@@ -295,4 +295,20 @@ PyObject *toPython(std::map<K, V> const &entries)
 }
 
 
+// Items of the lazy sequences, each owned by Python exactly as if returned singly. A vector
+// of connections stays the list's; only its elements pass to their proxies.
+template <class T>
+PyObject *lazyItem(T *item)
+{
+    return KOMconvertValueForInterpreter(item, SWIG_POINTER_OWN);
+}
+
+inline PyObject *lazyItem(std::string const &item) { return fromString(item); }
+
+template <class T>
+PyObject *lazyItem(std::vector<KOM_ElemPtr<T>> *items)
+{
+    return toPython(*items);
+}
+
 } // namespace kal

@@ -30,8 +30,15 @@ merge.setCurrent(True, True)
 merge.setComment("final shape")
 print(merge.name(), "is current:", merge.isCurrent(), "with comment", repr(merge.comment()))
 
-# Parameters: read and set the transform here once the parameter family is in place.
+# Parameters: set values, evaluate them (the result's type follows the parameter's) and
+# drive one with an expression that follows the frame.
 print(geo.name(), "has", len(geo.parms()), "parameters, among them", geo.parm("tx").name())
+geo.parmTuple("t").set((1, 2, 3))
+box.parm("divisions").set(7)
+geo.parm("ty").setExpression("$F * 2")
+kal.setFrame(12)
+print("t evaluates to", geo.parmTuple("t").eval(), "at frame 12; divisions is",
+      repr(kal.evalParm(box.path() + "/divisions")), "and group is", repr(box.evalParm("group")))
 
 # Copy and move between networks; names that are taken get a new number.
 copies = kal.copyNodesTo([box, xform], geo)

@@ -120,21 +120,13 @@ JournalValue journalValue(float number) { return journalValue(static_cast<double
 
 JournalValue journalValue(KOM_Node const *node)
 {
-    return node ? journalValue(*node) : JournalValue::none();
+    return journalHandle(node, [node] {
+        auto const scene = NodeHandle::sceneOf(const_cast<KOM_Node *>(node));
+        return scene ? scene->path() : "<foreign node>";
+    }, "<deleted node>");
 }
 
-JournalValue journalValue(KOM_Node const &node)
-{
-    try
-    {
-        auto const scene = NodeHandle::sceneOf(const_cast<KOM_Node *>(&node));
-        return JournalValue::ofText(scene ? scene->path() : "<foreign node>");
-    }
-    catch (KOM_Error const &)
-    {
-        return JournalValue::ofText("<deleted node>");
-    }
-}
+JournalValue journalValue(KOM_Node const &node) { return journalValue(&node); }
 
 JournalValue journalValue(KOM_EnumValue const *value)
 {

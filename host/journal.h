@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/errors.h"
 #include "model/sequences.h"
 
 class KOM_BaseKeyframe;
@@ -56,6 +57,22 @@ JournalValue journalValue(KOM_Parm const &parm);
 JournalValue journalValue(KOM_ParmTuple const *tuple);
 JournalValue journalValue(KOM_ParmTuple const &tuple);
 JournalValue journalValue(KOM_BaseKeyframe const &keyframe);
+
+// A handle shown by its path, or by `gone` when its scene object no longer exists.
+template <class Describe>
+JournalValue journalHandle(void const *handle, Describe describe, char const *gone)
+{
+    if (!handle)
+        return JournalValue::none();
+    try
+    {
+        return JournalValue::ofText(describe());
+    }
+    catch (KOM_ObjectWasDeleted const &)
+    {
+        return JournalValue::ofText(gone);
+    }
+}
 
 template <class T>
 JournalValue journalValue(KOM_ElemPtr<T> const &element)

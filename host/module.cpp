@@ -579,7 +579,7 @@ void KOMF_Module::ensureKalvaneInternalsExist() { kalhost::theScene(); }
 
 void KOM_preloadIcon(std::string const &name, int width, int height)
 {
-    kalhost::hostOperation("Module._addPreloadIcon", name, width, height);
+    kalhost::hostOperation("Module.preloadIcon", name, width, height);
     kalhost::theIconCache[name] = {width, height};
 }
 

@@ -672,13 +672,7 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
     // Rows by depth of wiring among the laid-out nodes, sources on top.
     hostOperation("Node.layoutChildren", child_nodes, horizontal_spacing, vertical_spacing);
     auto const self = network();
-    // Null entries lay out nothing.
-    std::vector<std::shared_ptr<SceneNode>> nodes;
-    for (KOM_Node *child : child_nodes)
-        if (auto scene = sceneOf(child))
-            nodes.push_back(scene);
-    if (child_nodes.empty())
-        nodes = self->children;
+    auto nodes = child_nodes.empty() ? self->children : scenesOf(child_nodes);
     for (auto const &node : nodes)
         if (node->parent.lock() != self)
             throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());

@@ -17,7 +17,8 @@ namespace kalhost
 namespace
 {
 
-double theCurrentFrame = 1.0;
+// Evaluation without a frame uses the scene's clock.
+double currentFrame() { return theScene().clock().frame(); }
 
 // Expressions may refer to each other through ch(); deeper chains are taken to be cycles.
 constexpr int MaxReferenceDepth = 64;
@@ -326,12 +327,12 @@ void assignNumber(SceneParmTuple const &tuple, SceneParm &parm, double value, bo
     {
         auto &keys = parm.keyframes;
         auto it = keys.begin();
-        while (it != keys.end() && it->frame < theCurrentFrame)
+        while (it != keys.end() && it->frame < currentFrame())
             ++it;
-        if (it != keys.end() && it->frame == theCurrentFrame)
+        if (it != keys.end() && it->frame == currentFrame())
             it->value = value;
         else
-            keys.insert(it, SceneKeyframe{theCurrentFrame, value, ""});
+            keys.insert(it, SceneKeyframe{currentFrame(), value, ""});
         return;
     }
     parm.number = value;
@@ -622,7 +623,7 @@ public:
     float evalAsFloat() override
     {
         hostOperation("Parm.evalAsFloat");
-        return static_cast<float>(evalNumber(locate(), theCurrentFrame));
+        return static_cast<float>(evalNumber(locate(), currentFrame()));
     }
 
     float evalAsFloatAtFrame(float frame) override
@@ -634,7 +635,7 @@ public:
     int evalAsInt() override
     {
         hostOperation("Parm.evalAsInt");
-        return static_cast<int>(std::lround(evalNumber(locate(), theCurrentFrame)));
+        return static_cast<int>(std::lround(evalNumber(locate(), currentFrame())));
     }
 
     int evalAsIntAtFrame(float frame) override
@@ -646,7 +647,7 @@ public:
     std::string evalAsString() override
     {
         hostOperation("Parm.evalAsString");
-        return evalText(locate(), theCurrentFrame);
+        return evalText(locate(), currentFrame());
     }
 
     std::string evalAsStringAtFrame(float frame) override
@@ -670,7 +671,7 @@ public:
         Located at = locate();
         requireUnlocked(at.parm);
         if (!at.parm.keyframes.empty() && at.tuple->info.dataType != StringParmData)
-            at.parm.number = evalNumber(at, theCurrentFrame);
+            at.parm.number = evalNumber(at, currentFrame());
         at.parm.keyframes.clear();
     }
 
@@ -965,7 +966,7 @@ public:
     std::vector<float> evalAsFloats() override
     {
         hostOperation("ParmTuple.evalAsFloats");
-        return numbersAt<float>(theCurrentFrame);
+        return numbersAt<float>(currentFrame());
     }
 
     std::vector<float> evalAsFloatsAtFrame(float frame) override
@@ -977,7 +978,7 @@ public:
     std::vector<int> evalAsInts() override
     {
         hostOperation("ParmTuple.evalAsInts");
-        return numbersAt<int>(theCurrentFrame);
+        return numbersAt<int>(currentFrame());
     }
 
     std::vector<int> evalAsIntsAtFrame(float frame) override
@@ -989,7 +990,7 @@ public:
     std::vector<std::string> evalAsStrings() override
     {
         hostOperation("ParmTuple.evalAsStrings");
-        return textsAt(theCurrentFrame);
+        return textsAt(currentFrame());
     }
 
     std::vector<std::string> evalAsStringsAtFrame(float frame) override
@@ -1024,7 +1025,7 @@ public:
         {
             SceneParm &parm = at.tuple->parms[i];
             if (!parm.keyframes.empty() && at.tuple->info.dataType != StringParmData)
-                parm.number = evalNumber({at.node, at.tuple, parm}, theCurrentFrame);
+                parm.number = evalNumber({at.node, at.tuple, parm}, currentFrame());
             parm.keyframes.clear();
         }
     }
@@ -1209,10 +1210,6 @@ void collectAliases(std::shared_ptr<SceneNode> const &node, bool recurse,
 
 } // namespace
 
-double currentFrame() { return theCurrentFrame; }
-
-void setCurrentFrame(double frame) { theCurrentFrame = frame; }
-
 void createParms(SceneNode &node)
 {
     node.parmTuples.clear();
@@ -1317,16 +1314,8 @@ void clearParmAliases(std::shared_ptr<SceneNode> const &node)
 JournalValue journalValue(KOM_Parm const *parm)
 {
     auto handle = dynamic_cast<ParmHandle const *>(parm);
-    if (!parm)
-        return JournalValue::none();
-    try
-    {
-        return JournalValue::ofText(handle ? handle->fullPath() : "<parameter>");
-    }
-    catch (KOM_ObjectWasDeleted const &)
-    {
-        return JournalValue::ofText("<deleted parameter>");
-    }
+    return journalHandle(parm, [handle] { return handle ? handle->fullPath() : "<parameter>"; },
+                         "<deleted parameter>");
 }
 
 JournalValue journalValue(KOM_Parm const &parm) { return journalValue(&parm); }
@@ -1334,16 +1323,8 @@ JournalValue journalValue(KOM_Parm const &parm) { return journalValue(&parm); }
 JournalValue journalValue(KOM_ParmTuple const *tuple)
 {
     auto handle = dynamic_cast<ParmTupleHandle const *>(tuple);
-    if (!tuple)
-        return JournalValue::none();
-    try
-    {
-        return JournalValue::ofText(handle ? handle->fullPath() : "<parameter tuple>");
-    }
-    catch (KOM_ObjectWasDeleted const &)
-    {
-        return JournalValue::ofText("<deleted parameter tuple>");
-    }
+    return journalHandle(tuple, [handle] { return handle ? handle->fullPath() : "<parameter tuple>"; },
+                         "<deleted parameter tuple>");
 }
 
 JournalValue journalValue(KOM_ParmTuple const &tuple) { return journalValue(&tuple); }

@@ -58,10 +58,6 @@ public:
     virtual SceneKeyframe sceneKeyframe() const = 0;
 };
 
-// The frame that evaluation without a frame uses.
-double currentFrame();
-void setCurrentFrame(double frame);
-
 void createParms(SceneNode &node);
 void copyParms(SceneNode const &from, SceneNode &to);
 

@@ -2,14 +2,14 @@
 
 %rename(PySwigIterator) swig::SwigPyIterator;
 
-%include <std_string.i>
+%include "convert/containers.swg"
 %include <std_vector.i>
 
-%template(_StringTuple) std::vector<std::string>;
-%template(_IntTuple) std::vector<int>;
-%template(_BoolTuple) std::vector<bool>;
-%template(_FloatTuple) std::vector<float>;
-%template(_FloatTupleTuple) std::vector<std::vector<float> >;
-%template(_DoubleTuple) std::vector<double>;
-%template(_DoubleTupleTuple) std::vector<std::vector<double> >;
-%template(_EnumTuple) std::vector<KOM_EnumValue *>;
+%kal_tuple_container(_StringTuple, std::string)
+%kal_tuple_container(_IntTuple, int)
+%kal_tuple_container(_BoolTuple, bool)
+%kal_tuple_container(_FloatTuple, float)
+%kal_tuple_container(_FloatTupleTuple, std::vector<float>)
+%kal_tuple_container(_DoubleTuple, double)
+%kal_tuple_container(_DoubleTupleTuple, std::vector<double>)
+%kal_tuple_container(_EnumTuple, KOM_EnumValue *)

@@ -143,24 +143,3 @@ void _addPreloadIcon(std::string name, int width, int height);
 }
 
 %catches();
-
-%pythoncode %{
-# The namespaces are the host's: start it first (the proxy module's start-up runs later).
-__ensureKalvaneInternalsExist()
-
-
-def _publishNamespace(accessor):
-    # A namespace the application does not offer here is None rather than a failed import.
-    try:
-        return accessor()
-    except NotAvailable:
-        return None
-
-kmath = _publishNamespace(__kmath)
-kda = _publishNamespace(__kda)
-kipFile = _publishNamespace(__kipFile)
-ui = _publishNamespace(__ui)
-shelves = _publishNamespace(__shelves)
-galleries = _publishNamespace(__galleries)
-del _publishNamespace
-%}

@@ -140,20 +140,6 @@ PyObject *ch(char const *path) { return evalParm(path); }
 %catches(KOM_OperationFailed, KOM_Error) kom::evalParmTuple;
 %catches(KOM_OperationFailed, KOM_Error) kom::ch;
 
-// The reference setter is tried first, as a pointer: None takes it and is then refused as a
-// null reference instead of falling through to the string setter.
-%typemap(typecheck, precedence=SWIG_TYPECHECK_POINTER, noblock=1) KOM_Parm & {
-  {
-    void *kal_candidate = 0;
-    $1 = SWIG_CheckState(SWIG_ConvertPtr($input, &kal_candidate, $descriptor, 0));
-  }
-}
-
-// A sequence of numbers takes the float setter of a tuple; anything else goes to the string one.
-%typemap(typecheck, precedence=SWIG_TYPECHECK_STRING_ARRAY, noblock=1) std::vector<std::string> const &values {
-  $1 = SWIG_IsOK(kal::asVector<std::string >($input, 0, 0, $descriptor, 0));
-}
-
 // The host keeps the parameter that another one refers to.
 %typemap(out, noblock=1) KOM_Parm *KOM_Parm::getReferencedParm {
   $result = KOMconvertValueForInterpreter($1, 0);
@@ -178,8 +164,6 @@ PyObject *ch(char const *path) { return evalParm(path); }
 %ignore KOM_Node_evalParmTuple;
 
 %include "model/parms.h"
-
-%clear std::vector<std::string> const &values;
 
 // Defined above as KOM_<Class>_<operation>.
 %extend KOM_Parm {

@@ -33,13 +33,33 @@ def finish(text):
 #else
 """)
 
+    # Attaching a pointer object to a proxy (the proxies' __init__) takes nothing else: the stock
+    # code releases a null result when given another object, and stores it as "this".
+    stock = """    SwigPyObject *sthis = SWIG_Python_GetSwigThis(obj[0]);
+    if (sthis) {"""
+    assert stock in text, "proxy initialisation not found"
+    text = text.replace(stock, """    SwigPyObject *sthis;
+    if (!SwigPyObject_Check(obj[1])) {
+      PyErr_SetString(PyExc_TypeError, "swiginit expects a pointer object");
+      return NULL;
+    }
+    sthis = SWIG_Python_GetSwigThis(obj[0]);
+    if (sthis) {""")
+
+    # A "this" that is not a pointer object is no pointer: following it could recurse forever.
+    stock = """    /* a PyObject is called 'this', try to get the 'real this'
+       SwigPyObject from it */ 
+    return SWIG_Python_GetSwigThis(obj);"""
+    assert stock in text, "pointer look-up not found"
+    text = text.replace(stock, "    return 0;")
+
     # Overload failures list unqualified prototypes.
     text = text.replace('"Wrong number or type of arguments for overloaded function',
                         '"Wrong number of arguments for overloaded function')
-    text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\()', r'\1\2', text, flags=re.M)
+    text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\(|operator)', r'\1\2', text, flags=re.M)
 
     # Template type names as messages and pointer reprs show them: no space after '<'.
-    text = re.sub(r'"[^"\n]*std::[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
+    text = re.sub(r'"[^"\n]*\w< [^"\n]*>[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
     return text
 
 

@@ -160,3 +160,11 @@ def test_range_edges_of_int_reach_the_host(obj, edge):
     with pytest.raises(kal.InvalidInput):
         obj.setInput(edge, None)
     assert host_calls("Node.setInput") == [("Node.setInput", (edge, None, 0))]
+
+
+def test_proxies_refuse_what_is_not_a_pointer_object(obj):
+    with pytest.raises(TypeError):
+        _kal.Error_swiginit(kal.Error(), (1.0, 2.0))
+    obj.this = obj  # a "this" that leads back to itself is no pointer
+    with pytest.raises(TypeError, match=r"^in method 'Node_name', argument 1 of type 'KOM_Node \*'$"):
+        obj.name()

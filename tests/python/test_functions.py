@@ -297,17 +297,17 @@ def test_preloading_an_icon_waits_for_the_host_lock_without_stopping_python():
         deadline = time.monotonic() + 0.3
         while time.monotonic() < deadline:
             time.sleep(0.01)
-        assert preloader.is_alive() and host_calls("Module._addPreloadIcon") == []
+        assert preloader.is_alive() and host_calls("Module.preloadIcon") == []
     finally:
         libc.pthread_mutex_unlock(lock)
     preloader.join(10)
     assert not preloader.is_alive()
-    assert host_calls("Module._addPreloadIcon") == [("Module._addPreloadIcon", ("icon.png", 16, 32))]
+    assert host_calls("Module.preloadIcon") == [("Module.preloadIcon", ("icon.png", 16, 32))]
 
 
 def test_preloading_releases_the_host_lock_when_the_cache_fails():
     lock, libc = _host_lock()
-    kalhost.fail("Module._addPreloadIcon", "OperationFailed")
+    kalhost.fail("Module.preloadIcon", "OperationFailed")
     with pytest.raises(kal.Error):
         kal._addPreloadIcon("icon.png", 1, 2)
     assert libc.pthread_mutex_trylock(lock) == 0

@@ -158,7 +158,7 @@ def test_position_size_and_color_are_owned_values(sops):
 
 
 @pytest.mark.parametrize("value, error", [
-    ((1.0,), kal.InvalidSize), ([1, 2, 3], kal.InvalidSize), ((float("inf"), 0), kal.InvalidInput),
+    ((1.0,), kal.InvalidSize), ([1, 2, 3], kal.InvalidSize), ((float("nan"), 0), kal.InvalidInput),
 ])
 def test_positions_need_two_finite_numbers(obj, value, error):
     with pytest.raises(error):

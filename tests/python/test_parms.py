@@ -213,3 +213,9 @@ def test_descriptions_aliases_and_flags(geo, box):
     assert (sx.alias(), sx.isAutoscoped()) == ("width", True)
     assert {parm.name(): alias for parm, alias in geo.parmAliases().items()} == {"sx": "width"}
     assert box.parmTuple("size").description() == "Size" and box.parmTuple("size").name() == "size"
+
+
+def test_eval_without_a_frame_follows_the_clock(geo):
+    geo.parm("tx").setExpression("$F + 0.5")
+    kal.setFrame(12)
+    assert geo.parm("tx").eval() == 12.5 and geo.evalParmTuple("t") == (12.5, 0.0, 0.0)

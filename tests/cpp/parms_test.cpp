@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "host/journal.h"
+#include "host/nodes.h"
+#include "host/parms.h"
+#include "model/enums.h"
+#include "model/errors.h"
+#include "model/module.h"
+
+namespace kalhost
+{
+void resetHost();
+}
+
+using namespace kalhost;
+
+namespace
+{
+
+class StubTemplate : public KOM_FloatParmTemplate, public HostParmTemplate
+{
+public:
+    explicit StubTemplate(ParmTupleInfo info) : myInfo(std::move(info)) {}
+    ParmTupleInfo tupleInfo() const override { return myInfo; }
+
+private:
+    ParmTupleInfo myInfo;
+};
+
+class StubKeyframe : public KOM_Keyframe, public HostKeyframe
+{
+public:
+    StubKeyframe(double frame, double value) : myKey{frame, value, ""} {}
+    SceneKeyframe sceneKeyframe() const override { return myKey; }
+
+private:
+    SceneKeyframe myKey;
+};
+
+class Parms : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        resetHost();
+        std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+        myGeo.reset(obj->createNode("geo", "g", true, true));
+        myBox.reset(myGeo->createNode("box", "b", true, true));
+    }
+
+    std::unique_ptr<KOM_Parm> parm(char const *path) { return std::unique_ptr<KOM_Parm>(KOM().parm(path)); }
+
+    std::unique_ptr<KOM_Node> myGeo;
+    std::unique_ptr<KOM_Node> myBox;
+};
+
+} // namespace
+
+TEST_F(Parms, NodesGetTheirTypesParametersAtDefaults)
+{
+    std::unique_ptr<KOM_ParmTuple> scale(myGeo->parmTuple("s"));
+    EXPECT_EQ(scale->evalAsFloats(), (std::vector<float>{1.0f, 1.0f, 1.0f}));
+    EXPECT_EQ(scale->dataTypeCode(), FloatParmData);
+    EXPECT_EQ(parm("/obj/g/b/divisions")->dataTypeCode(), IntParmData);
+    EXPECT_EQ(parm("/obj/g/b/group")->dataTypeCode(), StringParmData);
+    EXPECT_EQ(myGeo->parms().size(), 9u);
+}
+
+TEST_F(Parms, ExpressionsFollowPrecedenceFramesAndReferences)
+{
+    auto tx = parm("/obj/g/tx");
+    struct Case
+    {
+        char const *expression;
+        float expected;
+    };
+    for (Case const &c : {Case{"1 + 2 * 3", 7.0f}, Case{"(1 + 2) * 3", 9.0f}, Case{"-2 - -3", 1.0f},
+                          Case{"8 / 4 / 2", 1.0f}, Case{"$F * 10", 40.0f},
+                          Case{"ch(\"sy\") + ch(\"/obj/g/b/sizez\")", 2.0f},
+                          Case{"ch(\"b/divisions\") * 2.5", 2.5f}})
+    {
+        tx->setExpression(c.expression, nullptr);
+        EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(4.0f), c.expected) << c.expression;
+    }
+}
+
+TEST_F(Parms, BadExpressionsFailWhenEvaluated)
+{
+    auto tx = parm("/obj/g/tx");
+    auto ty = parm("/obj/g/ty");
+    for (char const *bad : {"1 +", "2 * (3", "ch(\"nothing\")", "1 / 0", "3 $", "ch(\"/obj/g/b/group\") + 1"})
+    {
+        tx->setExpression(bad, nullptr);
+        EXPECT_THROW(tx->evalAsFloat(), KOM_OperationFailed) << bad;
+    }
+    tx->setExpression("ch(\"ty\")", nullptr);
+    ty->setExpression("ch(\"tx\")", nullptr);
+    EXPECT_THROW(tx->evalAsFloat(), KOM_OperationFailed);
+}
+
+TEST_F(Parms, KeyframesInterpolateAndSettingAnAnimatedParameterKeysIt)
+{
+    auto tx = parm("/obj/g/tx");
+    StubKeyframe late(10.0, 100.0), early(0.0, 0.0);
+    tx->setKeyframe(late);
+    tx->setKeyframe(early);
+    EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(2.5f), 25.0f);
+    EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(-5.0f), 0.0f);
+    EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(50.0f), 100.0f);
+    tx->set(7.0f); // the clock stands at frame 1
+    EXPECT_EQ(tx->keyframes().size(), 3u);
+    for (auto key : tx->keyframes())
+        delete key.get();
+    EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(1.0f), 7.0f);
+    tx->deleteAllKeyframes();
+    EXPECT_TRUE(tx->keyframes().empty());
+    EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(50.0f), 7.0f);
+}
+
+TEST_F(Parms, CopiesHaveTheirOwnValues)
+{
+    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+    parm("/obj/g/tx")->set(3.0f);
+    auto from = theScene().find("/obj/g", theScene().root());
+    auto to = theScene().create(from->parent.lock(), "geo", "copy");
+    copyParms(*from, *to);
+    parm("/obj/g/tx")->set(5.0f);
+    EXPECT_FLOAT_EQ(parm("/obj/copy/tx")->evalAsFloat(), 3.0f);
+}
+
+TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
+{
+    auto geo = theScene().find("/obj/g", theScene().root());
+    StubTemplate stub({"extra", "Extra", IntParmData, {"extra1", "extra2"}, {4.0, 5.0}});
+    long const before = LiveCounted::count();
+    KOM_ParmTuple *spare = addSpareParmTuple(geo, stub);
+    EXPECT_EQ(LiveCounted::count(), before);
+    EXPECT_EQ(spare->__len__(), 2);
+    EXPECT_EQ(spare->evalAsInts(), (std::vector<int>{4, 5}));
+    EXPECT_EQ(spareParmHandles(geo).size(), 2u);
+    for (auto handle : spareParmHandles(geo))
+        delete handle.get();
+    EXPECT_THROW(addSpareParmTuple(geo, stub), KOM_OperationFailed);
+    std::unique_ptr<KOM_ParmTuple> translate(parmTupleHandle(geo, "t"));
+    EXPECT_THROW(removeSpareParmTuple(geo, *translate), KOM_OperationFailed);
+    removeSpareParmTuple(geo, *spare);
+    EXPECT_THROW(spare->evalAsInts(), KOM_ObjectWasDeleted);
+}
+
+TEST_F(Parms, ReferencedParametersAreKeptAndOutliveTheirNode)
+{
+    auto sizex = parm("/obj/g/b/sizex");
+    sizex->set(*parm("/obj/g/ty"), &KOM_exprLanguage::Python);
+    EXPECT_EQ(sizex->expression(), "ch(\"/obj/g/ty\")");
+    EXPECT_EQ(sizex->expressionLanguage(), &KOM_exprLanguage::Python);
+    KOM_Parm *referenced = sizex->getReferencedParm();
+    EXPECT_EQ(referenced, sizex->getReferencedParm());
+    EXPECT_EQ(referenced->name(), "ty");
+    EXPECT_EQ(referenced->componentIndex(), 1);
+    std::unique_ptr<KOM_Node>(KOM().node("/obj/g"))->destroy();
+    EXPECT_THROW(referenced->name(), KOM_ObjectWasDeleted);
+    EXPECT_THROW(sizex->evalAsFloat(), KOM_ObjectWasDeleted);
+}
+
+TEST_F(Parms, TupleIndexOutOfRangeIsTheStandardError)
+{
+    std::unique_ptr<KOM_ParmTuple> size(myBox->parmTuple("size"));
+    EXPECT_THROW(size->__getitem__(3), std::out_of_range);
+    EXPECT_THROW(size->__getitem__(-1), std::out_of_range);
+    std::unique_ptr<KOM_Parm> last(size->__getitem__(2));
+    EXPECT_EQ(last->name(), "sizez");
+}
+
+TEST_F(Parms, AliasesAreUniqueWithinANodeAndCleared)
+{
+    auto geo = theScene().find("/obj/g", theScene().root());
+    parm("/obj/g/tx")->setAlias("left");
+    EXPECT_THROW(parm("/obj/g/ty")->setAlias("left"), KOM_OperationFailed);
+    EXPECT_THROW(parm("/obj/g/ty")->setAlias("bad name"), KOM_OperationFailed);
+    parm("/obj/g/b/sizex")->setAlias("left");
+    auto aliases = parmAliases(geo, true);
+    EXPECT_EQ(aliases.size(), 2u);
+    for (auto const &entry : aliases)
+        delete entry.first.get();
+    clearParmAliases(geo);
+    EXPECT_EQ(parm("/obj/g/tx")->alias(), "");
+}
