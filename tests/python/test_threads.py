@@ -97,7 +97,7 @@ def stress():
         faulthandler.dump_traceback(all_threads=True)
         return {"stuck": stuck + tick_thread.is_alive()}
 
-    preloaded = [args for operation, args in kalhost.calls() if operation == "Module._addPreloadIcon"]
+    preloaded = [args for operation, args in kalhost.calls() if operation == "Module.preloadIcon"]
     children = [len(network.children()) for network in networks]
     del networks
     kalhost.reset()
