@@ -8,7 +8,9 @@ containers, live, destroyed and deleted proxies, bare pointer objects, and whate
 module's own getters hand out), injects a few host faults and makes its calls. Every step is a
 JSON record naming pool values by label, so a logged round replays exactly in a new process.
 
-    kalfuzz.py batch SEED ROUNDS [--log FILE]   run rounds in this process (exit 3: a violation)
+    kalfuzz.py batch SEED ROUNDS [--group G] [--log FILE]
+                                                run rounds of one family's entries (all when no
+                                                group) in this process; exit 3: a violation
     kalfuzz.py replay FILE                      replay a logged or saved case
     kalfuzz.py run --seconds N [--seed S]       fresh batches in subprocesses until time is up;
                                                 each failure is minimised and saved as a case
@@ -117,7 +119,8 @@ SCALARS = {
     "{'a\\0': '\\udc80'}": lambda: {"a\0": "\udc80"},
     "object()": object, "LyingSequence": LyingSequence, "FailingSequence": FailingSequence,
     "Index": Index, "Floaty": Floaty, "IntSubclass(5)": lambda: IntSubclass(5),
-    "StrSubclass('geo')": lambda: StrSubclass("geo"), "FloatSubclass(1.5)": lambda: FloatSubclass(1.5),
+    "StrSubclass('geo')": lambda: StrSubclass("geo"),
+    "FloatSubclass(1.5)": lambda: FloatSubclass(1.5),
     "iter([1.0])": lambda: iter([1.0]), "len": lambda: len,
 }
 
@@ -137,7 +140,7 @@ def is_proxy(value):
 
 
 def pointer_of(value):
-    """The pointer object behind a proxy (read through the class, not __getattr__)."""
+    """The pointer object behind a proxy, read from its instance dict."""
     return value.__dict__.get("this") if hasattr(value, "__dict__") else None
 
 
@@ -211,7 +214,9 @@ class Pool:
             cls = type(make())
             for method in public_methods(cls):
                 yield method_label(cls, method), (lambda method=method: getattr(make(), method)())
-        for item in [value for label, value in sorted(self.values.items()) if label.startswith("harvest:")]:
+        harvested = [value for label, value in sorted(self.values.items())
+                     if label.startswith("harvest:")]
+        for item in harvested:
             for method in public_methods(type(item)):
                 yield method_label(type(item), method), getattr(item, method)
 
@@ -313,7 +318,8 @@ def keyword_names():
     model = os.path.join(REPO, "model")
     for header in sorted(os.listdir(model)):
         with open(os.path.join(model, header)) as text:
-            for name in re.findall(r"\b([a-z][a-z0-9_]*)\s*(?:=[^,;()]*(?:\(\))?)?\s*[,)]", text.read()):
+            declared = re.findall(r"\b([a-z][a-z0-9_]*)\s*(?:=[^,;()]*(?:\(\))?)?\s*[,)]", text.read())
+            for name in declared:
                 if name not in stop:
                     names.add(name)
     return sorted(names)
@@ -522,7 +528,7 @@ def replay(steps):
 # --- subprocesses, minimising, saving -----------------------------------------------------------
 
 def _child(arguments, timeout):
-    """Runs this file in a fresh interpreter; returns (outcome, detail) with outcome None on success."""
+    """Runs this file in a fresh interpreter: (None, "") on success, else (outcome, detail)."""
     try:
         done = subprocess.run([sys.executable, os.path.abspath(__file__)] + arguments,
                               capture_output=True, text=True, timeout=timeout)
@@ -673,11 +679,13 @@ def limit_memory():
     if under_address_sanitizer():
         return
     hard = resource.getrlimit(resource.RLIMIT_AS)[1]
-    resource.setrlimit(resource.RLIMIT_AS, (min(MEMORY_LIMIT, hard) if hard > 0 else MEMORY_LIMIT, hard))
+    soft = min(MEMORY_LIMIT, hard) if hard > 0 else MEMORY_LIMIT
+    resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     commands = parser.add_subparsers(dest="command", required=True)
     batch = commands.add_parser("batch")
     batch.add_argument("seed", type=int)
@@ -698,7 +706,9 @@ def main():
     limit_memory()
     try:
         if options.command == "batch":
-            log = os.open(options.log, os.O_WRONLY | os.O_CREAT | os.O_TRUNC) if options.log else None
+            log = None
+            if options.log:
+                log = os.open(options.log, os.O_WRONLY | os.O_CREAT | os.O_TRUNC)
             run_batch(options.seed, options.rounds, options.group, log)
         else:
             with open(options.file) as case:
