@@ -2,12 +2,20 @@
 // Included in the generated wrapper after the runtime and the type table.
 #pragma once
 
+#include "model/enums.h"
 #include "model/errors.h"
+#include "model/keyframes.h"
 #include "model/nodes.h"
 #include "model/nodetypes.h"
 
 namespace kal
 {
+
+// The same value: the same enumeration (compared by its identity's name) and the same id.
+inline bool sameValue(KOM_EnumValue const &first, KOM_EnumValue const &second)
+{
+    return first.enumType->name() == second.enumType->name() && first.valueId == second.valueId;
+}
 
 // Converts `self`. For a delete entry (`deleting`), yields the object only when the proxy owned
 // it, and then releases it: the proxy no longer owns nor points at it. Other operations that
@@ -68,8 +76,8 @@ PyObject *wrapAs(Base *object, swig_type_info *type, int own)
 
 // Runs a question put to a returned object. A question that throws leaves a translated
 // error set (and the owned object deleted) instead of escaping the module.
-template <class Base, class Question>
-bool ask(Base *object, int own, Question question, int *answer)
+template <class Base, class Question, class Answer>
+bool ask(Base *object, int own, Question question, Answer *answer)
 {
     try
     {
@@ -138,4 +146,17 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_NodeType *const &type, int ow
     case 7: return kal::wrapAs<KOM_ShopNodeType>(type, SWIGTYPE_p_KOM_ShopNodeType, own);
     default: return SWIG_NewPointerObj(type, SWIGTYPE_p_KOM_NodeType, own);
     }
+}
+
+inline PyObject *KOMconvertValueForInterpreter(KOM_BaseKeyframe *const &keyframe, int own)
+{
+    if (!keyframe)
+        Py_RETURN_NONE;
+    KOM_EnumValue evaluated{};
+    if (!kal::ask(keyframe, own, [&] { return keyframe->evaluatedType(); }, &evaluated))
+        return nullptr;
+    // Only float keyframes have a class of their own here; string ones stay base keyframes.
+    if (kal::sameValue(evaluated, KOM_parmData::Float))
+        return kal::wrapAs<KOM_Keyframe>(keyframe, SWIGTYPE_p_KOM_Keyframe, own);
+    return SWIG_NewPointerObj(keyframe, SWIGTYPE_p_KOM_BaseKeyframe, own);
 }

@@ -826,6 +826,11 @@ class FloatKeyframeHandle : public KOM_Keyframe, public HostKeyframe, private Li
 public:
     explicit FloatKeyframeHandle(SceneKeyframe key) : myKey(std::move(key)) {}
     SceneKeyframe sceneKeyframe() const override { return myKey; }
+    KOM_EnumValue evaluatedType() override
+    {
+        hostOperation("Keyframe.evaluatedType");
+        return KOM_parmData::Float;
+    }
 
 private:
     SceneKeyframe myKey;
@@ -836,6 +841,11 @@ class StringKeyframeHandle : public KOM_StringKeyframe, public HostKeyframe, pri
 public:
     explicit StringKeyframeHandle(SceneKeyframe key) : myKey(std::move(key)) {}
     SceneKeyframe sceneKeyframe() const override { return myKey; }
+    KOM_EnumValue evaluatedType() override
+    {
+        hostOperation("StringKeyframe.evaluatedType");
+        return KOM_parmData::String;
+    }
 
 private:
     SceneKeyframe myKey;

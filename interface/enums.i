@@ -6,15 +6,8 @@
 %ignore KOM_EnumValue::valueId;
 
 %extend KOM_EnumValue {
-    // Same enumeration (compared by the identity's name pointer) and same id.
-    bool __eq__(KOM_EnumValue const &other) const
-    {
-        return $self->enumType->name() == other.enumType->name() && $self->valueId == other.valueId;
-    }
-    bool __ne__(KOM_EnumValue const &other) const
-    {
-        return !($self->enumType->name() == other.enumType->name() && $self->valueId == other.valueId);
-    }
+    bool __eq__(KOM_EnumValue const &other) const { return kal::sameValue(*$self, other); }
+    bool __ne__(KOM_EnumValue const &other) const { return !kal::sameValue(*$self, other); }
     std::string __repr__() const { return $self->reprText; }
     int __hash__() const
     {

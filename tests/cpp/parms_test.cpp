@@ -35,6 +35,7 @@ class StubKeyframe : public KOM_Keyframe, public HostKeyframe
 public:
     StubKeyframe(double frame, double value) : myKey{frame, value, ""} {}
     SceneKeyframe sceneKeyframe() const override { return myKey; }
+    KOM_EnumValue evaluatedType() override { return KOM_parmData::Float; }
 
 private:
     SceneKeyframe myKey;
