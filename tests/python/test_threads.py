@@ -97,7 +97,8 @@ def stress():
         faulthandler.dump_traceback(all_threads=True)
         return {"stuck": stuck + tick_thread.is_alive()}
 
-    preloaded = [args for operation, args in kalhost.calls() if operation == "Module.preloadIcon"]
+    preloaded = [args for operation, args in kalhost.calls()
+                 if operation == "Module.preloadIcon"]
     children = [len(network.children()) for network in networks]
     del networks
     kalhost.reset()
@@ -116,7 +117,8 @@ def observed():
         child = subprocess.run([sys.executable, __file__], capture_output=True, text=True,
                                timeout=JOIN_TIMEOUT + 30)
     except subprocess.TimeoutExpired as expired:
-        pytest.fail("deadlock: the threads did not finish\n%s" % (expired.stderr or b"").decode()[-3000:])
+        stacks = (expired.stderr or b"").decode()[-3000:]
+        pytest.fail("deadlock: the threads did not finish\n%s" % stacks)
     assert child.returncode == 0, child.stderr[-3000:]
     return json.loads(child.stdout.splitlines()[-1])
 
@@ -128,7 +130,8 @@ def test_no_thread_stays_blocked(observed):
 
 
 def test_every_call_reached_the_host_once(observed):
-    expected = sorted([["icon%d_%d" % (n, i), n, i] for n in range(WORKERS) for i in range(ITERATIONS)])
+    expected = sorted([["icon%d_%d" % (n, i), n, i]
+                       for n in range(WORKERS) for i in range(ITERATIONS)])
     assert observed["preloaded"] == expected
     assert observed["children"] == [ITERATIONS] * WORKERS
 
