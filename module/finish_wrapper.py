@@ -12,6 +12,14 @@ def finish(text):
                           r'\1METH_VARARGS\2', text)
     assert count, "no registration entries found"
 
+    # Registration takes a class: results of the type are made by calling it, so anything else
+    # registered would be called as one.
+    text, count = re.subn(r'(if \(!SWIG_Python_UnpackTuple\(args, "swigregister", 1, 1, &obj\)\) return NULL;\n)',
+                          r'\1  if (!PyType_Check(obj)) {\n'
+                          r'    PyErr_SetString(PyExc_TypeError, "swigregister expects a class");\n'
+                          r'    return NULL;\n  }\n', text)
+    assert count, "registration bodies not found"
+
     # cvar: a name it does not carry is a NameError with a fixed text.
     text, count = re.subn(r'PyErr_Format\(PyExc_AttributeError, "Unknown C global variable \'%s\'", n\)',
                           'PyErr_SetString(PyExc_NameError, "Unknown C global variable")', text)

@@ -88,6 +88,9 @@ def test_registration_entries_come_bases_first_and_take_an_argument_tuple():
             assert entries.index(base) < entries.index(name)
     with pytest.raises(TypeError, match=r"^swigregister expected 1 arguments, got 2$"):
         _kal.Node_swigregister(kal.Node, kal.Node)
+    with pytest.raises(TypeError):  # results are made by calling what was registered
+        _kal.Node_swigregister(kal.node("/obj"))
+    assert type(kal.node("/obj")) is kal.Node
 
 
 def test_only_the_listed_classes_have_constructors():
