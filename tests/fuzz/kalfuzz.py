@@ -284,6 +284,19 @@ def group_of(target, class_names):
     return max(owners, key=len) if owners else "module"
 
 
+_PROXY_CLASSES = {}
+
+
+def proxy_classes():
+    """Every class the proxy module defined, by name; also those whose module attribute now
+    holds a published singleton (kal.kmath, kal.ui ...) instead of the class."""
+    if not _PROXY_CLASSES:
+        import kal  # noqa: F401
+        _PROXY_CLASSES.update((cls.__name__, cls) for cls in gc.get_objects()
+                              if issubclass(type(cls), type) and cls.__module__ == "kal")
+    return _PROXY_CLASSES
+
+
 def class_names():
     import kal
     return {name for name, cls in vars(kal).items()
@@ -470,9 +483,8 @@ class Runner:
     def restore_registration(target):
         # Registering a class is the entry's purpose; put the proper class back afterwards.
         import _kal
-        import kal
         class_name = target[len("_kal."):-len("_swigregister")]
-        getattr(_kal, class_name + "_swigregister")(getattr(kal, class_name))
+        getattr(_kal, class_name + "_swigregister")(proxy_classes()[class_name])
 
     def check(self):
         kalhost = self.kalhost
