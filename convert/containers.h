@@ -25,7 +25,11 @@
     template <> struct traits_asval<TYPE>                                                          \
     {                                                                                              \
         typedef TYPE value_type;                                                                   \
-        static int asval(PyObject *obj, value_type *value) { return AS_VALUE(obj, value); }        \
+        static int asval(PyObject *obj, value_type *value)                                         \
+        {                                                                                          \
+            /* null: an item the sequence promised but could not give */                         \
+            return obj ? AS_VALUE(obj, value) : SWIG_ERROR;                                        \
+        }                                                                                          \
     };                                                                                             \
     template <> struct traits_from<TYPE>                                                           \
     {                                                                                              \

@@ -26,8 +26,8 @@ inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int 
         return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_DISOWN);
     if (!deleting)
     {
-        // The common case, a proxy of exactly the method's class, without the runtime's
-        // general look-up and cast search.
+        // The common cases, a proxy of the method's class or of a subclass, without the
+        // runtime's general look-up and its search by type name.
         PyObject **dict = _PyObject_GetDictPtr(obj);
         PyObject *held = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
         if (!held)
@@ -38,6 +38,15 @@ inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int 
             if (pointerObject->ty == type && !pointerObject->next)
             {
                 *pointer = pointerObject->ptr;
+                return SWIG_OK;
+            }
+            // A subclass's proxy: the type's own list of subclasses gives the upcast.
+            swig_cast_info *const cast =
+                pointerObject->next ? nullptr : SWIG_TypeCheckStruct(pointerObject->ty, type);
+            if (cast)
+            {
+                int newMemory = 0;
+                *pointer = SWIG_TypeCast(cast, pointerObject->ptr, &newMemory);
                 return SWIG_OK;
             }
         }

@@ -67,7 +67,10 @@ TEST_F(Parms, NodesGetTheirTypesParametersAtDefaults)
     EXPECT_EQ(scale->dataTypeCode(), FloatParmData);
     EXPECT_EQ(parm("/obj/g/b/divisions")->dataTypeCode(), IntParmData);
     EXPECT_EQ(parm("/obj/g/b/group")->dataTypeCode(), StringParmData);
-    EXPECT_EQ(myGeo->parms().size(), 9u);
+    auto const parms = myGeo->parms();
+    EXPECT_EQ(parms.size(), 9u);
+    for (auto parm : parms)
+        delete parm.get();
 }
 
 TEST_F(Parms, ExpressionsFollowPrecedenceFramesAndReferences)
@@ -112,8 +115,9 @@ TEST_F(Parms, KeyframesInterpolateAndSettingAnAnimatedParameterKeysIt)
     EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(-5.0f), 0.0f);
     EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(50.0f), 100.0f);
     tx->set(7.0f); // the clock stands at frame 1
-    EXPECT_EQ(tx->keyframes().size(), 3u);
-    for (auto key : tx->keyframes())
+    auto const keys = tx->keyframes();
+    EXPECT_EQ(keys.size(), 3u);
+    for (auto key : keys)
         delete key.get();
     EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(1.0f), 7.0f);
     tx->deleteAllKeyframes();
