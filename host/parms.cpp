@@ -820,35 +820,26 @@ private:
     std::string myParmName;
 };
 
-// Keyframes as the host hands them out; their own family gives them operations.
-class FloatKeyframeHandle : public KOM_Keyframe, public HostKeyframe, private LiveCounted
+// Keyframes as the host hands them out; their own family gives them operations. A float
+// parameter's keyframes are KOM_Keyframe, a string parameter's KOM_StringKeyframe.
+template <class Interface>
+class KeyframeHandle : public Interface, public HostKeyframe, private LiveCounted
 {
 public:
-    explicit FloatKeyframeHandle(SceneKeyframe key) : myKey(std::move(key)) {}
+    KeyframeHandle(SceneKeyframe key, KOM_EnumValue const &evaluated)
+        : myKey(std::move(key)), myEvaluated(evaluated)
+    {
+    }
     SceneKeyframe sceneKeyframe() const override { return myKey; }
     KOM_EnumValue evaluatedType() override
     {
-        hostOperation("Keyframe.evaluatedType");
-        return KOM_parmData::Float;
+        hostOperation("BaseKeyframe.evaluatedType");
+        return myEvaluated;
     }
 
 private:
     SceneKeyframe myKey;
-};
-
-class StringKeyframeHandle : public KOM_StringKeyframe, public HostKeyframe, private LiveCounted
-{
-public:
-    explicit StringKeyframeHandle(SceneKeyframe key) : myKey(std::move(key)) {}
-    SceneKeyframe sceneKeyframe() const override { return myKey; }
-    KOM_EnumValue evaluatedType() override
-    {
-        hostOperation("StringKeyframe.evaluatedType");
-        return KOM_parmData::String;
-    }
-
-private:
-    SceneKeyframe myKey;
+    KOM_EnumValue myEvaluated;
 };
 
 std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> ParmHandle::keyframes()
@@ -858,9 +849,9 @@ std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> ParmHandle::keyframes()
     std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> keys;
     for (auto const &key : at.parm.keyframes)
         if (at.tuple->info.dataType == StringParmData)
-            keys.emplace_back(new StringKeyframeHandle(key));
+            keys.emplace_back(new KeyframeHandle<KOM_StringKeyframe>(key, KOM_parmData::String));
         else
-            keys.emplace_back(new FloatKeyframeHandle(key));
+            keys.emplace_back(new KeyframeHandle<KOM_Keyframe>(key, KOM_parmData::Float));
     return keys;
 }
 

@@ -67,13 +67,16 @@ def stress():
             ticks[0] += 1
 
     holds = []
+    holding = threading.Event()
 
     def host():
-        # Holds the lock while the workers run, and watches the ticker while it does.
-        for _ in range(HOLDS):
-            if all(count == ITERATIONS for count in done):
+        # Holds the lock while the workers run, and watches the ticker while it does. The
+        # workers start during the first hold, so their first preload waits for the lock.
+        for attempt in range(HOLDS):
+            if attempt and all(count == ITERATIONS for count in done):
                 break
             assert libc.pthread_mutex_lock(lock) == 0
+            holding.set()
             before, started = ticks[0], time.monotonic()
             while ticks[0] - before < 200 and time.monotonic() - started < 10:
                 time.sleep(0.001)
@@ -81,12 +84,15 @@ def stress():
             libc.pthread_mutex_unlock(lock)
             time.sleep(0.002)
 
+    host_thread = threading.Thread(target=host, daemon=True)
     threads = [threading.Thread(target=worker, args=(n,), daemon=True) for n in range(WORKERS)]
-    threads.append(threading.Thread(target=host, daemon=True))
     tick_thread = threading.Thread(target=ticker, daemon=True)
     tick_thread.start()
+    host_thread.start()
+    holding.wait(JOIN_TIMEOUT)
     for thread in threads:
         thread.start()
+    threads.append(host_thread)
     deadline = time.monotonic() + JOIN_TIMEOUT
     for thread in threads:
         thread.join(max(0.0, deadline - time.monotonic()))
