@@ -4,7 +4,10 @@
 
 #include "model/enums.h"
 #include "model/errors.h"
+#include "model/geometry.h"
 #include "model/keyframes.h"
+#include "model/parms.h"
+#include "model/ui.h"
 #include "model/nodes.h"
 #include "model/nodetypes.h"
 
@@ -168,4 +171,55 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_BaseKeyframe *const &keyframe
     if (kal::sameValue(evaluated, KOM_parmData::Float))
         return kal::wrapAs<KOM_Keyframe>(keyframe, SWIGTYPE_p_KOM_Keyframe, own);
     return SWIG_NewPointerObj(keyframe, SWIGTYPE_p_KOM_BaseKeyframe, own);
+}
+
+// The three selections by a type value's id (numbered from 1 in each enumeration).
+inline PyObject *KOMconvertValueForInterpreter(KOM_Prim *const &prim, int own)
+{
+    if (!prim)
+        Py_RETURN_NONE;
+    KOM_EnumValue type{};
+    if (!kal::ask(prim, own, [&] { return prim->type(); }, &type))
+        return nullptr;
+    if (type.valueId == 1) // primType.Polygon; a face of another kind stays a Prim
+        return kal::wrapAs<KOM_Polygon>(prim, SWIGTYPE_p_KOM_Polygon, own);
+    return SWIG_NewPointerObj(prim, SWIGTYPE_p_KOM_Prim, own);
+}
+
+inline PyObject *KOMconvertValueForInterpreter(KOM_ParmTemplate *const &parmTemplate, int own)
+{
+    if (!parmTemplate)
+        Py_RETURN_NONE;
+    KOM_EnumValue type{};
+    if (!kal::ask(parmTemplate, own, [&] { return parmTemplate->type(); }, &type))
+        return nullptr;
+    switch (type.valueId)
+    {
+    case 1: return kal::wrapAs<KOM_IntParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_IntParmTemplate, own);
+    case 2: return kal::wrapAs<KOM_FloatParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_FloatParmTemplate, own);
+    case 3: return kal::wrapAs<KOM_StringParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_StringParmTemplate, own);
+    case 4: return kal::wrapAs<KOM_ToggleParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_ToggleParmTemplate, own);
+    default: return SWIG_NewPointerObj(parmTemplate, SWIGTYPE_p_KOM_ParmTemplate, own);
+    }
+}
+
+inline PyObject *KOMconvertValueForInterpreter(KOM_PaneTab *const &paneTab, int own)
+{
+    if (!paneTab)
+        Py_RETURN_NONE;
+    KOM_EnumValue type{};
+    if (!kal::ask(paneTab, own, [&] { return paneTab->type(); }, &type))
+        return nullptr;
+    switch (type.valueId)
+    {
+    case 1: // SceneViewer
+    case 2: // ContextViewer
+        return kal::wrapAs<KOM_SceneViewer>(paneTab, SWIGTYPE_p_KOM_SceneViewer, own);
+    case 3: case 4: case 6: case 10: case 11: case 19: // viewers and views that follow a path
+        return kal::wrapAs<KOM_PathBasedPaneTab>(paneTab, SWIGTYPE_p_KOM_PathBasedPaneTab, own);
+    case 5: return kal::wrapAs<KOM_ParticleViewer>(paneTab, SWIGTYPE_p_KOM_ParticleViewer, own);
+    case 9: return kal::wrapAs<KOM_NetworkEditor>(paneTab, SWIGTYPE_p_KOM_NetworkEditor, own);
+    case 20: return kal::wrapAs<KOM_HelpBrowser>(paneTab, SWIGTYPE_p_KOM_HelpBrowser, own);
+    default: return SWIG_NewPointerObj(paneTab, SWIGTYPE_p_KOM_PaneTab, own);
+    }
 }

@@ -1,6 +1,8 @@
 // Geometry, its elements and attributes.
 #pragma once
 
+#include "model/enums.h"
+
 class KOM_Geometry
 {
 public:
@@ -17,6 +19,8 @@ class KOM_Prim
 {
 public:
     virtual ~KOM_Prim() {}
+    // A primType value; it chooses the Python class.
+    virtual KOM_EnumValue type() = 0;
 };
 
 class KOM_Face : public virtual KOM_Prim {};

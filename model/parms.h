@@ -110,6 +110,8 @@ class KOM_ParmTemplate
 {
 public:
     virtual ~KOM_ParmTemplate() {}
+    // A parmTemplateType value; it chooses the Python class.
+    virtual KOM_EnumValue type() = 0;
 };
 
 class KOM_FloatParmTemplate : public virtual KOM_ParmTemplate {};

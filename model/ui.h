@@ -1,6 +1,8 @@
 // The user interface: desktop, panes, pane tabs, viewers and selectors.
 #pragma once
 
+#include "model/enums.h"
+
 class KOM_Desktop
 {
 public:
@@ -17,6 +19,8 @@ class KOM_PaneTab
 {
 public:
     virtual ~KOM_PaneTab() {}
+    // A paneTabType value; it chooses the Python class.
+    virtual KOM_EnumValue type() = 0;
 };
 
 class KOM_PathBasedPaneTab : public virtual KOM_PaneTab {};

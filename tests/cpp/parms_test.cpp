@@ -25,6 +25,7 @@ class StubTemplate : public KOM_FloatParmTemplate, public HostParmTemplate
 public:
     explicit StubTemplate(ParmTupleInfo info) : myInfo(std::move(info)) {}
     ParmTupleInfo tupleInfo() const override { return myInfo; }
+    KOM_EnumValue type() override { return KOM_parmTemplateType::Float; }
 
 private:
     ParmTupleInfo myInfo;
@@ -145,8 +146,9 @@ TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
     EXPECT_EQ(LiveCounted::count(), before);
     EXPECT_EQ(spare->__len__(), 2);
     EXPECT_EQ(spare->evalAsInts(), (std::vector<int>{4, 5}));
-    EXPECT_EQ(spareParmHandles(geo).size(), 2u);
-    for (auto handle : spareParmHandles(geo))
+    auto const spares = spareParmHandles(geo);
+    EXPECT_EQ(spares.size(), 2u);
+    for (auto handle : spares)
         delete handle.get();
     EXPECT_THROW(addSpareParmTuple(geo, stub), KOM_OperationFailed);
     std::unique_ptr<KOM_ParmTuple> translate(parmTupleHandle(geo, "t"));
