@@ -7,6 +7,8 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "host/journal.h"
 #include "host/parms.h"
@@ -31,12 +33,18 @@ bool isConnected(SceneNode::Input const &input) { return !input.node.expired(); 
 // Where an input's data comes from: an indirect input passes on what feeds its subnet.
 std::shared_ptr<SceneNode> sourceOf(SceneNode::Input const &input)
 {
-    auto const node = input.node.lock();
-    if (!node || !input.indirect)
-        return node;
-    auto const &outer = node->inputs;
-    std::size_t const index = static_cast<std::size_t>(input.outputIndex);
-    return index < outer.size() ? sourceOf(outer[index]) : nullptr;
+    SceneNode::Input const *next = &input;
+    for (auto node = next->node.lock(); node; node = next->node.lock())
+    {
+        if (!next->indirect)
+            return node;
+        auto const &outer = node->inputs();
+        std::size_t const index = static_cast<std::size_t>(next->outputIndex);
+        if (index >= outer.size())
+            return nullptr;
+        next = &outer[index];
+    }
+    return nullptr;
 }
 
 // The connections that feed one input slot or leave from one output of a node.
@@ -44,9 +52,9 @@ std::vector<KOM_ElemPtr<KOM_NodeConnection>> inputConnectionsOf(
     std::shared_ptr<SceneNode> const &node, int firstSlot, int lastSlot)
 {
     std::vector<KOM_ElemPtr<KOM_NodeConnection>> result;
-    int const end = std::min(lastSlot, static_cast<int>(node->inputs.size()) - 1);
+    int const end = std::min(lastSlot, static_cast<int>(node->inputs().size()) - 1);
     for (int slot = firstSlot; slot <= end; ++slot)
-        if (isConnected(node->inputs[slot]))
+        if (isConnected(node->inputs()[slot]))
             result.emplace_back(new NodeConnectionHandle(node, slot));
     return result;
 }
@@ -56,9 +64,9 @@ std::vector<KOM_ElemPtr<KOM_NodeConnection>> outputConnectionsOf(
 {
     std::vector<KOM_ElemPtr<KOM_NodeConnection>> result;
     for (auto const &output : node->outputs())
-        for (std::size_t slot = 0; slot < output->inputs.size(); ++slot)
+        for (std::size_t slot = 0; slot < output->inputs().size(); ++slot)
         {
-            auto const &input = output->inputs[slot];
+            auto const &input = output->inputs()[slot];
             if (!input.indirect && input.node.lock() == node &&
                 (outputIndex < 0 || input.outputIndex == outputIndex))
                 result.emplace_back(new NodeConnectionHandle(output, static_cast<int>(slot)));
@@ -70,7 +78,7 @@ int outputConnectorCount(std::shared_ptr<SceneNode> const &node)
 {
     int count = 1;
     for (auto const &output : node->outputs())
-        for (auto const &input : output->inputs)
+        for (auto const &input : output->inputs())
             if (!input.indirect && input.node.lock() == node)
                 count = std::max(count, input.outputIndex + 1);
     return count;
@@ -90,7 +98,7 @@ public:
     int __len__() override
     {
         auto const node = scene();
-        return myInputSide ? static_cast<int>(node->inputs.size()) : outputConnectorCount(node);
+        return myInputSide ? static_cast<int>(node->inputs().size()) : outputConnectorCount(node);
     }
 
     std::string __repr__() override
@@ -225,13 +233,14 @@ std::shared_ptr<SceneNode> NodeHandle::sceneOf(KOM_Node *node)
 std::vector<std::shared_ptr<SceneNode>> NodeHandle::scenesOf(std::vector<KOM_Node *> const &nodes)
 {
     std::vector<std::shared_ptr<SceneNode>> result;
+    std::unordered_set<SceneNode const *> seen;
     for (KOM_Node *node : nodes)
     {
         auto scene = sceneOf(node);
         if (!scene)
             throw KOM_TypeError("Expected a node, got None");
-        if (std::find(result.begin(), result.end(), scene) == result.end())
-            result.push_back(scene);
+        if (seen.insert(scene.get()).second)
+            result.push_back(std::move(scene));
     }
     return result;
 }
@@ -389,19 +398,8 @@ SceneNode::Input NodeHandle::sourceInput(std::shared_ptr<SceneNode> const &self,
     if (outputIndex < 0)
         throw KOM_InvalidInput("Output index out of range");
     // A wire that feeds a node from its own output chain would make a loop.
-    std::vector<std::shared_ptr<SceneNode>> pending = {source};
-    std::set<SceneNode *> seen;
-    while (!pending.empty())
-    {
-        auto const next = pending.back();
-        pending.pop_back();
-        if (next == self)
-            throw KOM_OperationFailed("The connection would create a loop");
-        if (seen.insert(next.get()).second)
-            for (auto const &input : next->inputs)
-                if (auto upstream = input.node.lock(); upstream && !input.indirect)
-                    pending.push_back(upstream);
-    }
+    if (Scene::wouldLoop(*self, *source))
+        throw KOM_OperationFailed("The connection would create a loop");
     return {source, outputIndex, false};
 }
 
@@ -422,15 +420,7 @@ void NodeHandle::connect(int index, SceneNode::Input const &input, bool shift)
     auto const self = editableScene();
     if (index < 0 || index >= MaxInputs)
         throw KOM_InvalidInput("Input index out of range");
-    auto &inputs = self->inputs;
-    if (inputs.size() <= static_cast<std::size_t>(index))
-        inputs.resize(index + 1);
-    if (shift)
-        inputs.insert(inputs.begin() + index, input);
-    else
-        inputs[index] = input;
-    while (!inputs.empty() && !isConnected(inputs.back()))
-        inputs.pop_back();
+    theScene().connect(*self, index, input, shift);
 }
 
 void NodeHandle::setInput(int input_index, KOM_Node *node, int output_index)
@@ -461,7 +451,7 @@ namespace
 {
 int firstFreeInput(SceneNode const &node)
 {
-    auto const &inputs = node.inputs;
+    auto const &inputs = node.inputs();
     return static_cast<int>(std::find_if(inputs.begin(), inputs.end(),
                                          [](auto const &input) { return !isConnected(input); }) -
                             inputs.begin());
@@ -498,7 +488,7 @@ std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputs()
 {
     hostOperation("Node.inputs");
     std::vector<KOM_ElemPtr<KOM_Node>> result;
-    for (auto const &input : scene()->inputs)
+    for (auto const &input : scene()->inputs())
         if (auto source = sourceOf(input))
             result.emplace_back(handleFor(source));
     return result;
@@ -523,18 +513,19 @@ std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputAncestors(bool include_ref_i
     // the network around the subnet.
     hostOperation("Node.inputAncestors", include_ref_inputs, follow_subnets);
     std::vector<std::shared_ptr<SceneNode>> ancestors;
-    std::vector<std::shared_ptr<SceneNode>> pending = {scene()};
-    for (std::size_t next = 0; next < pending.size(); ++next)
-        for (auto const &input : pending[next]->inputs)
+    std::unordered_set<SceneNode const *> seen;
+    auto const visit = [&](SceneNode const &node) {
+        for (auto const &input : node.inputs())
         {
             auto source = follow_subnets ? sourceOf(input)
                                          : (input.indirect ? nullptr : input.node.lock());
-            if (source && std::find(ancestors.begin(), ancestors.end(), source) == ancestors.end())
-            {
-                ancestors.push_back(source);
-                pending.push_back(source);
-            }
+            if (source && seen.insert(source.get()).second)
+                ancestors.push_back(std::move(source));
         }
+    };
+    visit(*scene());
+    for (std::size_t next = 0; next < ancestors.size(); ++next)
+        visit(*ancestors[next]);
     return handlesFor(ancestors);
 }
 
@@ -559,7 +550,7 @@ KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *NodeHandle::outp
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::children()
 {
     hostOperation("Node.children");
-    return handlesFor(scene()->children);
+    return handlesFor(scene()->children.list());
 }
 
 KOM_Node *NodeHandle::parent()
@@ -638,10 +629,10 @@ KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_i
                   move_unconnected);
     auto const self = scene();
     auto const network = self->parent.lock();
-    auto const source = self->inputs.empty() ? nullptr : self->inputs.front().node.lock();
+    auto const source = self->inputs().empty() ? nullptr : self->inputs().front().node.lock();
     float x = 0.0f;
     float y = 0.0f;
-    if (relative_to_inputs && source && !self->inputs.front().indirect)
+    if (relative_to_inputs && source && !self->inputs().front().indirect)
     {
         x = source->position[0];
         y = source->position[1] - DefaultSpacing[1];
@@ -652,14 +643,13 @@ KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_i
             if (sibling != self)
                 x = std::max(x, sibling->position[0] + DefaultSpacing[0]);
     }
-    auto const occupied = [&](float atX, float atY) {
-        return network && std::any_of(network->children.begin(), network->children.end(),
-                                      [&](auto const &sibling) {
-                                          return sibling != self && sibling->position[0] == atX &&
-                                                 sibling->position[1] == atY;
-                                      });
-    };
-    while (occupied(x, y))
+    // The free spot below (x, y): the siblings in that column, read once.
+    std::set<float> taken;
+    if (network)
+        for (auto const &sibling : network->children)
+            if (sibling != self && sibling->position[0] == x)
+                taken.insert(sibling->position[1]);
+    while (taken.count(y))
         y -= DefaultSpacing[1];
     self->position[0] = x;
     self->position[1] = y;
@@ -672,26 +662,51 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
     // Rows by depth of wiring among the laid-out nodes, sources on top.
     hostOperation("Node.layoutChildren", child_nodes, horizontal_spacing, vertical_spacing);
     auto const self = network();
-    auto nodes = child_nodes.empty() ? self->children : scenesOf(child_nodes);
+    auto const nodes = child_nodes.empty() ? self->children.list() : scenesOf(child_nodes);
     for (auto const &node : nodes)
         if (node->parent.lock() != self)
             throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());
     float const across = horizontal_spacing < 0.0f ? DefaultSpacing[0] : horizontal_spacing;
     float const down = vertical_spacing < 0.0f ? DefaultSpacing[1] : vertical_spacing;
-    std::map<SceneNode *, int> depth;
-    std::function<int(SceneNode *)> depthOf = [&](SceneNode *node) {
-        auto const found = depth.find(node);
-        if (found != depth.end())
-            return found->second;
-        depth[node] = 0; // guards against loops
-        int result = 0;
-        for (auto const &input : node->inputs)
+    std::unordered_set<SceneNode const *> const laidOut = [&nodes] {
+        std::unordered_set<SceneNode const *> members;
+        for (auto const &node : nodes)
+            members.insert(node.get());
+        return members;
+    }();
+    auto const sourcesOf = [&laidOut](SceneNode const &node) {
+        std::vector<SceneNode const *> sources;
+        for (auto const &input : node.inputs())
+            if (auto const source = input.indirect ? nullptr : input.node.lock();
+                source && laidOut.count(source.get()))
+                sources.push_back(source.get());
+        return sources;
+    };
+    // A node's row is one below its deepest laid-out source; wiring chains can be long, so
+    // the walk keeps its own stack. A node is entered at row 0, which also stops loops.
+    std::unordered_map<SceneNode const *, int> depth;
+    auto const depthOf = [&](SceneNode const *top) {
+        std::vector<std::pair<SceneNode const *, bool>> pending = {{top, false}};
+        while (!pending.empty())
         {
-            auto const source = input.indirect ? nullptr : input.node.lock();
-            if (source && std::find(nodes.begin(), nodes.end(), source) != nodes.end())
-                result = std::max(result, depthOf(source.get()) + 1);
+            auto const [node, finishing] = pending.back();
+            pending.pop_back();
+            if (finishing)
+            {
+                int row = 0;
+                for (auto const *source : sourcesOf(*node))
+                    row = std::max(row, depth[source] + 1);
+                depth[node] = row;
+            }
+            else if (depth.emplace(node, 0).second)
+            {
+                pending.emplace_back(node, true);
+                for (auto const *source : sourcesOf(*node))
+                    if (!depth.count(source))
+                        pending.emplace_back(source, false);
+            }
         }
-        return depth[node] = result;
+        return depth[top];
     };
     std::map<int, int> columnsUsed;
     for (auto const &node : nodes)
@@ -866,16 +881,20 @@ void NodeHandle::allowEditingOfContents(bool propagate)
     if (self->assetName.empty())
         throw KOM_OperationFailed((self->path() + " is not a digital asset").c_str());
     self->assetEditable = true;
-    std::function<void(SceneNode &)> unlockWithin = [&](SceneNode &network) {
-        for (auto const &child : network.children)
+    if (!propagate)
+        return;
+    std::vector<SceneNode *> pending = {self.get()};
+    while (!pending.empty())
+    {
+        SceneNode *network = pending.back();
+        pending.pop_back();
+        for (auto const &child : network->children)
         {
             if (!child->assetName.empty())
                 child->assetEditable = true;
-            unlockWithin(*child);
+            pending.push_back(child.get());
         }
-    };
-    if (propagate)
-        unlockWithin(*self);
+    }
 }
 
 void NodeHandle::matchCurrentDefinition()

@@ -70,15 +70,6 @@ bool isValidAlias(char const *alias)
     return true;
 }
 
-void collectInstances(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type,
-                      std::vector<KOM_ElemPtr<KOM_Node>> &found)
-{
-    if (node->type == type)
-        found.emplace_back(NodeHandle::handleFor(node));
-    for (auto const &child : node->children)
-        collectInstances(child, type, found);
-}
-
 class CategoryObject : public KOM_NodeTypeCategory
 {
 public:
@@ -311,9 +302,7 @@ public:
     std::vector<KOM_ElemPtr<KOM_Node>> instances() override
     {
         hostOperation("NodeType.instances");
-        std::vector<KOM_ElemPtr<KOM_Node>> found;
-        collectInstances(theScene().root(), myType, found);
-        return found;
+        return NodeHandle::handlesFor(theScene().instances(myType));
     }
 
     KOM_KDAModule *kdaModule() override

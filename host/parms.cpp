@@ -23,13 +23,7 @@ double currentFrame() { return theScene().clock().frame(); }
 // Expressions may refer to each other through ch(); deeper chains are taken to be cycles.
 constexpr int MaxReferenceDepth = 64;
 
-bool isInScene(std::shared_ptr<SceneNode> const &node)
-{
-    auto current = node;
-    while (current && current != theScene().root())
-        current = current->parent.lock();
-    return current != nullptr;
-}
+bool isInScene(std::shared_ptr<SceneNode> const &node) { return node && node->isInScene(); }
 
 bool isOfEnumeration(KOM_EnumValue const &value, std::type_info const &enumeration)
 {

@@ -1,8 +1,11 @@
+// The reference host's scene: networks, names, wiring and membership, each kept so that an
+// operation costs what it touches.
 #include "host/scene.h"
 
 #include <algorithm>
 #include <cctype>
-#include <map>
+#include <iterator>
+#include <unordered_set>
 
 #include "host/parms.h"
 #include "model/errors.h"
@@ -25,58 +28,50 @@ std::vector<NodeTypeInfo> const theManagers = {
     {"pop", ManagerCategory, PopNetCategory, 0},
 };
 
-using NodeMap = std::map<SceneNode const *, std::shared_ptr<SceneNode>>;
+// Automatic names are a stem and a number written without leading zeros ("geo12", never
+// "geo012"); only such names take a number from their stem's runs.
+constexpr std::size_t MaxNumberDigits = 18;
 
-void adopt(std::shared_ptr<SceneNode> const &network, std::shared_ptr<SceneNode> const &node)
+struct NumberedName
 {
-    node->name = availableName(*network, node->name);
-    node->parent = network;
-    network->children.push_back(node);
+    std::string stem;
+    std::int64_t number = 0;
+    bool numbered = false;
+};
+
+std::size_t stemLength(std::string const &name)
+{
+    std::size_t end = name.size();
+    while (end > 0 && std::isdigit(static_cast<unsigned char>(name[end - 1])))
+        --end;
+    return end;
 }
 
-void detach(std::shared_ptr<SceneNode> const &node)
+NumberedName splitName(std::string const &name)
 {
-    if (auto const network = node->parent.lock())
+    std::size_t const stemEnd = stemLength(name);
+    std::size_t const digits = name.size() - stemEnd;
+    NumberedName result{name.substr(0, stemEnd)};
+    if (digits == 0 || digits > MaxNumberDigits || (digits > 1 && name[stemEnd] == '0'))
+        return result;
+    result.number = std::stoll(name.substr(stemEnd));
+    result.numbered = true;
+    return result;
+}
+
+// Every node of the subtree under `top`, `top` included, in no particular order.
+std::vector<std::shared_ptr<SceneNode>> subtreeOf(std::shared_ptr<SceneNode> const &top)
+{
+    std::vector<std::shared_ptr<SceneNode>> nodes = {top};
+    for (std::size_t next = 0; next < nodes.size(); ++next)
     {
-        auto &siblings = network->children;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
+        auto const network = nodes[next];
+        nodes.insert(nodes.end(), network->children.begin(), network->children.end());
     }
-    node->parent.reset();
+    return nodes;
 }
 
-// A copy of `node` and its contents; `copies` maps each original to its copy.
-std::shared_ptr<SceneNode> deepCopy(SceneNode const &node, NodeMap &copies)
-{
-    auto copy = std::make_shared<SceneNode>(node);
-    copyParms(node, *copy);
-    copy->children.clear();
-    copy->parent.reset();
-    copy->currentChild.reset();
-    copy->selected = false;
-    copies[&node] = copy;
-    for (auto const &child : node.children)
-    {
-        auto childCopy = deepCopy(*child, copies);
-        childCopy->parent = copy;
-        copy->children.push_back(childCopy);
-    }
-    copy->networkBoxes.clear();
-    for (auto const &box : node.networkBoxes)
-        copy->networkBoxes.push_back(std::make_shared<SceneNetworkBox>(*box));
-    return copy;
-}
-
-// Points the inputs of the copies at the copies of their sources; cuts wires to nodes not
-// copied. Indirect inputs follow their subnet the same way.
-void rewire(NodeMap const &copies)
-{
-    for (auto const &[original, copy] : copies)
-        for (auto &input : copy->inputs)
-        {
-            auto const found = copies.find(input.node.lock().get());
-            input.node = found == copies.end() ? std::shared_ptr<SceneNode>() : found->second;
-        }
-}
+bool isConnected(SceneNode::Input const &input) { return !input.node.expired(); }
 
 void checkDestination(std::vector<std::shared_ptr<SceneNode>> const &nodes,
                       std::shared_ptr<SceneNode> const &network)
@@ -93,12 +88,11 @@ void checkDestination(std::vector<std::shared_ptr<SceneNode>> const &nodes,
 
 } // namespace
 
+// --- names ---
+
 int trailingNumber(std::string const &name)
 {
-    std::size_t start = name.size();
-    while (start > 0 && std::isdigit(static_cast<unsigned char>(name[start - 1])))
-        --start;
-    std::string const digits = name.substr(start, 9);
+    std::string const digits = name.substr(stemLength(name), 9);
     return digits.empty() ? 0 : std::stoi(digits);
 }
 
@@ -112,45 +106,181 @@ bool isValidNodeName(std::string const &name)
     return true;
 }
 
-std::string availableName(SceneNode const &network, std::string const &wanted)
+void NumberRuns::add(std::int64_t number)
 {
-    if (!network.child(wanted))
-        return wanted;
-    std::size_t stemEnd = wanted.size();
-    while (stemEnd > 0 && std::isdigit(static_cast<unsigned char>(wanted[stemEnd - 1])))
-        --stemEnd;
-    std::string const stem = wanted.substr(0, stemEnd);
-    for (int number = trailingNumber(wanted) + 1;; ++number)
+    auto const next = myRuns.upper_bound(number);
+    bool const joinsNext = next != myRuns.end() && next->first == number + 1;
+    if (next != myRuns.begin())
     {
-        std::string candidate = stem + std::to_string(number);
-        if (!network.child(candidate))
-            return candidate;
+        auto const previous = std::prev(next);
+        if (previous->second >= number)
+            return; // already in use
+        if (previous->second == number - 1)
+        {
+            previous->second = joinsNext ? next->second : number;
+            if (joinsNext)
+                myRuns.erase(next);
+            return;
+        }
+    }
+    std::int64_t const last = joinsNext ? next->second : number;
+    if (joinsNext)
+        myRuns.erase(next);
+    myRuns.emplace(number, last);
+}
+
+void NumberRuns::remove(std::int64_t number)
+{
+    auto const next = myRuns.upper_bound(number);
+    if (next == myRuns.begin())
+        return;
+    auto const run = std::prev(next);
+    if (run->second < number)
+        return;
+    std::int64_t const first = run->first, last = run->second;
+    myRuns.erase(run);
+    if (first < number)
+        myRuns.emplace(first, number - 1);
+    if (number < last)
+        myRuns.emplace(number + 1, last);
+}
+
+std::int64_t NumberRuns::lowestFreeFrom(std::int64_t start) const
+{
+    auto const next = myRuns.upper_bound(start);
+    if (next == myRuns.begin())
+        return start;
+    auto const run = std::prev(next);
+    return run->second >= start ? run->second + 1 : start;
+}
+
+// --- children ---
+
+SceneChildren::~SceneChildren()
+{
+    // A deep chain of networks would otherwise be released by nested destructors.
+    std::vector<std::shared_ptr<SceneNode>> pending(std::make_move_iterator(myList.begin()),
+                                                    std::make_move_iterator(myList.end()));
+    while (!pending.empty())
+    {
+        auto node = std::move(pending.back());
+        pending.pop_back();
+        if (node.use_count() != 1)
+            continue; // someone else keeps it, contents and all
+        auto &contents = node->children;
+        std::move(contents.myList.begin(), contents.myList.end(), std::back_inserter(pending));
+        contents.myByName.clear();
+        contents.myList.clear();
     }
 }
 
+std::shared_ptr<SceneNode> SceneChildren::find(std::string const &name) const
+{
+    auto const found = myByName.find(name);
+    return found == myByName.end() ? nullptr : *found->second;
+}
+
+std::vector<std::shared_ptr<SceneNode>> SceneChildren::list() const
+{
+    return {myList.begin(), myList.end()};
+}
+
+std::string SceneChildren::availableName(std::string const &wanted) const
+{
+    if (myByName.find(wanted) == myByName.end())
+        return wanted;
+    std::string const stem = wanted.substr(0, stemLength(wanted));
+    std::int64_t const start = trailingNumber(wanted) + 1;
+    auto const runs = myNumbers.find(stem);
+    return stem + std::to_string(runs == myNumbers.end() ? start : runs->second.lowestFreeFrom(start));
+}
+
+void SceneChildren::countName(std::string const &name, bool used)
+{
+    auto const split = splitName(name);
+    if (!split.numbered)
+        return;
+    if (used)
+    {
+        myNumbers[split.stem].add(split.number);
+        return;
+    }
+    auto const runs = myNumbers.find(split.stem);
+    if (runs == myNumbers.end())
+        return;
+    runs->second.remove(split.number);
+    if (runs->second.empty())
+        myNumbers.erase(runs);
+}
+
+void SceneChildren::add(std::shared_ptr<SceneNode> const &node)
+{
+    node->myPlace.order = myNextOrder++;
+    myByName.emplace(node->name, myList.insert(myList.end(), node));
+    countName(node->name, true);
+}
+
+void SceneChildren::remove(SceneNode const &node)
+{
+    auto const found = myByName.find(node.name);
+    if (found == myByName.end() || found->second->get() != &node)
+        return;
+    myList.erase(found->second);
+    myByName.erase(found);
+    countName(node.name, false);
+}
+
+void SceneChildren::rename(SceneNode &node, std::string const &name)
+{
+    auto const found = myByName.find(node.name);
+    if (found == myByName.end() || found->second->get() != &node)
+        return;
+    auto const position = found->second;
+    myByName.erase(found);
+    countName(node.name, false);
+    node.name = name;
+    myByName.emplace(node.name, position);
+    countName(node.name, true);
+}
+
+void SceneChildren::replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement)
+{
+    auto const found = myByName.find(node.name);
+    if (found == myByName.end() || found->second->get() != &node)
+        return;
+    replacement->name = node.name;
+    replacement->myPlace.order = node.myPlace.order;
+    *found->second = replacement;
+}
+
+void SceneChildren::takeAll(SceneChildren &other)
+{
+    for (auto const &child : other.myList)
+        add(child);
+    other.myList.clear();
+    other.myByName.clear();
+    other.myNumbers.clear();
+}
+
+// --- nodes ---
+
 std::string SceneNode::path() const
 {
-    auto const up = parent.lock();
-    if (!up)
+    std::vector<std::shared_ptr<SceneNode>> above;
+    std::size_t length = name.size() + 1;
+    for (auto up = parent.lock(); up; up = up->parent.lock())
+    {
+        length += up->name.size() + 1;
+        above.push_back(up);
+    }
+    if (above.empty())
         return "/";
-    std::string const above = up->path();
-    return (above == "/" ? above : above + "/") + name;
-}
-
-std::shared_ptr<SceneNode> SceneNode::child(std::string const &childName) const
-{
-    for (auto const &candidate : children)
-        if (candidate->name == childName)
-            return candidate;
-    return nullptr;
-}
-
-bool SceneNode::isInScene() const
-{
-    SceneNode const *node = this;
-    while (auto const up = node->parent.lock())
-        node = up.get();
-    return node == theScene().root().get();
+    std::string result;
+    result.reserve(length);
+    // The topmost node is the root, whose path is "/" whatever its name.
+    for (auto network = above.rbegin() + 1; network != above.rend(); ++network)
+        result.append("/").append((*network)->name);
+    return result.append("/").append(name);
 }
 
 bool SceneNode::isInsideLockedAsset() const
@@ -164,21 +294,23 @@ bool SceneNode::isInsideLockedAsset() const
 std::vector<std::shared_ptr<SceneNode>> SceneNode::outputs() const
 {
     std::vector<std::shared_ptr<SceneNode>> result;
-    auto const network = parent.lock();
-    if (!network)
-        return result;
-    for (auto const &sibling : network->children)
-        for (auto const &input : sibling->inputs)
-            if (!input.indirect && input.node.lock().get() == this)
-            {
-                result.push_back(sibling);
-                break;
-            }
+    for (auto const &entry : myPlace.outputs)
+        if (auto output = entry.second.node.lock())
+            result.push_back(std::move(output));
+    std::sort(result.begin(), result.end(),
+              [](auto const &a, auto const &b) { return a->isBefore(*b); });
     return result;
 }
 
+// --- the scene ---
+
 void Scene::reset()
 {
+    // Handles that outlive the old scene must fail, however they keep its nodes.
+    if (myRoot)
+        for (auto const &node : subtreeOf(myRoot))
+            node->myPlace.inScene = false;
+    myInstances.clear();
     myRoot = std::make_shared<SceneNode>();
     myRoot->type = &theRootType;
     for (auto const &manager : theManagers)
@@ -187,8 +319,9 @@ void Scene::reset()
         node->name = manager.name;
         node->type = &manager;
         node->parent = myRoot;
-        myRoot->children.push_back(node);
+        myRoot->children.add(node);
     }
+    enter(myRoot);
     myPwd.reset();
     myClock = Clock();
 }
@@ -204,10 +337,11 @@ std::shared_ptr<SceneNode> Scene::find(std::string const &path,
 {
     std::shared_ptr<SceneNode> current = (!path.empty() && path[0] == '/') ? myRoot : from;
     std::size_t start = 0;
+    std::string part;
     while (current && start <= path.size())
     {
         std::size_t const end = std::min(path.find('/', start), path.size());
-        std::string const part = path.substr(start, end - start);
+        part.assign(path, start, end - start);
         if (part == "..")
             current = current->parent.lock();
         else if (!part.empty() && part != ".")
@@ -233,6 +367,30 @@ std::vector<std::string> Scene::completePath(std::string typed,
     return result;
 }
 
+std::vector<std::shared_ptr<SceneNode>> Scene::instances(NodeTypeInfo const *type) const
+{
+    auto const registry = myInstances.find(type);
+    if (registry == myInstances.end())
+        return {};
+    // Scene order is the order of the nodes' places read from the root down.
+    std::vector<std::pair<std::vector<std::uint64_t>, std::shared_ptr<SceneNode>>> keyed;
+    for (auto const &entry : registry->second)
+        if (auto node = entry.second.lock())
+        {
+            std::vector<std::uint64_t> key;
+            for (auto up = node; up; up = up->parent.lock())
+                key.push_back(up->myPlace.order);
+            std::reverse(key.begin(), key.end());
+            keyed.emplace_back(std::move(key), std::move(node));
+        }
+    std::sort(keyed.begin(), keyed.end(),
+              [](auto const &a, auto const &b) { return a.first < b.first; });
+    std::vector<std::shared_ptr<SceneNode>> result;
+    for (auto &entry : keyed)
+        result.push_back(std::move(entry.second));
+    return result;
+}
+
 std::shared_ptr<SceneNode> Scene::create(std::shared_ptr<SceneNode> const &parent,
                                          std::string const &typeName, char const *name)
 {
@@ -253,11 +411,10 @@ std::shared_ptr<SceneNode> Scene::create(std::shared_ptr<SceneNode> const &paren
         nodeName = availableName(*parent, typeName + "1");
     }
     auto node = std::make_shared<SceneNode>();
-    node->name = nodeName;
+    node->name = std::move(nodeName);
     node->type = type;
-    node->parent = parent;
     createParms(*node);
-    parent->children.push_back(node);
+    adopt(parent, node);
     return node;
 }
 
@@ -265,6 +422,8 @@ void Scene::destroy(std::shared_ptr<SceneNode> const &node)
 {
     if (!node->parent.lock())
         throw KOM_OperationFailed("The root node cannot be destroyed");
+    if (node->isInScene())
+        leave(node);
     detach(node);
 }
 
@@ -278,7 +437,233 @@ void Scene::rename(std::shared_ptr<SceneNode> const &node, std::string const &na
     auto const holder = network->child(name);
     if (holder && holder != node)
         throw KOM_OperationFailed(("Node name already in use: " + name).c_str());
-    node->name = name;
+    network->children.rename(*node, name);
+}
+
+// --- wiring ---
+
+void Scene::wire(SceneNode &node, SceneNode::Input const &input)
+{
+    if (input.indirect)
+        return;
+    if (auto const source = input.node.lock())
+    {
+        auto &output = source->myPlace.outputs[&node];
+        if (output.wires++ == 0)
+            output.node = node.weak_from_this();
+    }
+}
+
+void Scene::unwire(SceneNode &node, SceneNode::Input const &input)
+{
+    if (input.indirect)
+        return;
+    if (auto const source = input.node.lock())
+    {
+        auto const found = source->myPlace.outputs.find(&node);
+        if (found != source->myPlace.outputs.end() && --found->second.wires == 0)
+            source->myPlace.outputs.erase(found);
+    }
+}
+
+void Scene::connect(SceneNode &node, int index, SceneNode::Input const &input, bool shift)
+{
+    auto &inputs = node.myInputs;
+    std::size_t const slot = static_cast<std::size_t>(index);
+    if (inputs.size() <= slot)
+        inputs.resize(slot + 1);
+    if (shift)
+    {
+        inputs.insert(inputs.begin() + index, input);
+    }
+    else
+    {
+        unwire(node, inputs[slot]);
+        inputs[slot] = input;
+    }
+    wire(node, input);
+    while (!inputs.empty() && !isConnected(inputs.back()))
+        inputs.pop_back();
+}
+
+void Scene::setInputs(SceneNode &node, std::vector<SceneNode::Input> inputs)
+{
+    for (auto const &input : node.myInputs)
+        unwire(node, input);
+    node.myInputs = std::move(inputs);
+    for (auto const &input : node.myInputs)
+        wire(node, input);
+}
+
+void Scene::disconnect(SceneNode &node, std::size_t slot)
+{
+    unwire(node, node.myInputs[slot]);
+    node.myInputs[slot] = SceneNode::Input();
+}
+
+void Scene::disconnectFrom(SceneNode &node, SceneNode const &source)
+{
+    for (std::size_t slot = 0; slot < node.myInputs.size(); ++slot)
+    {
+        auto const &input = node.myInputs[slot];
+        if (!input.indirect && input.node.lock().get() == &source)
+            disconnect(node, slot);
+    }
+}
+
+bool Scene::wouldLoop(SceneNode const &node, SceneNode const &source)
+{
+    if (&node == &source)
+        return true;
+    // The nodes on both sides stay in their networks for the whole search.
+    std::vector<SceneNode const *> upstream = {&source}, downstream = {&node};
+    std::unordered_set<SceneNode const *> seenUp = {&source}, seenDown = {&node};
+    while (!upstream.empty() && !downstream.empty())
+    {
+        SceneNode const *next = upstream.back();
+        upstream.pop_back();
+        for (auto const &input : next->myInputs)
+        {
+            auto const feeding = input.indirect ? nullptr : input.node.lock();
+            if (feeding.get() == &node)
+                return true;
+            if (feeding && seenUp.insert(feeding.get()).second)
+                upstream.push_back(feeding.get());
+        }
+        next = downstream.back();
+        downstream.pop_back();
+        for (auto const &entry : next->myPlace.outputs)
+        {
+            auto const fed = entry.second.node.lock();
+            if (fed.get() == &source)
+                return true;
+            if (fed && seenDown.insert(fed.get()).second)
+                downstream.push_back(fed.get());
+        }
+    }
+    return false;
+}
+
+void Scene::transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &replacement)
+{
+    for (auto const &input : node.myInputs)
+        unwire(node, input);
+    replacement->myInputs = std::move(node.myInputs);
+    node.myInputs.clear();
+    for (auto const &input : replacement->myInputs)
+        wire(*replacement, input);
+    replacement->myPlace.outputs = std::move(node.myPlace.outputs);
+    node.myPlace.outputs.clear();
+    for (auto const &entry : replacement->myPlace.outputs)
+        if (auto const fed = entry.second.node.lock())
+            for (auto &input : fed->myInputs)
+                if (!input.indirect && input.node.lock().get() == &node)
+                    input.node = replacement;
+}
+
+// --- membership ---
+
+void Scene::join(std::shared_ptr<SceneNode> const &node)
+{
+    node->myPlace.inScene = true;
+    myInstances[node->type][node.get()] = node;
+}
+
+void Scene::enter(std::shared_ptr<SceneNode> const &node)
+{
+    for (auto const &member : subtreeOf(node))
+        join(member);
+}
+
+void Scene::leave(std::shared_ptr<SceneNode> const &node)
+{
+    auto const leaving = subtreeOf(node);
+    for (auto const &member : leaving)
+    {
+        member->myPlace.inScene = false;
+        auto const registry = myInstances.find(member->type);
+        if (registry != myInstances.end())
+            registry->second.erase(member.get());
+    }
+    // Wires within the subtree go with it; wires to the rest of the scene are cut.
+    for (auto const &member : leaving)
+    {
+        for (auto const &input : member->myInputs)
+            unwire(*member, input);
+        member->myInputs.clear();
+        auto const outputs = std::move(member->myPlace.outputs);
+        member->myPlace.outputs.clear();
+        for (auto const &entry : outputs)
+            if (auto const fed = entry.second.node.lock(); fed && fed->isInScene())
+                disconnectFrom(*fed, *member);
+    }
+}
+
+void Scene::adopt(std::shared_ptr<SceneNode> const &network, std::shared_ptr<SceneNode> const &node)
+{
+    node->name = availableName(*network, node->name);
+    node->parent = network;
+    network->children.add(node);
+    if (network->isInScene() && !node->isInScene())
+        enter(node);
+    else if (!network->isInScene() && node->isInScene())
+        leave(node);
+}
+
+void Scene::detach(std::shared_ptr<SceneNode> const &node)
+{
+    if (auto const network = node->parent.lock())
+        network->children.remove(*node);
+    node->parent.reset();
+}
+
+// --- copying and moving ---
+
+std::shared_ptr<SceneNode> Scene::copySubtree(SceneNode const &node, CopyMap &copies)
+{
+    auto const copyOne = [&copies](SceneNode const &original) {
+        auto copy = std::make_shared<SceneNode>(original);
+        copyParms(original, *copy);
+        copy->parent.reset();
+        copy->currentChild.reset();
+        copy->selected = false;
+        for (auto &box : copy->networkBoxes)
+            box = std::make_shared<SceneNetworkBox>(*box);
+        copies[&original] = copy;
+        return copy;
+    };
+    auto const top = copyOne(node);
+    std::vector<std::pair<SceneNode const *, SceneNode *>> pending = {{&node, top.get()}};
+    while (!pending.empty())
+    {
+        auto const [original, copy] = pending.back();
+        pending.pop_back();
+        for (auto const &child : original->children)
+        {
+            auto const childCopy = copyOne(*child);
+            childCopy->parent = copy->weak_from_this();
+            copy->children.add(childCopy);
+            pending.emplace_back(child.get(), childCopy.get());
+        }
+    }
+    return top;
+}
+
+void Scene::rewire(CopyMap const &copies)
+{
+    // Inputs of the copies point at the copies of their sources; wires to nodes not copied
+    // are cut. Indirect inputs follow their subnet the same way.
+    for (auto const &entry : copies)
+    {
+        auto const &copy = entry.second;
+        for (auto &input : copy->myInputs)
+        {
+            auto const found = copies.find(input.node.lock().get());
+            input.node = found == copies.end() ? std::shared_ptr<SceneNode>() : found->second;
+        }
+        for (auto const &input : copy->myInputs)
+            wire(*copy, input);
+    }
 }
 
 std::vector<std::shared_ptr<SceneNode>> Scene::copyTo(
@@ -286,10 +671,10 @@ std::vector<std::shared_ptr<SceneNode>> Scene::copyTo(
     std::shared_ptr<SceneNode> const &network)
 {
     checkDestination(nodes, network);
-    NodeMap copies;
+    CopyMap copies;
     std::vector<std::shared_ptr<SceneNode>> result;
     for (auto const &node : nodes)
-        result.push_back(deepCopy(*node, copies));
+        result.push_back(copySubtree(*node, copies));
     rewire(copies);
     for (auto const &copy : result)
         adopt(network, copy);
@@ -305,22 +690,20 @@ std::vector<std::shared_ptr<SceneNode>> Scene::moveTo(
         for (auto up = network; up; up = up->parent.lock())
             if (up == node)
                 throw KOM_OperationFailed(("Cannot move " + node->path() + " into itself").c_str());
-    auto const isMoving = [&nodes](std::shared_ptr<SceneNode> const &node) {
-        return std::find(nodes.begin(), nodes.end(), node) != nodes.end();
-    };
+    std::unordered_set<SceneNode const *> moving;
+    for (auto const &node : nodes)
+        moving.insert(node.get());
     for (auto const &node : nodes)
     {
         if (node->parent.lock() == network)
             continue;
         // Wires across the move are cut, both ways.
-        for (auto &input : node->inputs)
-            if (!isMoving(input.node.lock()))
-                input = SceneNode::Input();
+        for (std::size_t slot = 0; slot < node->myInputs.size(); ++slot)
+            if (!moving.count(node->myInputs[slot].node.lock().get()))
+                disconnect(*node, slot);
         for (auto const &output : node->outputs())
-            if (!isMoving(output))
-                for (auto &input : output->inputs)
-                    if (input.node.lock() == node)
-                        input = SceneNode::Input();
+            if (!moving.count(output.get()))
+                disconnectFrom(*output, *node);
     }
     for (auto const &node : nodes)
         if (node->parent.lock() != network)
@@ -341,29 +724,33 @@ std::shared_ptr<SceneNode> Scene::changeType(std::shared_ptr<SceneNode> const &n
         throw KOM_TypeError(("Invalid node type name: " + typeName).c_str());
     if (!network || network == myRoot)
         throw KOM_OperationFailed(("Cannot change the type of " + node->path()).c_str());
-    auto replacement = std::make_shared<SceneNode>(*node);
+    auto const replacement = std::make_shared<SceneNode>(*node);
     replacement->type = type;
-    replacement->children.clear();
     replacement->networkBoxes.clear();
     replacement->currentChild.reset();
     replacement->assetName.clear();
     if (keepContents && type->childCategoryCode == node->type->childCategoryCode)
     {
-        for (auto const &child : node->children)
+        replacement->children.takeAll(node->children);
+        for (auto const &child : replacement->children)
+        {
             child->parent = replacement;
-        replacement->children = node->children;
+            for (auto &input : child->myInputs)
+                if (input.indirect && input.node.lock() == node)
+                    input.node = replacement;
+        }
         replacement->networkBoxes = node->networkBoxes;
-        node->children.clear();
     }
-    for (auto const &output : node->outputs())
-        for (auto &input : output->inputs)
-            if (!input.indirect && input.node.lock() == node)
-                input.node = replacement;
-    auto &siblings = network->children;
-    std::replace(siblings.begin(), siblings.end(), node, replacement);
+    transferWires(*node, replacement);
+    network->children.replace(*node, replacement);
     node->parent.reset();
+    if (node->isInScene())
+    {
+        join(replacement);
+        leave(node);
+    }
     if (!keepName)
-        replacement->name = availableName(*network, typeName + "1");
+        network->children.rename(*replacement, availableName(*network, typeName + "1"));
     return replacement;
 }
 
@@ -393,18 +780,15 @@ void Scene::extract(std::shared_ptr<SceneNode> const &subnet)
     auto const network = subnet->parent.lock();
     if (!subnet->isSubnet() || !network)
         throw KOM_InvalidNodeType((subnet->path() + " is not a subnet").c_str());
-    auto const contents = subnet->children;
-    moveTo(contents, network);
+    moveTo(subnet->children.list(), network);
     destroy(subnet);
 }
 
 Scene &theScene()
 {
-    static Scene scene = [] {
-        Scene baseline;
-        baseline.reset();
-        return baseline;
-    }();
+    static Scene scene;
+    if (!scene.root())
+        scene.reset();
     return scene;
 }
 

@@ -1,8 +1,17 @@
 // The reference host's scene: node networks held in memory.
+//
+// Every operation costs what it touches, never the size of the scene: children are found by
+// name through a hash map, automatic names come from per-stem runs of used numbers, a node
+// knows whether it is in the scene and which nodes it feeds, and each node type knows its
+// instances. Walks over subtrees and wiring are iterative, so depth is not limited by the stack.
 #pragma once
 
+#include <cstdint>
+#include <list>
+#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/nodetypes.h"
@@ -12,6 +21,7 @@ struct KOM_EnumValue;
 namespace kalhost
 {
 
+struct SceneNode;
 struct SceneParmTuple; // the parameters' own state, kept by host/parms
 
 struct SceneNetworkBox
@@ -20,19 +30,77 @@ struct SceneNetworkBox
     float position[2] = {0.0f, 0.0f};
 };
 
-struct SceneNode
+// The numbers in use after one stem of a network's child names (1, 2 and 5 for "geo1", "geo2"
+// and "geo5"), kept as disjoint runs so that the lowest free number is found in O(log n).
+class NumberRuns
 {
+public:
+    bool empty() const { return myRuns.empty(); }
+    void add(std::int64_t number);
+    void remove(std::int64_t number);
+    // The lowest number from `start` on that is not in use.
+    std::int64_t lowestFreeFrom(std::int64_t start) const;
+
+private:
+    std::map<std::int64_t, std::int64_t> myRuns; // first -> last; runs never touch
+};
+
+// The children of a network in the order they joined it, indexed by name. A copy of a node
+// starts without contents, so copying this gives an empty list; Scene fills and empties it.
+class SceneChildren
+{
+public:
+    using List = std::list<std::shared_ptr<SceneNode>>;
+
+    SceneChildren() = default;
+    SceneChildren(SceneChildren const &) {}
+    SceneChildren &operator=(SceneChildren const &) = delete;
+    ~SceneChildren(); // releases deep subtrees without recursing
+
+    List::const_iterator begin() const { return myList.begin(); }
+    List::const_iterator end() const { return myList.end(); }
+    std::size_t size() const { return myList.size(); }
+    bool empty() const { return myList.empty(); }
+    std::shared_ptr<SceneNode> const &front() const { return myList.front(); }
+
+    // The child of that name, or null.
+    std::shared_ptr<SceneNode> find(std::string const &name) const;
+    // A snapshot, for callers that change the network while walking it.
+    std::vector<std::shared_ptr<SceneNode>> list() const;
+    // `wanted` when no child has that name, else the name with its trailing number raised to
+    // the lowest free one ("box1" becomes "box3" when "box1" and "box2" are taken).
+    std::string availableName(std::string const &wanted) const;
+
+private:
+    friend class Scene;
+    void add(std::shared_ptr<SceneNode> const &node); // its name must be free
+    void remove(SceneNode const &node);
+    void rename(SceneNode &node, std::string const &name);
+    // `replacement` takes the place, name and order of `node`.
+    void replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement);
+    void takeAll(SceneChildren &other); // moves every child of `other` here, in order
+    void countName(std::string const &name, bool used);
+
+    List myList;
+    std::unordered_map<std::string, List::iterator> myByName;
+    std::unordered_map<std::string, NumberRuns> myNumbers; // by stem
+    std::uint64_t myNextOrder = 0;
+};
+
+struct SceneNode : std::enable_shared_from_this<SceneNode>
+{
+    // Set freely before the node joins a network; afterwards only through Scene::rename,
+    // since the network indexes it.
     std::string name;
-    NodeTypeInfo const *type;
+    NodeTypeInfo const *type = nullptr;
     std::weak_ptr<SceneNode> parent;
-    std::vector<std::shared_ptr<SceneNode>> children;
+    SceneChildren children;
     struct Input
     {
         std::weak_ptr<SceneNode> node;  // the source, or the subnet for an indirect input
         int outputIndex = 0;            // the subnet's input index for an indirect input
         bool indirect = false;
     };
-    std::vector<Input> inputs;
     std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
 
     // How the node looks in its network.
@@ -51,24 +119,58 @@ struct SceneNode
     bool assetEditable = false;
 
     std::string path() const;
-    std::shared_ptr<SceneNode> child(std::string const &childName) const;
-    // Still reachable from the root: handles on nodes that are not fail.
-    bool isInScene() const;
+    std::shared_ptr<SceneNode> child(std::string const &childName) const
+    {
+        return children.find(childName);
+    }
+    // Still reachable from the root: handles on nodes that are not fail. O(1).
+    bool isInScene() const { return myPlace.inScene; }
     bool holdsNetwork() const { return type->childCategoryCode != NoCategory; }
     // A subnet holds nodes of its own category and has indirect inputs.
     bool isSubnet() const { return type->childCategoryCode == type->categoryCode; }
     bool isLockedAsset() const { return !assetName.empty() && !assetEditable; }
     bool isInsideLockedAsset() const;
-    // The nodes of the same network wired to this node's outputs.
+    // The wires into this node, one per input slot; Scene changes them.
+    std::vector<Input> const &inputs() const { return myInputs; }
+    // The nodes of the same network wired to this node's outputs, in network order.
     std::vector<std::shared_ptr<SceneNode>> outputs() const;
+    // Comes before `other` among its siblings.
+    bool isBefore(SceneNode const &other) const { return myPlace.order < other.myPlace.order; }
+
+private:
+    friend class Scene;
+    friend class SceneChildren;
+
+    // Where the node stands: a copy of a node stands nowhere until Scene places it.
+    struct Place
+    {
+        struct Output
+        {
+            std::weak_ptr<SceneNode> node;
+            int wires = 0; // a node may take this one into several inputs
+        };
+        bool inScene = false;
+        std::uint64_t order = 0; // among its siblings
+        std::unordered_map<SceneNode const *, Output> outputs;
+
+        Place() = default;
+        Place(Place const &) {}
+        Place &operator=(Place const &) = delete;
+    };
+
+    std::vector<Input> myInputs;
+    Place myPlace;
 };
 
 // The number a name ends with ("geo12" ends with 12), 0 when it ends with none.
 int trailingNumber(std::string const &name);
 bool isValidNodeName(std::string const &name);
 // `wanted` when no child of `network` has that name, else the name with its trailing
-// number raised until it is free.
-std::string availableName(SceneNode const &network, std::string const &wanted);
+// number raised to the lowest free one.
+inline std::string availableName(SceneNode const &network, std::string const &wanted)
+{
+    return network.children.availableName(wanted);
+}
 
 // The global clock: time in seconds, frames counted from 1.
 struct Clock
@@ -84,6 +186,10 @@ struct Clock
 class Scene
 {
 public:
+    Scene() = default;
+    Scene(Scene const &) = delete;
+    Scene &operator=(Scene const &) = delete;
+
     // Restores the baseline: the root and its managers, the clock, the current node.
     void reset();
 
@@ -102,16 +208,30 @@ public:
     std::vector<std::string> completePath(std::string typed,
                                           std::shared_ptr<SceneNode> const &from) const;
 
+    // The nodes of that type in the scene, in scene order (each network before its contents,
+    // siblings in network order).
+    std::vector<std::shared_ptr<SceneNode>> instances(NodeTypeInfo const *type) const;
+
     // Throws KOM_OperationFailed for an unknown type or a name in use, KOM_InvalidNodeName for a
     // bad name; a missing name is made from the type's.
     std::shared_ptr<SceneNode> create(std::shared_ptr<SceneNode> const &parent,
                                       std::string const &typeName, char const *name);
 
-    // Removes the node and its contents from the scene; handles to them then fail.
+    // Removes the node and its contents from the scene; handles to them then fail, and wires
+    // from them into the rest of the scene are cut.
     void destroy(std::shared_ptr<SceneNode> const &node);
 
     // Throws KOM_InvalidNodeName or KOM_OperationFailed (name in use, root or manager).
     void rename(std::shared_ptr<SceneNode> const &node, std::string const &name);
+
+    // Wires input `index` of `node`; `shift` first moves the inputs from `index` on up by one.
+    // Unconnected inputs at the end are dropped. The caller checks the wire.
+    void connect(SceneNode &node, int index, SceneNode::Input const &input, bool shift);
+    // Replaces every input of `node`.
+    void setInputs(SceneNode &node, std::vector<SceneNode::Input> inputs);
+    // Whether wiring `source` into `node` would close a loop. Searches upstream of `source`
+    // and downstream of `node` in turns, so it costs what the smaller side holds.
+    static bool wouldLoop(SceneNode const &node, SceneNode const &source);
 
     // Copies (with contents) or moves the nodes into `network`, renaming on a name collision.
     // Wires among the given nodes are kept; wires to nodes left behind are cut.
@@ -137,9 +257,34 @@ public:
     void extract(std::shared_ptr<SceneNode> const &subnet);
 
 private:
+    using Registry = std::unordered_map<SceneNode const *, std::weak_ptr<SceneNode>>;
+    using CopyMap = std::unordered_map<SceneNode const *, std::shared_ptr<SceneNode>>;
+
+    // Puts `node` (out of any network) into `network`, renamed if its name is taken.
+    void adopt(std::shared_ptr<SceneNode> const &network, std::shared_ptr<SceneNode> const &node);
+    static void detach(std::shared_ptr<SceneNode> const &node);
+    // A copy of `node` and its contents, out of any network; `copies` maps each original to
+    // its copy. Wires are copied as they are; rewire() points them at the copies.
+    static std::shared_ptr<SceneNode> copySubtree(SceneNode const &node, CopyMap &copies);
+    static void rewire(CopyMap const &copies);
+    // One node, or the subtree under it, joins or leaves the scene: flags and instances
+    // follow, and on leaving, wires between the subtree and the rest of the scene are cut.
+    void join(std::shared_ptr<SceneNode> const &node);
+    void enter(std::shared_ptr<SceneNode> const &node);
+    void leave(std::shared_ptr<SceneNode> const &node);
+    // The source of a direct input knows the nodes it feeds.
+    static void wire(SceneNode &node, SceneNode::Input const &input);
+    static void unwire(SceneNode &node, SceneNode::Input const &input);
+    // Empties one input slot, or every slot of `node` fed directly by `source`.
+    static void disconnect(SceneNode &node, std::size_t slot);
+    static void disconnectFrom(SceneNode &node, SceneNode const &source);
+    // `replacement` takes over the wires into and out of `node`.
+    static void transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &replacement);
+
     std::shared_ptr<SceneNode> myRoot;
     std::weak_ptr<SceneNode> myPwd;
     Clock myClock;
+    std::unordered_map<NodeTypeInfo const *, Registry> myInstances;
 };
 
 // The one scene, started on first use.

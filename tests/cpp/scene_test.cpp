@@ -43,18 +43,13 @@ protected:
     std::shared_ptr<SceneNode> geo;
 };
 
-TEST(Names, TrailingNumbersAreRaisedUntilFree)
+TEST_F(Network, TrailingNumbersAreRaisedUntilFree)
 {
-    SceneNode network;
     for (char const *name : {"box1", "box2", "shape"})
-    {
-        auto child = std::make_shared<SceneNode>();
-        child->name = name;
-        network.children.push_back(child);
-    }
-    EXPECT_EQ(availableName(network, "sphere1"), "sphere1");
-    EXPECT_EQ(availableName(network, "box1"), "box3");
-    EXPECT_EQ(availableName(network, "shape"), "shape1");
+        sop("box", name);
+    EXPECT_EQ(availableName(*geo, "sphere1"), "sphere1");
+    EXPECT_EQ(availableName(*geo, "box1"), "box3");
+    EXPECT_EQ(availableName(*geo, "shape"), "shape1");
     EXPECT_EQ(trailingNumber("geo12"), 12);
     EXPECT_EQ(trailingNumber("geo"), 0);
     EXPECT_FALSE(isValidNodeName("a b"));
@@ -64,9 +59,9 @@ TEST(Names, TrailingNumbersAreRaisedUntilFree)
 TEST_F(Network, LayoutPutsEachNodeOneRowBelowItsDeepestInput)
 {
     auto const box = sop("box"), grid = sop("grid"), merge = sop("merge");
-    merge->inputs = {{box}, {grid}};
+    theScene().setInputs(*merge, {{box}, {grid}});
     auto const xform = sop("xform");
-    xform->inputs = {{merge}};
+    theScene().setInputs(*xform, {{merge}});
     NodeHandle network(geo);
     network.layoutChildren({}, -1.0f, -1.0f);
     EXPECT_EQ(box->position[0], 0.0f);
@@ -89,7 +84,7 @@ TEST_F(Network, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)
     box->position[0] = 4.0f;
     other->position[0] = 4.0f;
     other->position[1] = -1.0f;
-    xform->inputs = {{box}};
+    theScene().setInputs(*xform, {{box}});
     NodeHandle handle(xform);
     EXPECT_EQ(xy(handle.moveToGoodPosition(true, true, true, true)), std::make_pair(4.0f, -2.0f));
     EXPECT_EQ(xy(handle.moveToGoodPosition(false, true, true, true)), std::make_pair(6.0f, 0.0f));
@@ -98,8 +93,8 @@ TEST_F(Network, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)
 TEST_F(Network, ConnectorsListTheWiresOfEachInputAndOutput)
 {
     auto const box = sop("box"), merge = sop("merge"), xform = sop("xform");
-    merge->inputs = {{box}, {}, {box, 1}};
-    xform->inputs = {{box, 1}};
+    theScene().setInputs(*merge, {{box}, {}, {box, 1}});
+    theScene().setInputs(*xform, {{box, 1}});
     NodeHandle boxHandle(box), mergeHandle(merge);
     std::unique_ptr<KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> inputs(
         mergeHandle.inputConnectors());
@@ -141,10 +136,12 @@ TEST_F(Network, CopiesAreIndependentDeepCopies)
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(copies[0]->path(), "/obj/g1");
     ASSERT_EQ(copies[0]->children.size(), 1u);
-    EXPECT_NE(copies[0]->children[0], box);
-    EXPECT_EQ(copies[0]->children[0]->parent.lock(), copies[0]);
+    auto const boxCopy = copies[0]->children.front();
+    EXPECT_NE(boxCopy, box);
+    EXPECT_EQ(boxCopy->parent.lock(), copies[0]);
+    EXPECT_EQ(boxCopy->path(), "/obj/g1/b");
     ASSERT_FALSE(box->parmTuples.empty());
-    EXPECT_NE(copies[0]->children[0]->parmTuples[0], box->parmTuples[0]);
+    EXPECT_NE(boxCopy->parmTuples[0], box->parmTuples[0]);
 }
 
 TEST_F(Network, ChangingTypeRetiresTheOldNodeAndKeepsContentsWhenTheyFit)
@@ -152,12 +149,12 @@ TEST_F(Network, ChangingTypeRetiresTheOldNodeAndKeepsContentsWhenTheyFit)
     auto const subnet = theScene().create(obj, "subnet", "s");
     auto const inner = theScene().create(subnet, "null", "inner");
     auto const reader = theScene().create(obj, "null", "reader");
-    reader->inputs = {{subnet}};
+    theScene().setInputs(*reader, {{subnet}});
     auto const replacement = theScene().changeType(subnet, "geo", true, true);
     EXPECT_FALSE(subnet->isInScene());
     EXPECT_EQ(replacement->path(), "/obj/s");
     EXPECT_TRUE(replacement->children.empty()); // objects do not fit in a geometry network
-    EXPECT_EQ(reader->inputs[0].node.lock(), replacement);
+    EXPECT_EQ(reader->inputs()[0].node.lock(), replacement);
     EXPECT_THROW(theScene().changeType(replacement, "box", true, true), KOM_TypeError);
 }
 
