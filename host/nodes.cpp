@@ -210,6 +210,81 @@ std::shared_ptr<SceneNode> NodeHandle::scene() const
     return node;
 }
 
+namespace
+{
+
+// Memory for handles, reused last freed first. Blocks are never returned, and the pool itself
+// is never destroyed: handles may be freed while the process exits. Sanitizer builds use the
+// general allocator, which checks every handle's lifetime.
+class HandlePool
+{
+public:
+    void *take()
+    {
+        if (!myFree)
+            refill();
+        Slot *const slot = myFree;
+        myFree = slot->next;
+        return slot;
+    }
+
+    void give(void *memory)
+    {
+        auto *const slot = static_cast<Slot *>(memory);
+        slot->next = myFree;
+        myFree = slot;
+    }
+
+private:
+    union Slot
+    {
+        Slot *next;
+        alignas(NodeHandle) unsigned char bytes[sizeof(NodeHandle)];
+    };
+    static constexpr std::size_t BlockSize = 1024;
+
+    void refill()
+    {
+        myBlocks.push_back(std::make_unique<Slot[]>(BlockSize));
+        Slot *const block = myBlocks.back().get();
+        for (std::size_t i = BlockSize; i-- > 0;)
+        {
+            block[i].next = myFree;
+            myFree = &block[i];
+        }
+    }
+
+    Slot *myFree = nullptr;
+    std::vector<std::unique_ptr<Slot[]>> myBlocks;
+};
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool PoolHandles = false;
+#else
+constexpr bool PoolHandles = true;
+#endif
+
+HandlePool &theHandlePool()
+{
+    static HandlePool *const pool = new HandlePool;
+    return *pool;
+}
+
+} // namespace
+
+void *NodeHandle::operator new(std::size_t size)
+{
+    return PoolHandles && size == sizeof(NodeHandle) ? theHandlePool().take() : ::operator new(size);
+}
+
+void NodeHandle::operator delete(void *handle, std::size_t size)
+{
+    if (PoolHandles && size == sizeof(NodeHandle))
+        theHandlePool().give(handle);
+    else
+        ::operator delete(handle);
+}
+
 KOM_Node *NodeHandle::handleFor(std::shared_ptr<SceneNode> const &node)
 {
     return node ? new NodeHandle(node) : nullptr;
@@ -219,8 +294,17 @@ std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::handlesFor(
     std::vector<std::shared_ptr<SceneNode>> const &nodes)
 {
     std::vector<KOM_ElemPtr<KOM_Node>> result;
+    result.reserve(nodes.size());
     for (auto const &node : nodes)
         result.emplace_back(handleFor(node));
+    return result;
+}
+
+std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::handlesFor(SceneChildren const &nodes)
+{
+    std::vector<KOM_ElemPtr<KOM_Node>> result;
+    result.reserve(nodes.size());
+    nodes.forEach([&result](auto const &node) { result.emplace_back(handleFor(node)); });
     return result;
 }
 
@@ -550,7 +634,7 @@ KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *NodeHandle::outp
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::children()
 {
     hostOperation("Node.children");
-    return handlesFor(scene()->children.list());
+    return handlesFor(scene()->children);
 }
 
 KOM_Node *NodeHandle::parent()
@@ -662,31 +746,37 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
     // Rows by depth of wiring among the laid-out nodes, sources on top.
     hostOperation("Node.layoutChildren", child_nodes, horizontal_spacing, vertical_spacing);
     auto const self = network();
-    auto const nodes = child_nodes.empty() ? self->children.list() : scenesOf(child_nodes);
-    for (auto const &node : nodes)
-        if (node->parent.lock() != self)
-            throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());
     float const across = horizontal_spacing < 0.0f ? DefaultSpacing[0] : horizontal_spacing;
     float const down = vertical_spacing < 0.0f ? DefaultSpacing[1] : vertical_spacing;
-    std::unordered_set<SceneNode const *> const laidOut = [&nodes] {
-        std::unordered_set<SceneNode const *> members;
-        for (auto const &node : nodes)
-            members.insert(node.get());
-        return members;
-    }();
-    auto const sourcesOf = [&laidOut](SceneNode const &node) {
-        std::vector<SceneNode const *> sources;
+    auto const given = scenesOf(child_nodes);
+    for (auto const &node : given)
+        if (node->parent.lock() != self)
+            throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());
+    // Nodes whose row this pass knows, or is working out, carry its mark with the row (0 while
+    // working it out, which also stops loops); given nodes carry it with -1 beforehand.
+    std::uint64_t const pass = Scene::newPass();
+    for (auto const &node : given)
+        node->mark = {pass, -1};
+    bool const everyChild = given.empty();
+    auto const isLaidOut = [&](SceneNode const &node) {
+        return everyChild ? !node.parent.owner_before(self) && !self.owner_before(node.parent)
+                          : node.mark.pass == pass;
+    };
+    auto const isEntered = [pass](SceneNode const &node) {
+        return node.mark.pass == pass && node.mark.value >= 0;
+    };
+    // Calls `visit` with each laid-out source of `node`; they stay in the network meanwhile.
+    auto const forEachSource = [&isLaidOut](SceneNode const &node, auto visit) {
         for (auto const &input : node.inputs())
             if (auto const source = input.indirect ? nullptr : input.node.lock();
-                source && laidOut.count(source.get()))
-                sources.push_back(source.get());
-        return sources;
+                source && isLaidOut(*source))
+                visit(*source);
     };
-    // A node's row is one below its deepest laid-out source; wiring chains can be long, so
-    // the walk keeps its own stack. A node is entered at row 0, which also stops loops.
-    std::unordered_map<SceneNode const *, int> depth;
-    auto const depthOf = [&](SceneNode const *top) {
-        std::vector<std::pair<SceneNode const *, bool>> pending = {{top, false}};
+    // A node's row is one below its deepest laid-out source. Wiring chains can be long, so
+    // the walk keeps its own stack.
+    std::vector<std::pair<SceneNode *, bool>> pending;
+    auto const rowOf = [&](SceneNode &top) {
+        pending.assign(1, {&top, false});
         while (!pending.empty())
         {
             auto const [node, finishing] = pending.back();
@@ -694,27 +784,33 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
             if (finishing)
             {
                 int row = 0;
-                for (auto const *source : sourcesOf(*node))
-                    row = std::max(row, depth[source] + 1);
-                depth[node] = row;
+                forEachSource(*node, [&row](SceneNode const &source) {
+                    row = std::max(row, source.mark.value + 1);
+                });
+                node->mark.value = row;
             }
-            else if (depth.emplace(node, 0).second)
+            else if (!isEntered(*node))
             {
+                node->mark = {pass, 0};
                 pending.emplace_back(node, true);
-                for (auto const *source : sourcesOf(*node))
-                    if (!depth.count(source))
-                        pending.emplace_back(source, false);
+                forEachSource(*node, [&](SceneNode &source) {
+                    if (!isEntered(source))
+                        pending.emplace_back(&source, false);
+                });
             }
         }
-        return depth[top];
+        return top.mark.value;
     };
     std::map<int, int> columnsUsed;
-    for (auto const &node : nodes)
-    {
-        int const row = depthOf(node.get());
-        node->position[0] = across * columnsUsed[row]++;
-        node->position[1] = -down * row;
-    }
+    auto const place = [&](SceneNode &node) {
+        int const row = rowOf(node);
+        node.position[0] = across * columnsUsed[row]++;
+        node.position[1] = -down * row;
+    };
+    if (everyChild)
+        self->children.forEach([&place](auto const &child) { place(*child); });
+    for (auto const &node : given)
+        place(*node);
 }
 
 bool NodeHandle::isSelected()

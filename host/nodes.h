@@ -25,12 +25,18 @@ class NodeHandle : public KOM_DopNetNode,
 public:
     explicit NodeHandle(std::shared_ptr<SceneNode> const &node) : myNode(node) {}
 
+    // Listing a large network makes and frees handles by the hundred thousand: they come from
+    // blocks the host keeps, in address order, not from the general allocator.
+    static void *operator new(std::size_t size);
+    static void operator delete(void *handle, std::size_t size);
+
     // The scene node, or KOM_ObjectWasDeleted when it is gone.
     std::shared_ptr<SceneNode> scene() const;
     // A new handle on `node`, or null for no node.
     static KOM_Node *handleFor(std::shared_ptr<SceneNode> const &node);
     static std::vector<KOM_ElemPtr<KOM_Node>> handlesFor(
         std::vector<std::shared_ptr<SceneNode>> const &nodes);
+    static std::vector<KOM_ElemPtr<KOM_Node>> handlesFor(SceneChildren const &nodes);
     // The scene node of a handle; null for a null handle, KOM_ObjectWasDeleted when gone.
     static std::shared_ptr<SceneNode> sceneOf(KOM_Node *node);
     // The scene nodes of non-null handles; KOM_TypeError for a null one.

@@ -159,30 +159,29 @@ std::int64_t NumberRuns::lowestFreeFrom(std::int64_t start) const
 SceneChildren::~SceneChildren()
 {
     // A deep chain of networks would otherwise be released by nested destructors.
-    std::vector<std::shared_ptr<SceneNode>> pending(std::make_move_iterator(myList.begin()),
-                                                    std::make_move_iterator(myList.end()));
+    Slots pending = std::move(mySlots);
     while (!pending.empty())
     {
         auto node = std::move(pending.back());
         pending.pop_back();
-        if (node.use_count() != 1)
-            continue; // someone else keeps it, contents and all
+        if (!node || node.use_count() != 1)
+            continue; // a gap, or someone else keeps the node, contents and all
         auto &contents = node->children;
-        std::move(contents.myList.begin(), contents.myList.end(), std::back_inserter(pending));
+        std::move(contents.mySlots.begin(), contents.mySlots.end(), std::back_inserter(pending));
+        contents.mySlots.clear();
         contents.myByName.clear();
-        contents.myList.clear();
     }
 }
 
 std::shared_ptr<SceneNode> SceneChildren::find(std::string const &name) const
 {
     auto const found = myByName.find(name);
-    return found == myByName.end() ? nullptr : *found->second;
+    return found == myByName.end() ? nullptr : mySlots[found->second->myPlace.slot];
 }
 
 std::vector<std::shared_ptr<SceneNode>> SceneChildren::list() const
 {
-    return {myList.begin(), myList.end()};
+    return {begin(), end()};
 }
 
 std::string SceneChildren::availableName(std::string const &wanted) const
@@ -213,51 +212,72 @@ void SceneChildren::countName(std::string const &name, bool used)
         myNumbers.erase(runs);
 }
 
+std::shared_ptr<SceneNode> *SceneChildren::slotOf(SceneNode const &node)
+{
+    std::size_t const slot = node.myPlace.slot;
+    return slot < mySlots.size() && mySlots[slot].get() == &node ? &mySlots[slot] : nullptr;
+}
+
 void SceneChildren::add(std::shared_ptr<SceneNode> const &node)
 {
-    node->myPlace.order = myNextOrder++;
-    myByName.emplace(node->name, myList.insert(myList.end(), node));
+    node->myPlace.slot = mySlots.size();
+    mySlots.push_back(node);
+    myByName.emplace(node->name, node.get());
     countName(node->name, true);
 }
 
 void SceneChildren::remove(SceneNode const &node)
 {
-    auto const found = myByName.find(node.name);
-    if (found == myByName.end() || found->second->get() != &node)
+    auto *const slot = slotOf(node);
+    if (!slot)
         return;
-    myList.erase(found->second);
-    myByName.erase(found);
+    myByName.erase(node.name);
     countName(node.name, false);
+    slot->reset();
+    // Gaps are closed once they outnumber the children, so each removal costs O(1) on average.
+    if (mySlots.size() > 2 * myByName.size() + 8)
+        closeGaps();
+}
+
+void SceneChildren::closeGaps()
+{
+    std::size_t kept = 0;
+    for (auto &slot : mySlots)
+        if (slot)
+        {
+            slot->myPlace.slot = kept;
+            mySlots[kept++] = std::move(slot);
+        }
+    mySlots.resize(kept);
 }
 
 void SceneChildren::rename(SceneNode &node, std::string const &name)
 {
-    auto const found = myByName.find(node.name);
-    if (found == myByName.end() || found->second->get() != &node)
+    if (!slotOf(node))
         return;
-    auto const position = found->second;
-    myByName.erase(found);
+    myByName.erase(node.name);
     countName(node.name, false);
     node.name = name;
-    myByName.emplace(node.name, position);
+    myByName.emplace(node.name, &node);
     countName(node.name, true);
 }
 
 void SceneChildren::replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement)
 {
-    auto const found = myByName.find(node.name);
-    if (found == myByName.end() || found->second->get() != &node)
+    auto *const slot = slotOf(node);
+    if (!slot)
         return;
     replacement->name = node.name;
-    replacement->myPlace.order = node.myPlace.order;
-    *found->second = replacement;
+    replacement->myPlace.slot = node.myPlace.slot;
+    myByName[node.name] = replacement.get();
+    *slot = replacement;
 }
 
 void SceneChildren::takeAll(SceneChildren &other)
 {
-    for (auto const &child : other.myList)
+    for (auto const &child : other)
         add(child);
-    other.myList.clear();
+    other.mySlots.clear();
     other.myByName.clear();
     other.myNumbers.clear();
 }
@@ -294,7 +314,7 @@ bool SceneNode::isInsideLockedAsset() const
 std::vector<std::shared_ptr<SceneNode>> SceneNode::outputs() const
 {
     std::vector<std::shared_ptr<SceneNode>> result;
-    for (auto const &entry : myPlace.outputs)
+    for (auto const &entry : myOutputs.nodes)
         if (auto output = entry.second.node.lock())
             result.push_back(std::move(output));
     std::sort(result.begin(), result.end(),
@@ -373,13 +393,13 @@ std::vector<std::shared_ptr<SceneNode>> Scene::instances(NodeTypeInfo const *typ
     if (registry == myInstances.end())
         return {};
     // Scene order is the order of the nodes' places read from the root down.
-    std::vector<std::pair<std::vector<std::uint64_t>, std::shared_ptr<SceneNode>>> keyed;
+    std::vector<std::pair<std::vector<std::size_t>, std::shared_ptr<SceneNode>>> keyed;
     for (auto const &entry : registry->second)
         if (auto node = entry.second.lock())
         {
-            std::vector<std::uint64_t> key;
+            std::vector<std::size_t> key;
             for (auto up = node; up; up = up->parent.lock())
-                key.push_back(up->myPlace.order);
+                key.push_back(up->myPlace.slot);
             std::reverse(key.begin(), key.end());
             keyed.emplace_back(std::move(key), std::move(node));
         }
@@ -448,7 +468,7 @@ void Scene::wire(SceneNode &node, SceneNode::Input const &input)
         return;
     if (auto const source = input.node.lock())
     {
-        auto &output = source->myPlace.outputs[&node];
+        auto &output = source->myOutputs.nodes[&node];
         if (output.wires++ == 0)
             output.node = node.weak_from_this();
     }
@@ -460,9 +480,9 @@ void Scene::unwire(SceneNode &node, SceneNode::Input const &input)
         return;
     if (auto const source = input.node.lock())
     {
-        auto const found = source->myPlace.outputs.find(&node);
-        if (found != source->myPlace.outputs.end() && --found->second.wires == 0)
-            source->myPlace.outputs.erase(found);
+        auto const found = source->myOutputs.nodes.find(&node);
+        if (found != source->myOutputs.nodes.end() && --found->second.wires == 0)
+            source->myOutputs.nodes.erase(found);
     }
 }
 
@@ -511,6 +531,12 @@ void Scene::disconnectFrom(SceneNode &node, SceneNode const &source)
     }
 }
 
+std::uint64_t Scene::newPass()
+{
+    static std::uint64_t last = 0;
+    return ++last;
+}
+
 bool Scene::wouldLoop(SceneNode const &node, SceneNode const &source)
 {
     if (&node == &source)
@@ -532,7 +558,7 @@ bool Scene::wouldLoop(SceneNode const &node, SceneNode const &source)
         }
         next = downstream.back();
         downstream.pop_back();
-        for (auto const &entry : next->myPlace.outputs)
+        for (auto const &entry : next->myOutputs.nodes)
         {
             auto const fed = entry.second.node.lock();
             if (fed.get() == &source)
@@ -552,9 +578,9 @@ void Scene::transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &rep
     node.myInputs.clear();
     for (auto const &input : replacement->myInputs)
         wire(*replacement, input);
-    replacement->myPlace.outputs = std::move(node.myPlace.outputs);
-    node.myPlace.outputs.clear();
-    for (auto const &entry : replacement->myPlace.outputs)
+    replacement->myOutputs.nodes = std::move(node.myOutputs.nodes);
+    node.myOutputs.nodes.clear();
+    for (auto const &entry : replacement->myOutputs.nodes)
         if (auto const fed = entry.second.node.lock())
             for (auto &input : fed->myInputs)
                 if (!input.indirect && input.node.lock().get() == &node)
@@ -591,8 +617,8 @@ void Scene::leave(std::shared_ptr<SceneNode> const &node)
         for (auto const &input : member->myInputs)
             unwire(*member, input);
         member->myInputs.clear();
-        auto const outputs = std::move(member->myPlace.outputs);
-        member->myPlace.outputs.clear();
+        auto const outputs = std::move(member->myOutputs.nodes);
+        member->myOutputs.nodes.clear();
         for (auto const &entry : outputs)
             if (auto const fed = entry.second.node.lock(); fed && fed->isInScene())
                 disconnectFrom(*fed, *member);

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -45,23 +45,61 @@ private:
     std::map<std::int64_t, std::int64_t> myRuns; // first -> last; runs never touch
 };
 
-// The children of a network in the order they joined it, indexed by name. A copy of a node
-// starts without contents, so copying this gives an empty list; Scene fills and empties it.
+// The children of a network in the order they joined it, indexed by name. They sit in one
+// array, so that walking a large network reads memory in order; a child that leaves leaves a
+// gap until gaps outnumber children. A copy of a node starts without contents, so copying
+// this gives an empty list; Scene fills and empties it.
 class SceneChildren
 {
 public:
-    using List = std::list<std::shared_ptr<SceneNode>>;
+    using Slots = std::vector<std::shared_ptr<SceneNode>>;
+
+    // Visits the children in order, skipping gaps.
+    class Iterator
+    {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::shared_ptr<SceneNode>;
+        using difference_type = std::ptrdiff_t;
+        using pointer = value_type const *;
+        using reference = value_type const &;
+
+        Iterator(pointer at, pointer end) : myAt(at), myEnd(end) { skipGaps(); }
+        reference operator*() const { return *myAt; }
+        pointer operator->() const { return myAt; }
+        Iterator &operator++()
+        {
+            ++myAt;
+            skipGaps();
+            return *this;
+        }
+        bool operator==(Iterator const &other) const { return myAt == other.myAt; }
+        bool operator!=(Iterator const &other) const { return myAt != other.myAt; }
+
+    private:
+        void skipGaps()
+        {
+            while (myAt != myEnd && !*myAt)
+                ++myAt;
+        }
+        pointer myAt;
+        pointer myEnd;
+    };
 
     SceneChildren() = default;
     SceneChildren(SceneChildren const &) {}
     SceneChildren &operator=(SceneChildren const &) = delete;
     ~SceneChildren(); // releases deep subtrees without recursing
 
-    List::const_iterator begin() const { return myList.begin(); }
-    List::const_iterator end() const { return myList.end(); }
-    std::size_t size() const { return myList.size(); }
-    bool empty() const { return myList.empty(); }
-    std::shared_ptr<SceneNode> const &front() const { return myList.front(); }
+    Iterator begin() const { return {mySlots.data(), mySlots.data() + mySlots.size()}; }
+    Iterator end() const { return {mySlots.data() + mySlots.size(), mySlots.data() + mySlots.size()}; }
+    std::size_t size() const { return myByName.size(); }
+    bool empty() const { return myByName.empty(); }
+    std::shared_ptr<SceneNode> const &front() const { return *begin(); }
+    // Calls `visit` with each child in order. Large networks do not fit in the caches, so the
+    // memory of the children a few steps ahead is asked for early.
+    template <class Visit>
+    void forEach(Visit visit) const;
 
     // The child of that name, or null.
     std::shared_ptr<SceneNode> find(std::string const &name) const;
@@ -76,35 +114,67 @@ private:
     void add(std::shared_ptr<SceneNode> const &node); // its name must be free
     void remove(SceneNode const &node);
     void rename(SceneNode &node, std::string const &name);
-    // `replacement` takes the place, name and order of `node`.
+    // `replacement` takes the place and name of `node`.
     void replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement);
     void takeAll(SceneChildren &other); // moves every child of `other` here, in order
     void countName(std::string const &name, bool used);
+    // The slot of a child, or null when `node` is not one.
+    std::shared_ptr<SceneNode> *slotOf(SceneNode const &node);
+    void closeGaps();
 
-    List myList;
-    std::unordered_map<std::string, List::iterator> myByName;
+    Slots mySlots;
+    std::unordered_map<std::string, SceneNode *> myByName;
     std::unordered_map<std::string, NumberRuns> myNumbers; // by stem
-    std::uint64_t myNextOrder = 0;
 };
 
 struct SceneNode : std::enable_shared_from_this<SceneNode>
 {
-    // Set freely before the node joins a network; afterwards only through Scene::rename,
-    // since the network indexes it.
-    std::string name;
-    NodeTypeInfo const *type = nullptr;
-    std::weak_ptr<SceneNode> parent;
-    SceneChildren children;
     struct Input
     {
         std::weak_ptr<SceneNode> node;  // the source, or the subnet for an indirect input
         int outputIndex = 0;            // the subnet's input index for an indirect input
         bool indirect = false;
     };
-    std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
 
+    // What handles and walks over large networks read comes first, so that it shares memory
+    // with the control block that make_shared puts in front of the node.
+private:
+    friend class Scene;
+    friend class SceneChildren;
+
+    // Where the node stands. A copy of a node stands nowhere until Scene places it.
+    struct Place
+    {
+        bool inScene = false;
+        std::size_t slot = 0; // among its network's children
+
+        Place() = default;
+        Place(Place const &) {}
+        Place &operator=(Place const &) = delete;
+    };
+    Place myPlace;
+    std::vector<Input> myInputs;
+
+public:
+    NodeTypeInfo const *type = nullptr;
+    // Scratch for the one walk that numbered itself `pass` (see Scene::newPass); stale marks
+    // carry older numbers, so no walk has to clear them.
+    struct Mark
+    {
+        std::uint64_t pass = 0;
+        int value = 0;
+    };
+    mutable Mark mark;
+    std::weak_ptr<SceneNode> parent;
     // How the node looks in its network.
     float position[2] = {0.0f, 0.0f};
+
+    // Set freely before the node joins a network; afterwards only through Scene::rename,
+    // since the network indexes it.
+    std::string name;
+    SceneChildren children;
+    std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
+
     float color[3] = {0.8f, 0.8f, 0.8f};
     std::string comment;
     bool selected = false;
@@ -135,32 +205,49 @@ struct SceneNode : std::enable_shared_from_this<SceneNode>
     // The nodes of the same network wired to this node's outputs, in network order.
     std::vector<std::shared_ptr<SceneNode>> outputs() const;
     // Comes before `other` among its siblings.
-    bool isBefore(SceneNode const &other) const { return myPlace.order < other.myPlace.order; }
+    bool isBefore(SceneNode const &other) const { return myPlace.slot < other.myPlace.slot; }
 
 private:
-    friend class Scene;
-    friend class SceneChildren;
-
-    // Where the node stands: a copy of a node stands nowhere until Scene places it.
-    struct Place
+    // The nodes this one feeds, each with the number of its inputs wired here. A copy feeds
+    // nothing until Scene wires it.
+    struct Output
     {
-        struct Output
-        {
-            std::weak_ptr<SceneNode> node;
-            int wires = 0; // a node may take this one into several inputs
-        };
-        bool inScene = false;
-        std::uint64_t order = 0; // among its siblings
-        std::unordered_map<SceneNode const *, Output> outputs;
+        std::weak_ptr<SceneNode> node;
+        int wires = 0;
+    };
+    struct Outputs
+    {
+        std::unordered_map<SceneNode const *, Output> nodes;
 
-        Place() = default;
-        Place(Place const &) {}
-        Place &operator=(Place const &) = delete;
+        Outputs() = default;
+        Outputs(Outputs const &) {}
+        Outputs(Outputs &&) = default;
+        Outputs &operator=(Outputs const &) = delete;
+        Outputs &operator=(Outputs &&) = default;
     };
 
-    std::vector<Input> myInputs;
-    Place myPlace;
+    Outputs myOutputs;
 };
+
+template <class Visit>
+void SceneChildren::forEach(Visit visit) const
+{
+    constexpr std::size_t Ahead = 8;
+    std::size_t const count = mySlots.size();
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        if (i + Ahead < count && mySlots[i + Ahead])
+        {
+            SceneNode const *const next = mySlots[i + Ahead].get();
+            __builtin_prefetch(next);
+            __builtin_prefetch(reinterpret_cast<char const *>(next) + 64);
+            if (i + Ahead / 2 < count && mySlots[i + Ahead / 2])
+                __builtin_prefetch(mySlots[i + Ahead / 2]->myInputs.data());
+        }
+        if (mySlots[i])
+            visit(mySlots[i]);
+    }
+}
 
 // The number a name ends with ("geo12" ends with 12), 0 when it ends with none.
 int trailingNumber(std::string const &name);
@@ -229,6 +316,8 @@ public:
     void connect(SceneNode &node, int index, SceneNode::Input const &input, bool shift);
     // Replaces every input of `node`.
     void setInputs(SceneNode &node, std::vector<SceneNode::Input> inputs);
+    // A number no walk has used, for SceneNode::mark.
+    static std::uint64_t newPass();
     // Whether wiring `source` into `node` would close a loop. Searches upstream of `source`
     // and downstream of `node` in turns, so it costs what the smaller side holds.
     static bool wouldLoop(SceneNode const &node, SceneNode const &source);
