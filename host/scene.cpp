@@ -431,6 +431,7 @@ std::shared_ptr<SceneNode> Scene::create(std::shared_ptr<SceneNode> const &paren
         nodeName = availableName(*parent, typeName + "1");
     }
     auto node = std::make_shared<SceneNode>();
+    node->myPlace.rank = newRank();
     node->name = std::move(nodeName);
     node->type = type;
     createParms(*node);
@@ -471,6 +472,8 @@ void Scene::wire(SceneNode &node, SceneNode::Input const &input)
         auto &output = source->myOutputs.nodes[&node];
         if (output.wires++ == 0)
             output.node = node.weak_from_this();
+        if (source->myPlace.rank >= node.myPlace.rank && source.get() != &node)
+            rankBelow(*source, node);
     }
 }
 
@@ -537,41 +540,78 @@ std::uint64_t Scene::newPass()
     return ++last;
 }
 
+std::uint64_t Scene::newRank()
+{
+    static std::uint64_t last = 0;
+    return ++last;
+}
+
+template <class Within>
+std::vector<SceneNode *> Scene::reach(SceneNode &start, bool downstream, Within within)
+{
+    // The nodes on the way stay in their network for the whole search.
+    std::vector<SceneNode *> found = {&start};
+    std::unordered_set<SceneNode const *> seen = {&start};
+    auto const visit = [&](std::shared_ptr<SceneNode> const &next) {
+        if (next && within(*next) && seen.insert(next.get()).second)
+            found.push_back(next.get());
+    };
+    for (std::size_t i = 0; i < found.size(); ++i)
+    {
+        SceneNode const &node = *found[i];
+        if (downstream)
+            for (auto const &entry : node.myOutputs.nodes)
+                visit(entry.second.node.lock());
+        else
+            for (auto const &input : node.myInputs)
+                if (!input.indirect)
+                    visit(input.node.lock());
+    }
+    return found;
+}
+
 bool Scene::wouldLoop(SceneNode const &node, SceneNode const &source)
 {
     if (&node == &source)
         return true;
-    // The nodes on both sides stay in their networks for the whole search.
-    std::vector<SceneNode const *> upstream = {&source}, downstream = {&node};
-    std::unordered_set<SceneNode const *> seenUp = {&source}, seenDown = {&node};
-    while (!upstream.empty() && !downstream.empty())
-    {
-        SceneNode const *next = upstream.back();
-        upstream.pop_back();
-        for (auto const &input : next->myInputs)
-        {
-            auto const feeding = input.indirect ? nullptr : input.node.lock();
-            if (feeding.get() == &node)
-                return true;
-            if (feeding && seenUp.insert(feeding.get()).second)
-                upstream.push_back(feeding.get());
-        }
-        next = downstream.back();
-        downstream.pop_back();
-        for (auto const &entry : next->myOutputs.nodes)
-        {
-            auto const fed = entry.second.node.lock();
-            if (fed.get() == &source)
-                return true;
-            if (fed && seenDown.insert(fed.get()).second)
-                downstream.push_back(fed.get());
-        }
-    }
-    return false;
+    if (source.myPlace.rank < node.myPlace.rank)
+        return false;
+    // Ranks rise along every wire, so a path from `node` back to `source` stays at or below
+    // the source's rank.
+    auto const bound = source.myPlace.rank;
+    auto const downstream = reach(const_cast<SceneNode &>(node), true,
+                                  [bound](SceneNode const &next) { return next.myPlace.rank <= bound; });
+    return std::find(downstream.begin(), downstream.end(), &source) != downstream.end();
+}
+
+void Scene::rankBelow(SceneNode &source, SceneNode &node)
+{
+    // The nodes `node` feeds that rank up to `source`, and those feeding `source` that rank
+    // down to `node`, swap places in rank; each side keeps its own order.
+    auto const upper = source.myPlace.rank, lower = node.myPlace.rank;
+    auto after = reach(node, true, [upper](SceneNode const &next) { return next.myPlace.rank <= upper; });
+    if (std::find(after.begin(), after.end(), &source) != after.end())
+        return; // a loop: no order exists
+    auto before = reach(source, false, [lower](SceneNode const &next) { return next.myPlace.rank >= lower; });
+    auto const byRank = [](SceneNode const *a, SceneNode const *b) {
+        return a->myPlace.rank < b->myPlace.rank;
+    };
+    std::sort(before.begin(), before.end(), byRank);
+    std::sort(after.begin(), after.end(), byRank);
+    std::vector<std::uint64_t> ranks;
+    for (auto const *side : {&before, &after})
+        for (auto const *member : *side)
+            ranks.push_back(member->myPlace.rank);
+    std::sort(ranks.begin(), ranks.end());
+    auto rank = ranks.begin();
+    for (auto *side : {&before, &after})
+        for (auto *member : *side)
+            member->myPlace.rank = *rank++;
 }
 
 void Scene::transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &replacement)
 {
+    replacement->myPlace.rank = node.myPlace.rank;
     for (auto const &input : node.myInputs)
         unwire(node, input);
     replacement->myInputs = std::move(node.myInputs);
@@ -701,6 +741,15 @@ std::vector<std::shared_ptr<SceneNode>> Scene::copyTo(
     std::vector<std::shared_ptr<SceneNode>> result;
     for (auto const &node : nodes)
         result.push_back(copySubtree(*node, copies));
+    // Copies rank as their originals do, above every node there is.
+    std::vector<std::pair<SceneNode const *, SceneNode *>> byRank;
+    for (auto const &entry : copies)
+        byRank.emplace_back(entry.first, entry.second.get());
+    std::sort(byRank.begin(), byRank.end(), [](auto const &a, auto const &b) {
+        return a.first->myPlace.rank < b.first->myPlace.rank;
+    });
+    for (auto const &entry : byRank)
+        entry.second->myPlace.rank = newRank();
     rewire(copies);
     for (auto const &copy : result)
         adopt(network, copy);

@@ -147,6 +147,9 @@ private:
     {
         bool inScene = false;
         std::size_t slot = 0; // among its network's children
+        // Wiring order: a source ranks below every node it feeds, so a wire that follows the
+        // ranks cannot close a loop and is checked without a search.
+        std::uint64_t rank = 0;
 
         Place() = default;
         Place(Place const &) {}
@@ -318,8 +321,8 @@ public:
     void setInputs(SceneNode &node, std::vector<SceneNode::Input> inputs);
     // A number no walk has used, for SceneNode::mark.
     static std::uint64_t newPass();
-    // Whether wiring `source` into `node` would close a loop. Searches upstream of `source`
-    // and downstream of `node` in turns, so it costs what the smaller side holds.
+    // Whether wiring `source` into `node` would close a loop. Free when `source` ranks below
+    // `node`; otherwise it searches the nodes ranked between them.
     static bool wouldLoop(SceneNode const &node, SceneNode const &source);
 
     // Copies (with contents) or moves the nodes into `network`, renaming on a name collision.
@@ -361,8 +364,15 @@ private:
     void join(std::shared_ptr<SceneNode> const &node);
     void enter(std::shared_ptr<SceneNode> const &node);
     void leave(std::shared_ptr<SceneNode> const &node);
-    // The source of a direct input knows the nodes it feeds.
+    // The source of a direct input knows the nodes it feeds, and ranks below `node`.
     static void wire(SceneNode &node, SceneNode::Input const &input);
+    static std::uint64_t newRank();
+    // Re-ranks the nodes between `source` and `node` so that `source` ranks below `node`
+    // (unless they already form a loop).
+    static void rankBelow(SceneNode &source, SceneNode &node);
+    // Nodes reached from `start` through outputs (or direct inputs) while `within` holds.
+    template <class Within>
+    static std::vector<SceneNode *> reach(SceneNode &start, bool downstream, Within within);
     static void unwire(SceneNode &node, SceneNode::Input const &input);
     // Empties one input slot, or every slot of `node` fed directly by `source`.
     static void disconnect(SceneNode &node, std::size_t slot);
