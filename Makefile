@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 DEBIAN_PACKAGES := swig python3-dev python3-pytest python3-hypothesis libboost-dev cmake g++ \
                    googletest libgtest-dev make pybind11-dev
 
-.PHONY: deps build test demo test-asan bench fuzz clean
+.PHONY: deps build test demo test-asan bench bench-scale fuzz clean
 
 deps:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -41,10 +41,16 @@ test-asan: deps
 	  CMAKE_ARGS='-DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(ASAN_FLAGS)"'
 	$(ASAN_ENV) ctest --test-dir build-asan --output-on-failure
 
-# Call costs against a bare METH_O function and a pybind11 binding of the same operations.
+# Call costs against a bare METH_O function, the same operations written against the C API and
+# bound through pybind11; then how node operations scale with the network.
 bench: build
 	cmake --build $(BUILD) --target bench-modules -j$(JOBS)
 	PYTHONPATH=$(BUILD)/python:$(BUILD)/bench $(PYTHON) bench/bench.py
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scale.py
+
+# Per-call costs of node operations in networks of 10^2 to 10^5 nodes.
+bench-scale: build
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scale.py
 
 # Fresh seeds for FUZZ_SECONDS; each new failure is minimised into tests/fuzz/regressions.json.
 FUZZ_SECONDS ?= 600

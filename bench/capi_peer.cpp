@@ -1,0 +1,342 @@
+// The benchmarked operations written by hand against the CPython C API, on the same reference
+// host: a type holding the host pointer and METH_NOARGS / METH_O / METH_FASTCALL methods. No
+// binding of this host can do less per call, so it is the limit kal is measured against.
+#include <Python.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/errors.h"
+#include "model/module.h"
+#include "model/nodes.h"
+#include "model/parms.h"
+
+namespace
+{
+
+PyObject *theError;
+PyObject *theObjectWasDeleted;
+
+// The host error caught in a method, as a Python exception.
+PyObject *raiseHostError()
+{
+    try
+    {
+        throw;
+    }
+    catch (KOM_ObjectWasDeleted const &error)
+    {
+        PyErr_SetString(theObjectWasDeleted, error.instanceMessage().c_str());
+    }
+    catch (KOM_Error const &error)
+    {
+        PyErr_SetString(theError, error.instanceMessage().c_str());
+    }
+    catch (std::bad_alloc const &)
+    {
+        PyErr_NoMemory();
+    }
+    return nullptr;
+}
+
+template <class T>
+struct Proxy
+{
+    PyObject_HEAD
+    T *object;
+};
+
+using NodeProxy = Proxy<KOM_Node>;
+using ParmProxy = Proxy<KOM_Parm>;
+
+template <class T>
+void deallocate(PyObject *self)
+{
+    delete reinterpret_cast<Proxy<T> *>(self)->object;
+    Py_TYPE(self)->tp_free(self);
+}
+
+extern PyTypeObject theNodeType;
+extern PyTypeObject theObjNodeType;
+extern PyTypeObject theParmType;
+
+// Takes ownership of `object`; None for null.
+template <class T>
+PyObject *wrap(T *object, PyTypeObject *type)
+{
+    if (!object)
+        Py_RETURN_NONE;
+    auto proxy = PyObject_New(Proxy<T>, type);
+    if (!proxy)
+    {
+        delete object;
+        return nullptr;
+    }
+    proxy->object = object;
+    return reinterpret_cast<PyObject *>(proxy);
+}
+
+// Object-level nodes come back as ObjNode, as kal's do.
+PyObject *wrapNode(KOM_Node *node)
+{
+    try
+    {
+        return wrap(node, node && node->categoryCode() == 0 ? &theObjNodeType : &theNodeType);
+    }
+    catch (...)
+    {
+        delete node;
+        return raiseHostError();
+    }
+}
+
+KOM_Node &self(PyObject *object) { return *reinterpret_cast<NodeProxy *>(object)->object; }
+
+PyObject *nodeName(PyObject *object, PyObject *)
+{
+    try
+    {
+        std::string const name = self(object).name();
+        return PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()),
+                                    "surrogateescape");
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+PyObject *nodeParent(PyObject *object, PyObject *)
+{
+    try
+    {
+        return wrapNode(self(object).parent());
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+PyObject *nodeSetPosition(PyObject *object, PyObject *argument)
+{
+    PyObject *sequence = PySequence_Fast(argument, "setPosition expects a sequence of floats");
+    if (!sequence)
+        return nullptr;
+    std::vector<float> position;
+    Py_ssize_t const size = PySequence_Fast_GET_SIZE(sequence);
+    position.reserve(static_cast<std::size_t>(size));
+    for (Py_ssize_t i = 0; i < size; ++i)
+    {
+        double const value = PyFloat_AsDouble(PySequence_Fast_GET_ITEM(sequence, i));
+        if (value == -1.0 && PyErr_Occurred())
+        {
+            Py_DECREF(sequence);
+            return nullptr;
+        }
+        position.push_back(static_cast<float>(value));
+    }
+    Py_DECREF(sequence);
+    try
+    {
+        self(object).setPosition(position);
+        Py_RETURN_NONE;
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+// createNode(node_type_name, node_name=None, run_init_scripts=True, load_contents=True)
+PyObject *nodeCreateNode(PyObject *object, PyObject *const *arguments, Py_ssize_t count,
+                         PyObject *keywords)
+{
+    static char const *const names[] = {"node_type_name", "node_name", "run_init_scripts",
+                                        "load_contents", nullptr};
+    PyObject *given[4] = {nullptr, nullptr, nullptr, nullptr};
+    Py_ssize_t const positional = PyVectorcall_NARGS(count);
+    if (positional > 4)
+    {
+        PyErr_SetString(PyExc_TypeError, "createNode takes at most 4 arguments");
+        return nullptr;
+    }
+    for (Py_ssize_t i = 0; i < positional; ++i)
+        given[i] = arguments[i];
+    Py_ssize_t const named = keywords ? PyTuple_GET_SIZE(keywords) : 0;
+    for (Py_ssize_t k = 0; k < named; ++k)
+    {
+        PyObject *const keyword = PyTuple_GET_ITEM(keywords, k);
+        int slot = 0;
+        while (names[slot] && PyUnicode_CompareWithASCIIString(keyword, names[slot]) != 0)
+            ++slot;
+        if (!names[slot] || given[slot])
+        {
+            PyErr_Format(PyExc_TypeError, "createNode got an unexpected or repeated keyword %R",
+                         keyword);
+            return nullptr;
+        }
+        given[slot] = arguments[positional + k];
+    }
+    if (!given[0] || !PyUnicode_Check(given[0]))
+    {
+        PyErr_SetString(PyExc_TypeError, "createNode needs node_type_name as a str");
+        return nullptr;
+    }
+    char const *typeName = PyUnicode_AsUTF8(given[0]);
+    char const *nodeName = nullptr;
+    if (given[1] && given[1] != Py_None && !(nodeName = PyUnicode_AsUTF8(given[1])))
+        return nullptr;
+    int flags[2] = {1, 1};
+    for (int i = 0; i < 2; ++i)
+        if (given[2 + i] && (flags[i] = PyObject_IsTrue(given[2 + i])) < 0)
+            return nullptr;
+    if (!typeName)
+        return nullptr;
+    try
+    {
+        return wrapNode(self(object).createNode(typeName, nodeName, flags[0], flags[1]));
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+PyObject *nodeDestroy(PyObject *object, PyObject *)
+{
+    try
+    {
+        self(object).destroy();
+        Py_RETURN_NONE;
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+PyObject *nodeParm(PyObject *object, PyObject *argument)
+{
+    char const *name = PyUnicode_AsUTF8(argument);
+    if (!name)
+        return nullptr;
+    try
+    {
+        return wrap(self(object).parm(name), &theParmType);
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+// The same rule as Parm.eval: the data type code picks the Python type.
+PyObject *parmEval(PyObject *object, PyObject *)
+{
+    KOM_Parm &parm = *reinterpret_cast<ParmProxy *>(object)->object;
+    try
+    {
+        switch (parm.dataTypeCode())
+        {
+        case 2: return PyFloat_FromDouble(parm.evalAsFloat());
+        case 1: return PyLong_FromLong(parm.evalAsInt());
+        case 3:
+        {
+            std::string const text = parm.evalAsString();
+            return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
+                                        "surrogateescape");
+        }
+        default: Py_RETURN_NONE;
+        }
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+PyMethodDef theNodeMethods[] = {
+    {"name", nodeName, METH_NOARGS, nullptr},
+    {"parent", nodeParent, METH_NOARGS, nullptr},
+    {"setPosition", nodeSetPosition, METH_O, nullptr},
+    {"createNode", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(nodeCreateNode)),
+     METH_FASTCALL | METH_KEYWORDS, nullptr},
+    {"destroy", nodeDestroy, METH_NOARGS, nullptr},
+    {"parm", nodeParm, METH_O, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyMethodDef theParmMethods[] = {
+    {"eval", parmEval, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyTypeObject makeType(char const *name, Py_ssize_t size, destructor deallocator,
+                      PyMethodDef *methods, PyTypeObject *base)
+{
+    PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
+    type.tp_name = name;
+    type.tp_basicsize = size;
+    type.tp_dealloc = deallocator;
+    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE;
+    type.tp_methods = methods;
+    type.tp_base = base;
+    return type;
+}
+
+PyTypeObject theNodeType =
+    makeType("kalcapi.Node", sizeof(NodeProxy), deallocate<KOM_Node>, theNodeMethods, nullptr);
+PyTypeObject theObjNodeType =
+    makeType("kalcapi.ObjNode", sizeof(NodeProxy), deallocate<KOM_Node>, nullptr, &theNodeType);
+PyTypeObject theParmType =
+    makeType("kalcapi.Parm", sizeof(ParmProxy), deallocate<KOM_Parm>, theParmMethods, nullptr);
+
+PyObject *moduleNode(PyObject *, PyObject *argument)
+{
+    char const *path = PyUnicode_AsUTF8(argument);
+    if (!path)
+        return nullptr;
+    try
+    {
+        return wrapNode(KOM().node(path));
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+PyMethodDef theFunctions[] = {
+    {"node", moduleNode, METH_O, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef theModule = {PyModuleDef_HEAD_INIT, "kalcapi",
+                         "The benchmarked operations written against the C API.", -1,
+                         theFunctions};
+
+} // namespace
+
+PyMODINIT_FUNC PyInit_kalcapi(void)
+{
+    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theParmType})
+        if (PyType_Ready(type) < 0)
+            return nullptr;
+    PyObject *module = PyModule_Create(&theModule);
+    if (!module)
+        return nullptr;
+    theError = PyErr_NewException("kalcapi.Error", nullptr, nullptr);
+    theObjectWasDeleted = PyErr_NewException("kalcapi.ObjectWasDeleted", theError, nullptr);
+    if (!theError || !theObjectWasDeleted ||
+        PyModule_AddObjectRef(module, "Error", theError) < 0 ||
+        PyModule_AddObjectRef(module, "ObjectWasDeleted", theObjectWasDeleted) < 0 ||
+        PyModule_AddObjectRef(module, "Node", reinterpret_cast<PyObject *>(&theNodeType)) < 0 ||
+        PyModule_AddObjectRef(module, "ObjNode", reinterpret_cast<PyObject *>(&theObjNodeType)) < 0)
+    {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    return module;
+}
