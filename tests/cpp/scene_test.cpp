@@ -167,6 +167,84 @@ TEST_F(Network, DeletedNodesAreNoLongerInTheSceneThroughAnyAncestor)
     EXPECT_THROW(theScene().destroy(theScene().root()), KOM_OperationFailed);
 }
 
+TEST(NumberRuns, JoinAndSplitSoTheLowestFreeNumberIsOneStepAway)
+{
+    NumberRuns runs;
+    for (std::int64_t number : {1, 2, 4, 5, 3, 9})
+        runs.add(number);
+    EXPECT_EQ(runs.lowestFreeFrom(1), 6);
+    EXPECT_EQ(runs.lowestFreeFrom(7), 7);
+    EXPECT_EQ(runs.lowestFreeFrom(9), 10);
+    runs.remove(3);
+    EXPECT_EQ(runs.lowestFreeFrom(1), 3);
+    EXPECT_EQ(runs.lowestFreeFrom(4), 6);
+    for (std::int64_t number : {1, 2, 4, 5, 9})
+        runs.remove(number);
+    EXPECT_TRUE(runs.empty());
+}
+
+TEST_F(Network, ChildrenKeepTheirOrderAndNamesAcrossManyRemovals)
+{
+    std::vector<std::shared_ptr<SceneNode>> nodes;
+    for (int i = 0; i < 100; ++i)
+        nodes.push_back(sop("null"));
+    for (int i = 0; i < 100; ++i)
+        if (i % 10)
+            theScene().destroy(nodes[i]);
+    std::vector<std::string> names;
+    for (auto const &child : geo->children)
+        names.push_back(child->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"null1", "null11", "null21", "null31", "null41",
+                                               "null51", "null61", "null71", "null81", "null91"}));
+    EXPECT_EQ(geo->child("null41"), nodes[40]);
+    EXPECT_EQ(geo->child("null42"), nullptr);
+    EXPECT_EQ(sop("null")->name, "null2");
+    theScene().rename(nodes[90], "last");
+    EXPECT_EQ(geo->children.list().back()->name, "null2");
+    EXPECT_TRUE(nodes[10]->isBefore(*nodes[90]));
+}
+
+TEST_F(Network, WiresAgainstTheCreationOrderStillRefuseLoops)
+{
+    auto const a = sop("null"), b = sop("null"), c = sop("null");
+    theScene().connect(*b, 0, {a}, false);
+    theScene().connect(*a, 0, {c}, false); // c feeds a: c must now rank below a and b
+    EXPECT_TRUE(Scene::wouldLoop(*c, *b));
+    EXPECT_TRUE(Scene::wouldLoop(*c, *a));
+    EXPECT_FALSE(Scene::wouldLoop(*b, *c));
+    auto const d = sop("null");
+    theScene().connect(*c, 0, {d}, false);
+    EXPECT_TRUE(Scene::wouldLoop(*d, *b));
+    EXPECT_EQ(d->outputs(), (std::vector<std::shared_ptr<SceneNode>>{c}));
+    EXPECT_EQ(a->outputs(), (std::vector<std::shared_ptr<SceneNode>>{b}));
+}
+
+TEST_F(Network, InstancesComeInSceneOrder)
+{
+    auto const subnet = theScene().create(obj, "subnet", "s");
+    auto const inner = theScene().create(subnet, "geo", "inner");
+    auto const after = theScene().create(obj, "geo", "after");
+    auto const instances = theScene().instances(geo->type);
+    EXPECT_EQ(instances, (std::vector<std::shared_ptr<SceneNode>>{geo, inner, after}));
+    theScene().destroy(subnet);
+    EXPECT_EQ(theScene().instances(geo->type), (std::vector<std::shared_ptr<SceneNode>>{geo, after}));
+}
+
+TEST_F(Network, VeryDeepNetworksAreWalkedAndFreedWithoutRecursion)
+{
+    constexpr int Depth = 200000;
+    auto network = theScene().create(obj, "subnet", "deep");
+    std::weak_ptr<SceneNode> const top = network;
+    for (int i = 0; i < Depth; ++i)
+        network = theScene().create(network, "subnet", "s");
+    EXPECT_EQ(network->path().size(), std::string("/obj/deep").size() + 2 * Depth);
+    std::weak_ptr<SceneNode> const deepest = network;
+    network.reset();
+    theScene().destroy(top.lock());
+    EXPECT_TRUE(top.expired());
+    EXPECT_TRUE(deepest.expired());
+}
+
 TEST(Clock, FramesCountFromOne)
 {
     Clock clock;

@@ -314,3 +314,21 @@ def test_preloading_releases_the_host_lock_when_the_cache_fails():
     libc.pthread_mutex_unlock(lock)
     with pytest.raises(TypeError, match=r"^in method '_addPreloadIcon', argument 2 of type 'int'$"):
         _kal._addPreloadIcon("icon.png", "1", 2)
+
+
+def test_copies_and_moves_never_share_a_name():
+    obj = kal.node("/obj")
+    source, target = obj.createNode("subnet", "src"), obj.createNode("subnet", "dst")
+    nodes = [source.createNode("null") for _ in range(3)]
+    target.createNode("null", "null2")
+    first = kal.copyNodesTo(nodes, target)
+    second = kal.copyNodesTo(nodes, target)
+    assert [n.name() for n in first] == ["null1", "null3", "null4"]
+    assert [n.name() for n in second] == ["null5", "null6", "null7"]
+    first[1].destroy()
+    moved = kal.moveNodesTo(nodes, target)
+    assert [n.name() for n in moved] == ["null3", "null8", "null9"]
+    names = [n.name() for n in target.children()]
+    assert len(names) == len(set(names)) == 9
+    assert source.children() == () and [n.name() for n in kal.copyNodesTo(moved, source)] == [
+        "null3", "null8", "null9"]

@@ -327,3 +327,66 @@ def test_autocomplete_offers_child_paths(sops):
     geo = sops[0]
     assert geo._getArgumentAutoComplete("node", '"bo') == ("box1",)
     assert geo._getArgumentAutoComplete("parm", "x") == ()
+
+
+@pytest.mark.parametrize("edit, expected", [
+    # The lowest free number comes back, whatever freed it.
+    (lambda net: net.node("null2").destroy(), ["null2", "null6"]),
+    (lambda net: [net.node(n).destroy() for n in ("null4", "null2")], ["null2", "null4"]),
+    (lambda net: net.node("null3").setName("other"), ["null3", "null6"]),
+    (lambda net: net.node("null5").setName("null9"), ["null5", "null6"]),
+    # A name that spells its number differently does not take it.
+    (lambda net: net.node("null1").setName("null01"), ["null1", "null6"]),
+    # Raising a given name's number skips every name in use after it.
+    (lambda net: net.createNode("null", "null7"), ["null6", "null8"]),
+])
+def test_automatic_names_take_the_lowest_free_number(obj, edit, expected):
+    network = obj.createNode("subnet", "net")
+    for _ in range(5):
+        network.createNode("null")
+    edit(network)
+    assert [network.createNode("null").name() for _ in expected] == expected
+
+
+def test_look_ups_follow_renames(obj):
+    network = obj.createNode("subnet", "net")
+    node = network.createNode("null", "a")
+    for name in ("b", "c", "a"):
+        previous = node.name()
+        node.setName(name)
+        assert kal.node("/obj/net/" + name) == node and network.node(name) == node
+        assert kal.node("/obj/net/" + previous) is None or previous == name
+    network.setName("renamed")
+    assert node.path() == "/obj/renamed/a" and kal.node("/obj/net/a") is None
+    network.createNode("null", "b")  # a freed name is free again
+    node.setName("a")  # renaming to its own name changes nothing
+    assert [n.name() for n in network.children()] == ["a", "b"]
+
+
+def test_handles_deep_in_a_destroyed_network_all_fail(obj):
+    top = network = obj.createNode("subnet", "top")
+    handles = []
+    for _ in range(300):
+        network = network.createNode("subnet")
+        handles += [network, network.createNode("null")]
+    parm = network.createNode("geo").parm("tx")
+    assert handles[-1].path().count("/") == 303
+    top.destroy()
+    for handle in handles:
+        with pytest.raises(kal.ObjectWasDeleted):
+            handle.name()
+    with pytest.raises(kal.ObjectWasDeleted):
+        parm.eval()
+    assert obj.children() == () and obj.createNode("subnet").name() == "subnet1"
+
+
+def test_destroying_a_source_cuts_its_wires_and_frees_the_slot(sops):
+    _, box, xform, merge = sops
+    merge.setInput(0, box)
+    merge.setInput(1, xform)
+    xform.setInput(0, box)
+    box.destroy()
+    assert [n.name() for n in merge.inputs()] == ["xform1"] and xform.inputs() == ()
+    assert xform.outputs() == (merge,)
+    with pytest.raises(kal.OperationFailed):
+        xform.setInput(0, merge)  # still a loop after the destroy
