@@ -816,7 +816,7 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
 bool NodeHandle::isSelected()
 {
     hostOperation("Node.isSelected");
-    return scene()->selected;
+    return scene()->isSelected();
 }
 
 namespace
@@ -824,8 +824,7 @@ namespace
 void clearSelection(std::shared_ptr<SceneNode> const &network)
 {
     if (network)
-        for (auto const &sibling : network->children)
-            sibling->selected = false;
+        Scene::clearSelection(*network);
 }
 } // namespace
 
@@ -835,7 +834,7 @@ void NodeHandle::setSelected(bool on, bool clear_all_selected)
     auto const self = scene();
     if (clear_all_selected)
         clearSelection(self->parent.lock());
-    self->selected = on;
+    Scene::select(*self, on);
 }
 
 bool NodeHandle::isCurrent()
@@ -859,7 +858,7 @@ void NodeHandle::setCurrent(bool on, bool clear_all_selected)
     if (on)
     {
         network->currentChild = self;
-        self->selected = true;
+        Scene::select(*self, true);
     }
     else if (network->currentChild.lock() == self)
     {

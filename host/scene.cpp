@@ -224,6 +224,8 @@ void SceneChildren::add(std::shared_ptr<SceneNode> const &node)
     mySlots.push_back(node);
     myByName.emplace(node->name, node.get());
     countName(node->name, true);
+    if (node->isSelected())
+        mySelected.insert(node.get());
 }
 
 void SceneChildren::remove(SceneNode const &node)
@@ -233,6 +235,7 @@ void SceneChildren::remove(SceneNode const &node)
         return;
     myByName.erase(node.name);
     countName(node.name, false);
+    mySelected.erase(const_cast<SceneNode *>(&node));
     slot->reset();
     // Gaps are closed once they outnumber the children, so each removal costs O(1) on average.
     if (mySlots.size() > 2 * myByName.size() + 8)
@@ -270,6 +273,11 @@ void SceneChildren::replace(SceneNode const &node, std::shared_ptr<SceneNode> co
     replacement->name = node.name;
     replacement->myPlace.slot = node.myPlace.slot;
     myByName[node.name] = replacement.get();
+    if (mySelected.erase(const_cast<SceneNode *>(&node)))
+    {
+        replacement->myPlace.selected = true;
+        mySelected.insert(replacement.get());
+    }
     *slot = replacement;
 }
 
@@ -280,6 +288,7 @@ void SceneChildren::takeAll(SceneChildren &other)
     other.mySlots.clear();
     other.myByName.clear();
     other.myNumbers.clear();
+    other.mySelected.clear();
 }
 
 // --- nodes ---
@@ -459,6 +468,27 @@ void Scene::rename(std::shared_ptr<SceneNode> const &node, std::string const &na
     if (holder && holder != node)
         throw KOM_OperationFailed(("Node name already in use: " + name).c_str());
     network->children.rename(*node, name);
+}
+
+// --- selection ---
+
+void Scene::select(SceneNode &node, bool on)
+{
+    node.myPlace.selected = on;
+    if (auto const network = node.parent.lock(); network && network->children.slotOf(node))
+    {
+        if (on)
+            network->children.mySelected.insert(&node);
+        else
+            network->children.mySelected.erase(&node);
+    }
+}
+
+void Scene::clearSelection(SceneNode &network)
+{
+    for (SceneNode *child : network.children.mySelected)
+        child->myPlace.selected = false;
+    network.children.mySelected.clear();
 }
 
 // --- wiring ---
@@ -692,7 +722,6 @@ std::shared_ptr<SceneNode> Scene::copySubtree(SceneNode const &node, CopyMap &co
         copyParms(original, *copy);
         copy->parent.reset();
         copy->currentChild.reset();
-        copy->selected = false;
         for (auto &box : copy->networkBoxes)
             box = std::make_shared<SceneNetworkBox>(*box);
         copies[&original] = copy;

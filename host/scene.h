@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/nodetypes.h"
@@ -124,6 +125,7 @@ private:
 
     Slots mySlots;
     std::unordered_map<std::string, SceneNode *> myByName;
+    std::unordered_set<SceneNode *> mySelected;
     std::unordered_map<std::string, NumberRuns> myNumbers; // by stem
 };
 
@@ -146,7 +148,8 @@ private:
     struct Place
     {
         bool inScene = false;
-        std::size_t slot = 0; // among its network's children
+        bool selected = false; // its network keeps the selected children apart
+        std::size_t slot = 0;  // among its network's children
         // Wiring order: a source ranks below every node it feeds, so a wire that follows the
         // ranks cannot close a loop and is checked without a search.
         std::uint64_t rank = 0;
@@ -180,7 +183,6 @@ public:
 
     float color[3] = {0.8f, 0.8f, 0.8f};
     std::string comment;
-    bool selected = false;
     KOM_EnumValue const *expressionLanguage = nullptr; // null: the default language
 
     // Network contents: the current child and the network boxes.
@@ -196,6 +198,7 @@ public:
     {
         return children.find(childName);
     }
+    bool isSelected() const { return myPlace.selected; }
     // Still reachable from the root: handles on nodes that are not fail. O(1).
     bool isInScene() const { return myPlace.inScene; }
     bool holdsNetwork() const { return type->childCategoryCode != NoCategory; }
@@ -313,6 +316,10 @@ public:
 
     // Throws KOM_InvalidNodeName or KOM_OperationFailed (name in use, root or manager).
     void rename(std::shared_ptr<SceneNode> const &node, std::string const &name);
+
+    // Selects or deselects one node, or clears the selection among a network's children.
+    static void select(SceneNode &node, bool on);
+    static void clearSelection(SceneNode &network);
 
     // Wires input `index` of `node`; `shift` first moves the inputs from `index` on up by one.
     // Unconnected inputs at the end are dropped. The caller checks the wire.

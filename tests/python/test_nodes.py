@@ -390,3 +390,18 @@ def test_destroying_a_source_cuts_its_wires_and_frees_the_slot(sops):
     assert xform.outputs() == (merge,)
     with pytest.raises(kal.OperationFailed):
         xform.setInput(0, merge)  # still a loop after the destroy
+
+
+def test_clearing_the_selection_follows_nodes_across_moves(obj):
+    first, second = obj.createNode("subnet", "first"), obj.createNode("subnet", "second")
+    moving, staying = first.createNode("null"), first.createNode("null")
+    for node in (moving, staying):
+        node.setSelected(True)
+    copy, = kal.copyNodesTo([moving], second)
+    kal.moveNodesTo([moving], second)
+    assert not copy.isSelected()
+    second.createNode("null").setSelected(True, True)  # clears the moved node's selection
+    assert (moving.isSelected(), staying.isSelected()) == (False, True)
+    moving.setSelected(True)
+    first.createNode("null").setSelected(True, True)
+    assert (moving.isSelected(), staying.isSelected()) == (True, False)
