@@ -140,6 +140,8 @@ struct SceneNode : std::enable_shared_from_this<SceneNode>
 
     // What handles and walks over large networks read comes first, so that it shares memory
     // with the control block that make_shared puts in front of the node.
+    NodeTypeInfo const *type = nullptr;
+
 private:
     friend class Scene;
     friend class SceneChildren;
@@ -162,7 +164,6 @@ private:
     std::vector<Input> myInputs;
 
 public:
-    NodeTypeInfo const *type = nullptr;
     // Scratch for the one walk that numbered itself `pass` (see Scene::newPass); stale marks
     // carry older numbers, so no walk has to clear them.
     struct Mark
