@@ -1,5 +1,7 @@
-// The reference host's module object and the services the module relies on.
+// The module functions of the reference host: one module object, kept by the host.
 #include <Python.h>
+
+#include "host/module.h"
 
 #include <sys/stat.h>
 
@@ -556,41 +558,18 @@ HostModule theModule;
 
 } // namespace
 
-// Restores the baseline scene and forgets the journal, faults, icons and exit request.
-void resetHost()
+KOM_Module &hostModule() { return theModule; }
+
+void resetModule()
 {
-    theScene().reset();
-    resetNodeTypes();
     theModule.reset();
     theIconCache.clear();
-    clearJournal();
-    clearFaults();
 }
 
 } // namespace kalhost
-
-KOM_Module &KOM()
-{
-    kalhost::theScene();
-    return kalhost::theModule;
-}
-
-void KOMF_Module::ensureKalvaneInternalsExist() { kalhost::theScene(); }
 
 void KOM_preloadIcon(std::string const &name, int width, int height)
 {
     kalhost::hostOperation("Module.preloadIcon", name, width, height);
     kalhost::theIconCache[name] = {width, height};
-}
-
-pthread_mutex_t KOM_theKOMLock = PTHREAD_MUTEX_INITIALIZER;
-
-KOM_PyInterpreterAutoUnlock::KOM_PyInterpreterAutoUnlock()
-    : mySavedThreadState(PyEval_SaveThread())
-{
-}
-
-KOM_PyInterpreterAutoUnlock::~KOM_PyInterpreterAutoUnlock()
-{
-    PyEval_RestoreThread(static_cast<PyThreadState *>(mySavedThreadState));
 }

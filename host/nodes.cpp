@@ -194,6 +194,14 @@ std::vector<std::string> splitPath(std::string const &path)
 
 } // namespace
 
+JournalValue JournalFormat<KOM_Node>::format(KOM_Node const &node)
+{
+    return journalHandle([&node] {
+        auto const scene = NodeHandle::sceneOf(const_cast<KOM_Node *>(&node));
+        return scene ? scene->path() : "<foreign node>";
+    }, "<deleted node>");
+}
+
 std::shared_ptr<SceneNode> NodeHandle::scene() const
 {
     auto node = myNode.lock();

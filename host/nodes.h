@@ -3,12 +3,16 @@
 
 #include <memory>
 
+#include "host/journal.h"
 #include "host/scene.h"
 #include "model/assets.h"
 #include "model/nodes.h"
 
 namespace kalhost
 {
+
+KALHOST_JOURNAL_FORMAT(KOM_Node); // its path
+
 
 // One class implements every node interface, so a handle converts to whichever
 // interface its category selects. Destroying a handle never touches the scene node.

@@ -509,13 +509,13 @@ KOM_ZelContext *zelContextForCategory(KOM_NodeTypeCategory &category)
     return nullptr;
 }
 
-JournalValue journalValue(KOM_NodeType const &type)
+JournalValue JournalFormat<KOM_NodeType>::format(KOM_NodeType const &type)
 {
     auto handle = dynamic_cast<NodeTypeHandle const *>(&type);
     return JournalValue::ofText(handle ? handle->fullName() : "<node type>");
 }
 
-JournalValue journalValue(KOM_NodeTypeCategory const &category)
+JournalValue JournalFormat<KOM_NodeTypeCategory>::format(KOM_NodeTypeCategory const &category)
 {
     auto object = dynamic_cast<CategoryObject const *>(&category);
     return JournalValue::ofText(object ? object->categoryName() : "<category>");

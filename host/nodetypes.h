@@ -5,12 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "host/journal.h"
 #include "model/nodetypes.h"
 
 struct KOM_EnumValue;
 
 namespace kalhost
 {
+
+KALHOST_JOURNAL_FORMAT(KOM_NodeType);         // its full name
+KALHOST_JOURNAL_FORMAT(KOM_NodeTypeCategory); // its name
+
 
 // Category codes; the class of a returned node is chosen from them.
 enum CategoryCode

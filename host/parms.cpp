@@ -1312,25 +1312,21 @@ void clearParmAliases(std::shared_ptr<SceneNode> const &node)
             parm.alias.clear();
 }
 
-JournalValue journalValue(KOM_Parm const *parm)
+JournalValue JournalFormat<KOM_Parm>::format(KOM_Parm const &parm)
 {
-    auto handle = dynamic_cast<ParmHandle const *>(parm);
-    return journalHandle(parm, [handle] { return handle ? handle->fullPath() : "<parameter>"; },
+    auto handle = dynamic_cast<ParmHandle const *>(&parm);
+    return journalHandle([handle] { return handle ? handle->fullPath() : "<parameter>"; },
                          "<deleted parameter>");
 }
 
-JournalValue journalValue(KOM_Parm const &parm) { return journalValue(&parm); }
-
-JournalValue journalValue(KOM_ParmTuple const *tuple)
+JournalValue JournalFormat<KOM_ParmTuple>::format(KOM_ParmTuple const &tuple)
 {
-    auto handle = dynamic_cast<ParmTupleHandle const *>(tuple);
-    return journalHandle(tuple, [handle] { return handle ? handle->fullPath() : "<parameter tuple>"; },
+    auto handle = dynamic_cast<ParmTupleHandle const *>(&tuple);
+    return journalHandle([handle] { return handle ? handle->fullPath() : "<parameter tuple>"; },
                          "<deleted parameter tuple>");
 }
 
-JournalValue journalValue(KOM_ParmTuple const &tuple) { return journalValue(&tuple); }
-
-JournalValue journalValue(KOM_BaseKeyframe const &keyframe)
+JournalValue JournalFormat<KOM_BaseKeyframe>::format(KOM_BaseKeyframe const &keyframe)
 {
     auto key = dynamic_cast<HostKeyframe const *>(&keyframe);
     return JournalValue::ofText(key ? "<keyframe at " + formatNumber(key->sceneKeyframe().frame) + ">"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/journal.h"
 #include "host/scene.h"
 #include "model/keyframes.h"
 #include "model/parms.h"
@@ -14,6 +15,11 @@ struct KOM_EnumValue;
 
 namespace kalhost
 {
+
+KALHOST_JOURNAL_FORMAT(KOM_Parm);         // its path
+KALHOST_JOURNAL_FORMAT(KOM_ParmTuple);    // its path
+KALHOST_JOURNAL_FORMAT(KOM_BaseKeyframe); // its frame
+
 
 struct SceneKeyframe
 {

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "host/host.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "model/errors.h"
 #include "model/module.h"
 
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "host/host.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/parms.h"
@@ -10,10 +11,6 @@
 #include "model/errors.h"
 #include "model/module.h"
 
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 

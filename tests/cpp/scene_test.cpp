@@ -2,15 +2,12 @@
 
 #include <memory>
 
+#include "host/host.h"
 #include "host/nodes.h"
 #include "host/values.h"
 #include "model/errors.h"
 #include "model/module.h"
 
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 
