@@ -77,10 +77,10 @@ void requireUnlocked(SceneParm const &parm)
 // current frame instead, unless the change is pending (shown now, keyed later).
 void assignNumber(SceneParmTuple const &tuple, SceneParm &parm, double value, bool pending)
 {
-    if (tuple.info.dataType == StringParmData)
+    if (tuple.info.dataType == KOM_StringParmData)
         throw KOM_TypeError("The parameter holds strings");
     requireUnlocked(parm);
-    if (tuple.info.dataType == IntParmData)
+    if (tuple.info.dataType == KOM_IntParmData)
         value = std::round(value);
     if (!parm.keyframes.empty() && !pending)
     {
@@ -101,7 +101,7 @@ void assignNumber(SceneParmTuple const &tuple, SceneParm &parm, double value, bo
 
 void assignText(SceneParmTuple const &tuple, SceneParm &parm, std::string const &text, bool pending)
 {
-    if (tuple.info.dataType != StringParmData)
+    if (tuple.info.dataType != KOM_StringParmData)
         throw KOM_TypeError("The parameter holds numbers");
     requireUnlocked(parm);
     parm.text = text;
@@ -398,7 +398,7 @@ std::string ParmHandle::unexpandedString()
 {
     hostOperation("Parm.unexpandedString");
     Located at = locate();
-    if (at.tuple->info.dataType != StringParmData)
+    if (at.tuple->info.dataType != KOM_StringParmData)
         throw KOM_OperationFailed("The parameter holds numbers");
     return at.parm.expression.empty() ? at.parm.text : at.parm.expression;
 }
@@ -408,7 +408,7 @@ void ParmHandle::deleteAllKeyframes()
     hostOperation("Parm.deleteAllKeyframes");
     Located at = locate();
     requireUnlocked(at.parm);
-    if (!at.parm.keyframes.empty() && at.tuple->info.dataType != StringParmData)
+    if (!at.parm.keyframes.empty() && at.tuple->info.dataType != KOM_StringParmData)
         at.parm.number = evalNumber(at, currentFrame());
     at.parm.keyframes.clear();
 }
@@ -572,7 +572,7 @@ std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> ParmHandle::keyframes()
     Located at = locate();
     std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> keys;
     for (auto const &key : at.parm.keyframes)
-        if (at.tuple->info.dataType == StringParmData)
+        if (at.tuple->info.dataType == KOM_StringParmData)
             keys.emplace_back(new KeyframeHandle<KOM_StringKeyframe>(key, KOM_parmData::String));
         else
             keys.emplace_back(new KeyframeHandle<KOM_Keyframe>(key, KOM_parmData::Float));

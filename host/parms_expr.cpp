@@ -190,7 +190,7 @@ Value keyframedValue(SceneParmTuple const &tuple, std::vector<SceneKeyframe> con
     std::size_t next = 0;
     while (next < keys.size() && keys[next].frame <= frame)
         ++next;
-    if (tuple.info.dataType == StringParmData)
+    if (tuple.info.dataType == KOM_StringParmData)
         return {true, 0.0, keys[next == 0 ? 0 : next - 1].text};
     if (next == 0)
         return {false, keys.front().value};
@@ -225,7 +225,7 @@ Value evalParmValue(std::shared_ptr<SceneNode> const &node, SceneParmTuple const
         return ExpressionEvaluator(parm.expression, node, frame, depth).evaluate();
     if (!parm.keyframes.empty())
         return keyframedValue(tuple, parm.keyframes, frame);
-    if (tuple.info.dataType == StringParmData)
+    if (tuple.info.dataType == KOM_StringParmData)
         return {true, 0.0, expandVariables(parm.text, frame)};
     return {false, parm.number};
 }
@@ -234,17 +234,17 @@ Value evalParmValue(std::shared_ptr<SceneNode> const &node, SceneParmTuple const
 
 double evalNumber(Located const &at, double frame)
 {
-    if (at.tuple->info.dataType == StringParmData)
+    if (at.tuple->info.dataType == KOM_StringParmData)
         throw KOM_TypeError("The parameter holds strings");
     Value const value = evalParmValue(at.node, *at.tuple, at.parm, frame, 0);
     if (value.isText)
         throw KOM_TypeError("The expression gives a string");
-    return at.tuple->info.dataType == IntParmData ? std::round(value.number) : value.number;
+    return at.tuple->info.dataType == KOM_IntParmData ? std::round(value.number) : value.number;
 }
 
 std::string evalText(Located const &at, double frame)
 {
-    if (at.tuple->info.dataType != StringParmData)
+    if (at.tuple->info.dataType != KOM_StringParmData)
         throw KOM_TypeError("The parameter holds numbers");
     Value const value = evalParmValue(at.node, *at.tuple, at.parm, frame, 0);
     return value.isText ? value.text : formatNumber(value.number);

@@ -176,7 +176,7 @@ void ParmTupleHandle::deleteAllKeyframes()
     for (std::size_t i = 0; i < at.tuple->parms.size(); ++i)
     {
         SceneParm &parm = at.tuple->parms[i];
-        if (!parm.keyframes.empty() && at.tuple->info.dataType != StringParmData)
+        if (!parm.keyframes.empty() && at.tuple->info.dataType != KOM_StringParmData)
             parm.number = evalNumber({at.node, at.tuple, parm}, currentFrame());
         parm.keyframes.clear();
     }
@@ -235,7 +235,7 @@ void ParmTupleHandle::assignNumbers(std::vector<float> const &values, bool pendi
     LocatedTuple at = locateSized(values.size());
     for (auto const &parm : at.tuple->parms)
     {
-        if (at.tuple->info.dataType == StringParmData)
+        if (at.tuple->info.dataType == KOM_StringParmData)
             throw KOM_TypeError("The parameter holds strings");
         requireUnlocked(parm);
     }
@@ -248,7 +248,7 @@ void ParmTupleHandle::assignTexts(std::vector<std::string> const &values, bool p
     LocatedTuple at = locateSized(values.size());
     for (auto const &parm : at.tuple->parms)
     {
-        if (at.tuple->info.dataType != StringParmData)
+        if (at.tuple->info.dataType != KOM_StringParmData)
             throw KOM_TypeError("The parameter holds numbers");
         requireUnlocked(parm);
     }
