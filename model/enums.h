@@ -288,3 +288,11 @@ class KOM_codingLanguage
 public:
     static KOM_EnumValue Python;
 };
+
+// Every enumeration above, in declaration order: the proxy module binds kal.<enumeration>.<Value>
+// for each (interface/enums.i, module/proxy.swg). A new enumeration joins this list.
+#define KOM_FOR_EACH_ENUMERATION(X)                                                      \
+    X(attribData) X(attribType) X(primType) X(parmData) X(parmTemplateType) X(parmLook)  \
+    X(parmNamingScheme) X(exprLanguage) X(scriptLanguage) X(paneTabType)                 \
+    X(geometryViewportType) X(geometryType) X(connectivityType) X(severityType)          \
+    X(positionType) X(shaderType) X(nodeTypeSource) X(fieldType) X(codingLanguage)
