@@ -1,3 +1,5 @@
+// Node types, their categories and shading-language contexts: a fixed type table, the changes
+// users make to it, and the handles on all three.
 #include "host/nodetypes.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// Parameters: evaluation, keyframes, spare tuples, kept handles and aliases.
 #include <gtest/gtest.h>
 
 #include <memory>
