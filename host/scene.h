@@ -202,7 +202,7 @@ public:
     bool isSelected() const { return myPlace.selected; }
     // Still reachable from the root: handles on nodes that are not fail. O(1).
     bool isInScene() const { return myPlace.inScene; }
-    bool holdsNetwork() const { return type->childCategoryCode != NoCategory; }
+    bool holdsNetwork() const { return type->childCategoryCode != KOM_NoCategory; }
     // A subnet holds nodes of its own category and has indirect inputs.
     bool isSubnet() const { return type->childCategoryCode == type->categoryCode; }
     bool isLockedAsset() const { return !assetName.empty() && !assetEditable; }
@@ -255,6 +255,8 @@ void SceneChildren::forEach(Visit visit) const
             visit(mySlots[i]);
     }
 }
+
+inline bool isConnected(SceneNode::Input const &input) { return !input.node.expired(); }
 
 // The number a name ends with ("geo12" ends with 12), 0 when it ends with none.
 int trailingNumber(std::string const &name);
