@@ -77,9 +77,10 @@ std::shared_ptr<SceneNode> NodeHandle::scene() const
 namespace
 {
 
-// Memory for handles, reused last freed first. Blocks are never returned, and the pool itself
-// is never destroyed: handles may be freed while the process exits. Sanitizer builds use the
-// general allocator, which checks every handle's lifetime.
+// Memory for handles, reused last freed first. Like every host call, making and freeing a
+// handle is serialised by the caller (the interpreter lock). Blocks are never returned, and the
+// pool itself is never destroyed: handles may be freed while the process exits. Sanitizer
+// builds use the general allocator, which checks every handle's lifetime.
 class HandlePool
 {
 public:
