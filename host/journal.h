@@ -10,12 +10,16 @@
 #include "model/errors.h"
 #include "model/sequences.h"
 
+class KOM_Attrib;
 class KOM_BaseKeyframe;
 class KOM_Node;
 class KOM_NodeType;
 class KOM_NodeTypeCategory;
 class KOM_Parm;
 class KOM_ParmTuple;
+class KOM_Point;
+class KOM_Prim;
+class KOM_Vertex;
 struct KOM_EnumValue;
 
 namespace kalhost
@@ -57,6 +61,12 @@ JournalValue journalValue(KOM_Parm const &parm);
 JournalValue journalValue(KOM_ParmTuple const *tuple);
 JournalValue journalValue(KOM_ParmTuple const &tuple);
 JournalValue journalValue(KOM_BaseKeyframe const &keyframe);
+JournalValue journalValue(KOM_Attrib const *attrib);
+JournalValue journalValue(KOM_Attrib const &attrib);
+JournalValue journalValue(KOM_Point const &point);
+JournalValue journalValue(KOM_Prim const *prim);
+JournalValue journalValue(KOM_Prim const &prim);
+JournalValue journalValue(KOM_Vertex const &vertex);
 
 // A handle shown by its path, or by `gone` when its scene object no longer exists.
 template <class Describe>

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "host/geometry.h"
 #include "host/journal.h"
 #include "host/parms.h"
 #include "host/values.h"
@@ -1021,6 +1022,14 @@ std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> NodeHandle::indirectInputs()
     for (int index = 0; index < SubnetInputCount; ++index)
         result.emplace_back(new IndirectInputHandle(self, index));
     return result;
+}
+
+// --- SopNode ---------------------------------------------------------------------------
+
+KOM_Geometry *NodeHandle::geometry()
+{
+    hostOperation("SopNode.geometry");
+    return geometryHandle(scene());
 }
 
 } // namespace kalhost

@@ -21,6 +21,11 @@ ParmTupleInfo floatVector(std::string const &name, std::string const &label, dou
     return {name, label, FloatParmData, {name + "x", name + "y", name + "z"}, {value, value, value}};
 }
 
+ParmTupleInfo intScalar(std::string const &name, std::string const &label, double value)
+{
+    return {name, label, IntParmData, {name}, {value}};
+}
+
 std::vector<NodeTypeInfo> const theNodeTypes = {
     {"geo", ObjectCategory, SopCategory, 0, "Geometry", 0, 1, false, false,
      {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
@@ -33,11 +38,16 @@ std::vector<NodeTypeInfo> const theNodeTypes = {
      {{"size", "Size", FloatParmData, {"sizex", "sizey", "sizez"}, {1.0, 1.0, 1.0}},
       {"divisions", "Divisions", IntParmData, {"divisions"}, {1.0}},
       {"group", "Group", StringParmData, {"group"}}}},
-    {"grid", SopCategory, NoCategory, 0, "Grid", 0, 0, true},
-    {"sphere", SopCategory, NoCategory, 0, "Sphere", 0, 0, true},
+    {"grid", SopCategory, NoCategory, 0, "Grid", 0, 0, true, false,
+     {intScalar("rows", "Rows", 10), intScalar("cols", "Columns", 10),
+      {"size", "Size", FloatParmData, {"sizex", "sizey"}, {10.0, 10.0}}}},
+    {"sphere", SopCategory, NoCategory, 0, "Sphere", 0, 0, true, false,
+     {intScalar("rows", "Rows", 10), intScalar("cols", "Columns", 10)}},
     {"null", SopCategory, NoCategory, 0, "Null", 1, 1},
     {"merge", SopCategory, NoCategory, 0, "Merge", 1, 9999, false, true},
-    {"xform", SopCategory, NoCategory, 0, "Transform", 1, 1},
+    {"xform", SopCategory, NoCategory, 0, "Transform", 1, 1, false, false,
+     {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
+      floatVector("s", "Scale", 1.0)}},
     {"popnet", PopNetCategory, PopCategory, 0, "Particle Network", 0, 4},
     {"source", PopCategory, NoCategory, 0, "Source", 0, 1, true},
     {"cop2net", Cop2NetCategory, Cop2Category, 0, "Compositing Network", 0, 4},

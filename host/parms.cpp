@@ -1225,6 +1225,16 @@ void copyParms(SceneNode const &from, SceneNode &to)
         to.parmTuples.push_back(std::make_shared<SceneParmTuple>(*tuple));
 }
 
+std::vector<double> evalTupleNumbers(std::shared_ptr<SceneNode> const &node, std::string const &name)
+{
+    std::vector<double> values;
+    auto const tuple = findTuple(*node, name);
+    if (tuple)
+        for (auto &parm : tuple->parms)
+            values.push_back(evalNumber({node, tuple, parm}, currentFrame()));
+    return values;
+}
+
 KOM_Parm *parmHandle(std::shared_ptr<SceneNode> const &node, std::string const &name)
 {
     auto const [tuple, index] = findParm(*node, name);

@@ -59,6 +59,10 @@ public:
 };
 
 void createParms(SceneNode &node);
+// The values of a numeric tuple of `node` at the current frame, as evaluation gives them
+// (integers rounded); empty when the node has no tuple of that name. Throws what evaluation
+// throws (KOM_TypeError for a string tuple, KOM_OperationFailed for a failing expression).
+std::vector<double> evalTupleNumbers(std::shared_ptr<SceneNode> const &node, std::string const &name);
 void copyParms(SceneNode const &from, SceneNode &to);
 
 // New owned handles; null when the node has no parameter (tuple) of that name.

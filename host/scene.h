@@ -12,7 +12,8 @@ struct KOM_EnumValue;
 namespace kalhost
 {
 
-struct SceneParmTuple; // the parameters' own state, kept by host/parms
+struct SceneParmTuple;     // the parameters' own state, kept by host/parms
+struct SceneGeometryCache; // what a surface node cooked last, kept by host/geometry
 
 struct SceneNetworkBox
 {
@@ -34,6 +35,7 @@ struct SceneNode
     };
     std::vector<Input> inputs;
     std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
+    std::shared_ptr<SceneGeometryCache> cookCache;
 
     // How the node looks in its network.
     float position[2] = {0.0f, 0.0f};
