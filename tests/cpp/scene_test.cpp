@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "host/nodes.h"
-#include "host/values.h"
+#include "host/mathvalues.h"
 #include "model/errors.h"
 #include "model/module.h"
 
@@ -35,8 +35,7 @@ protected:
     static std::pair<float, float> xy(KOM_Vector2 *value)
     {
         std::unique_ptr<KOM_Vector2> owned(value);
-        auto const vector = dynamic_cast<Vector2Value *>(value);
-        return {vector->x(), vector->y()};
+        return {value->x, value->y};
     }
 
     std::shared_ptr<SceneNode> obj;
