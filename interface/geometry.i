@@ -128,7 +128,7 @@ KAL_VALUE_GETTER_CATCHES(KOM_Vertex)
 // (a name with a sequence of ints thus sets floats). By attribute, an int sequence comes before
 // a float sequence, as everywhere else.
 // (The form's rank is that of its first argument, just after the other by-name forms.)
-%typemap(typecheck, precedence=SWIG_TYPECHECK_STRING + 1, noblock=1)
+%typemap(typecheck, precedence=141, noblock=1) // just after strings (SWIG_TYPECHECK_STRING)
     (char const *name, std::vector<int> const &attrib_value) {
   $1 = SWIG_IsOK(kal::asCharPtr($input, 0, 0));
 }
