@@ -572,7 +572,7 @@ std::shared_ptr<GeometryData const> merged(Inputs const &inputs, SceneNode const
 // makes of their values and of its inputs.
 struct Cooker
 {
-    std::vector<char const *> parms;
+    std::vector<std::string> parms;
     std::function<std::shared_ptr<GeometryData const>(std::vector<double> const &, Inputs const &,
                                                       SceneNode const &)>
         cook;
@@ -599,44 +599,67 @@ Cooker const &cookerFor(SceneNode const &node)
          }}},
     };
     static Cooker const nothing = {{}, [](auto const &, auto const &, auto const &) { return empty(); }};
+    // Asked at every read of a node's geometry: the types found once are remembered.
+    static std::map<NodeTypeInfo const *, Cooker const *> byType;
+    auto const known = byType.find(node.type);
+    if (known != byType.end())
+        return *known->second;
     if (node.type->categoryCode != SopCategory)
         throw KOM_OperationFailed(("Not a surface node: " + node.path()).c_str());
     auto const found = cookers.find(node.type->name);
-    return found == cookers.end() ? nothing : found->second;
+    return *byType.emplace(node.type, found == cookers.end() ? &nothing : &found->second).first->second;
 }
 
-std::shared_ptr<GeometryData const> cook(std::shared_ptr<SceneNode> const &node,
-                                         std::vector<SceneNode const *> &path)
+// What a node's geometry is made from now: its parameters' values and its inputs' geometry.
+// Read at every access, so kept in buffers that are reused instead of allocated each time.
+struct CookSources
 {
-    if (std::find(path.begin(), path.end(), node.get()) != path.end())
-        throw KOM_OperationFailed(("The inputs of " + node->path() + " form a cycle").c_str());
-    Cooker const &cooker = cookerFor(*node);
     std::vector<double> parms;
-    for (char const *name : cooker.parms)
-    {
-        std::vector<double> const values = evalTupleNumbers(node, name);
-        parms.insert(parms.end(), values.begin(), values.end());
-    }
-    path.push_back(node.get());
     Inputs inputs;
+};
+
+std::shared_ptr<GeometryData const> cook(std::shared_ptr<SceneNode> const &node, std::size_t depth);
+
+void readSources(std::shared_ptr<SceneNode> const &node, Cooker const &cooker, std::size_t depth,
+                 CookSources &sources)
+{
+    sources.parms.clear();
+    for (std::string const &name : cooker.parms)
+        if (auto const tuple = findParmTuple(*node, name))
+            for (std::size_t component = 0; component < tuple->parms.size(); ++component)
+                sources.parms.push_back(evalParmNumber(node, tuple, component));
+    sources.inputs.clear();
     for (auto const &input : node->inputs)
     {
         auto const source = input.indirect ? nullptr : input.node.lock();
-        inputs.push_back(source ? cook(source, path) : nullptr);
+        sources.inputs.push_back(source ? cook(source, depth + 1) : nullptr);
     }
-    path.pop_back();
+}
+
+std::shared_ptr<GeometryData const> cook(std::shared_ptr<SceneNode> const &node, std::size_t depth)
+{
+    // A chain longer than the network holds nodes passes some node twice: a cycle.
+    auto const network = node->parent.lock();
+    if (depth > (network ? network->children.size() : 0))
+        throw KOM_OperationFailed(("The inputs of " + node->path() + " form a cycle").c_str());
+    Cooker const &cooker = cookerFor(*node);
+    static std::vector<std::unique_ptr<CookSources>> buffers; // one per depth
+    while (buffers.size() <= depth)
+        buffers.push_back(std::make_unique<CookSources>());
+    CookSources &sources = *buffers[depth];
+    readSources(node, cooker, depth, sources);
 
     auto &cache = node->cookCache;
-    if (cache && cache->owner == node.get() && cache->parms == parms && cache->inputs == inputs)
+    if (cache && cache->owner == node.get() && cache->parms == sources.parms && cache->inputs == sources.inputs)
         return cache->result;
-    auto result = cooker.cook(parms, inputs, *node);
+    auto result = cooker.cook(sources.parms, sources.inputs, *node);
     if (!cache || cache->owner != node.get())
     {
         cache = std::make_shared<SceneGeometryCache>();
         cache->owner = node.get();
     }
-    cache->parms = std::move(parms);
-    cache->inputs = std::move(inputs);
+    cache->parms = sources.parms;
+    cache->inputs = sources.inputs;
     cache->result = std::move(result);
     return cache->result;
 }
@@ -645,8 +668,7 @@ std::shared_ptr<GeometryData const> cook(std::shared_ptr<SceneNode> const &node,
 
 GeometryData const &cookedGeometry(std::shared_ptr<SceneNode> const &node)
 {
-    std::vector<SceneNode const *> path;
-    cook(node, path);
+    cook(node, 0);
     return *node->cookCache->result;
 }
 

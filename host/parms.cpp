@@ -1225,14 +1225,15 @@ void copyParms(SceneNode const &from, SceneNode &to)
         to.parmTuples.push_back(std::make_shared<SceneParmTuple>(*tuple));
 }
 
-std::vector<double> evalTupleNumbers(std::shared_ptr<SceneNode> const &node, std::string const &name)
+std::shared_ptr<SceneParmTuple> findParmTuple(SceneNode const &node, std::string const &name)
 {
-    std::vector<double> values;
-    auto const tuple = findTuple(*node, name);
-    if (tuple)
-        for (auto &parm : tuple->parms)
-            values.push_back(evalNumber({node, tuple, parm}, currentFrame()));
-    return values;
+    return findTuple(node, name);
+}
+
+double evalParmNumber(std::shared_ptr<SceneNode> const &node, std::shared_ptr<SceneParmTuple> const &tuple,
+                      std::size_t component)
+{
+    return evalNumber({node, tuple, tuple->parms.at(component)}, currentFrame());
 }
 
 KOM_Parm *parmHandle(std::shared_ptr<SceneNode> const &node, std::string const &name)
