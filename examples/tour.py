@@ -40,6 +40,22 @@ kal.setFrame(12)
 print("t evaluates to", geo.parmTuple("t").eval(), "at frame 12; divisions is",
       repr(kal.evalParm(box.path() + "/divisions")), "and group is", repr(box.evalParm("group")))
 
+# Geometry: what a surface node cooks follows its parameters and inputs. Values come back with
+# the Python type their attribute holds; a node's geometry is read-only, a frozen copy is not.
+shape = merge.geometry()
+print(merge.name(), "cooks", len(shape.points()), "points and", len(shape.iterPrims()), "primitives, the first a",
+      type(shape.prims()[0]).__name__, "through points", [v.point().number() for v in shape.prims()[0].vertices()])
+print("Its first point is at", shape.points()[0].attribValue("P"))
+try:
+    shape.createPoint()
+except kal.GeometryPermissionError:
+    print("A node's geometry is read-only; freeze() gives an editable copy")
+copy = shape.freeze()
+copy.addAttrib(kal.attribType.Point, "weight", 0.5)
+copy.addAttrib(kal.attribType.Global, "source", merge.path())
+print("The copy's points weigh", copy.iterPoints()[-1].attribValue("weight"), "and came from",
+      copy.attribValue("source"))
+
 # Copy and move between networks; names that are taken get a new number.
 copies = kal.copyNodesTo([box, xform], geo)
 print("Copied into", [n.path() for n in copies])
