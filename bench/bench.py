@@ -50,6 +50,8 @@ class Setup:
         self.names = {"node": module.node("/obj/bench"), "position": (1.0, 2.0),
                       "Error": module.ObjectWasDeleted}
         self.names["parm"] = self.names["node"].parm("tx")
+        self.names["v"], self.names["w"] = module.Vector3(1, 2, 3), module.Vector3(4, 5, 6)
+        self.names["m"], self.names["n"] = module.Matrix4(2.0), module.Matrix4(3.0)
         for name, (rows, columns) in self.GRIDS.items():
             if name in statement or (name == "grid" and "point" in statement):
                 grid = geo.createNode("grid", name)
@@ -70,6 +72,8 @@ def rows():
          "node.createNode(node_type_name='null').destroy()", False),
         ("error -> exception (Node.name)", ERROR_CALL, True),
         ("Parm.eval", "parm.eval()", False),
+        ("Vector3 + Vector3 (computed in the wrapper)", "v + w", False),
+        ("Matrix4 * Matrix4 (host)", "m * n", False),
         ("Geometry.points() (100 x 100 grid)", "grid.points()", False),
         ("iterPoints(), iterated (100 x 100 grid)", "for p in grid.iterPoints(): pass", False),
         ("Point.attribValue('P')", "point.attribValue('P')", False),

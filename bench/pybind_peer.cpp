@@ -7,6 +7,7 @@
 
 #include "host/services.h"
 #include "model/geometry.h"
+#include "model/mathvalues.h"
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"
@@ -118,6 +119,15 @@ PYBIND11_MODULE(kalpeer, module)
     py::class_<KOM_Geometry>(module, "Geometry")
         .def("points", &points)
         .def("iterPoints", &KOM_Geometry::iterPoints, py::return_value_policy::take_ownership);
+
+    py::class_<KOM_Vector3>(module, "Vector3")
+        .def(py::init<float, float, float>())
+        .def("__add__", &KOM_Vector3::__add__);
+
+    py::class_<KOM_Matrix4>(module, "Matrix4")
+        .def(py::init<double>())
+        .def("__mul__", py::overload_cast<KOM_Matrix4 &>(&KOM_Matrix4::__mul__))
+        .def("__mul__", py::overload_cast<double>(&KOM_Matrix4::__mul__));
 
     module.def("node", [](char const *path) { return KOM().node(path); },
                py::return_value_policy::take_ownership);

@@ -100,9 +100,11 @@ bool allWithin(T const *a, T const *b, int count, U tolerance)
     return true;
 }
 
+// The value scaled to length 1; a zero value stays as it is.
 template <class T>
-T normalizedCopy(T value, float *components, int count)
+T normalizedCopy(T value, int count)
 {
+    float *const components = &value.x;
     double sum = 0.0;
     for (int i = 0; i < count; ++i)
         sum += double(components[i]) * components[i];
@@ -950,8 +952,7 @@ void KOM_Vector2::setTo(std::vector<float> const &values)
 KOM_Vector2 KOM_Vector2::normalized()
 {
     hostOperation("Vector2.normalized");
-    KOM_Vector2 result(*this);
-    return normalizedCopy(result, &result.x, 2);
+    return normalizedCopy(*this, 2);
 }
 
 double KOM_Vector2::distanceTo(KOM_Vector2 &other)
@@ -1013,8 +1014,7 @@ KOM_Vector3 KOM_Vector3::__mul__(KOM_Matrix4 &matrix)
 KOM_Vector3 KOM_Vector3::normalized()
 {
     hostOperation("Vector3.normalized");
-    KOM_Vector3 result(*this);
-    return normalizedCopy(result, &result.x, 3);
+    return normalizedCopy(*this, 3);
 }
 
 double KOM_Vector3::distanceTo(KOM_Vector3 &other)
@@ -1080,8 +1080,7 @@ KOM_Vector4 KOM_Vector4::__mul__(KOM_Matrix4 &matrix)
 KOM_Vector4 KOM_Vector4::normalized()
 {
     hostOperation("Vector4.normalized");
-    KOM_Vector4 result(*this);
-    return normalizedCopy(result, &result.x, 4);
+    return normalizedCopy(*this, 4);
 }
 
 double KOM_Vector4::distanceTo(KOM_Vector4 &other)
@@ -1166,8 +1165,7 @@ KOM_Quaternion KOM_Quaternion::__mul__(KOM_Quaternion &other)
 KOM_Quaternion KOM_Quaternion::normalized()
 {
     hostOperation("Quaternion.normalized");
-    KOM_Quaternion result(*this);
-    return normalizedCopy(result, &result.x, 4);
+    return normalizedCopy(*this, 4);
 }
 
 // --- BoundingBox ---

@@ -215,7 +215,7 @@ public:
         return KOM_Quaternion(float(double(x) - double(other.x)), float(double(y) - double(other.y)),
                               float(double(z) - double(other.z)), float(double(w) - double(other.w)));
     }
-    // The Hamilton product self * other: applying the result rotates by self, then by other.
+    // The Hamilton product self * other: as a rotation, other first, then self.
     KOM_Quaternion __mul__(KOM_Quaternion &other);
     KOM_Quaternion __mul__(float scalar)
     {
