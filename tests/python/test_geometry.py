@@ -2,13 +2,14 @@
 lazy sequences, read-only node geometry and frozen copies, and what reaches the host."""
 import contextlib
 import math
+import os
 
 import pytest
 
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, run_python
 
 
 @pytest.fixture
@@ -557,3 +558,11 @@ def test_save_to_file_writes_every_attribute(frozen, tmp_path):
     assert lines[-1].startswith("polygon ")
     with pytest.raises(kal.OperationFailed, match="Cannot write"):
         frozen.saveToFile(str(tmp_path / "missing" / "box.geo"))
+
+
+def test_the_geometry_example_runs():
+    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "geometry.py")
+    finished = run_python(open(example).read())
+    assert finished.returncode == 0, finished.stderr
+    assert "51 points, 40 polygons" in finished.stdout
+    assert "without the grid the copy keeps 26 points and 24 polygons" in finished.stdout
