@@ -467,8 +467,10 @@ std::shared_ptr<GeometryData> makeBox(std::vector<double> const &parms, SceneNod
 // Rows along z, columns along x, flat on the ground plane and facing up.
 std::shared_ptr<GeometryData> makeGrid(std::vector<double> const &parms, SceneNode const &node)
 {
-    double const rows = countOf(parms[0]), columns = countOf(parms[1]);
-    requireBuildable(rows * columns, 4 * rows * columns, node);
+    double rows = countOf(parms[0]), columns = countOf(parms[1]);
+    if (rows == 0.0 || columns == 0.0)
+        rows = columns = 0.0; // a line of no points is no line
+    requireBuildable(std::max(rows * columns, std::max(rows, columns)), 4 * rows * columns, node);
     int const rowCount = static_cast<int>(rows), columnCount = static_cast<int>(columns);
     double const width = parms[2], depth = parms[3];
     auto grid = std::make_shared<GeometryData>();
@@ -650,17 +652,21 @@ std::shared_ptr<GeometryData const> cook(std::shared_ptr<SceneNode> const &node,
     readSources(node, cooker, depth, sources);
 
     auto &cache = node->cookCache;
-    if (cache && cache->owner == node.get() && cache->parms == sources.parms && cache->inputs == sources.inputs)
-        return cache->result;
-    auto result = cooker.cook(sources.parms, sources.inputs, *node);
-    if (!cache || cache->owner != node.get())
+    bool const current = cache && cache->owner == node.get() && cache->parms == sources.parms &&
+                         cache->inputs == sources.inputs;
+    if (!current)
     {
-        cache = std::make_shared<SceneGeometryCache>();
-        cache->owner = node.get();
+        auto result = cooker.cook(sources.parms, sources.inputs, *node);
+        if (!cache || cache->owner != node.get())
+        {
+            cache = std::make_shared<SceneGeometryCache>();
+            cache->owner = node.get();
+        }
+        cache->parms = sources.parms;
+        cache->inputs = sources.inputs;
+        cache->result = std::move(result);
     }
-    cache->parms = sources.parms;
-    cache->inputs = sources.inputs;
-    cache->result = std::move(result);
+    sources.inputs.clear(); // the buffer holds on to no geometry between reads
     return cache->result;
 }
 

@@ -156,10 +156,27 @@ def test_parameters_driven_by_the_frame_recook_at_each_frame(box):
     assert len(box.geometry().points()) == 56
 
 
-def test_a_cook_too_large_to_build_is_refused(box):
-    box.parm("divisions").set(100000)
+@pytest.mark.parametrize("node_type, parms", [
+    ("box", {"divisions": 100000}),
+    ("grid", {"rows": 2**31 - 1, "cols": 2**31 - 1}),
+    ("grid", {"rows": 2**31 - 1, "cols": 1}),
+    ("sphere", {"rows": 10**6, "cols": 10**6}),
+])
+def test_a_cook_too_large_to_build_is_refused(geo, node_type, parms):
+    node = geo.createNode(node_type)
+    for name, value in parms.items():
+        node.parm(name).set(value)
     with pytest.raises(kal.Error, match="Too much geometry"):
-        box.geometry()
+        node.geometry()
+
+
+@pytest.mark.parametrize("rows, cols, points", [(0, 2**31 - 1, 0), (-5, 3, 0), (1, 1, 1), (1, 4, 4)])
+def test_a_grid_of_one_row_or_none_has_no_polygons(geo, rows, cols, points):
+    grid = geo.createNode("grid")
+    grid.parm("rows").set(rows)
+    grid.parm("cols").set(cols)
+    geometry = grid.geometry()
+    assert geometry.prims() == () and len(geometry.points()) == points
 
 
 # --- attribValue: the Python type follows the attribute --------------------------------------
