@@ -34,7 +34,7 @@ void GeometryAttrib::appendDefaults(std::size_t count)
     this->count += count;
     for (std::size_t i = 0; i < count; ++i)
     {
-        if (dataType == FloatAttribData)
+        if (dataType == KOM_FloatAttribDataId)
             floats.insert(floats.end(), floatDefaults.begin(), floatDefaults.end());
         else
             ints.insert(ints.end(), intDefaults.begin(), intDefaults.end());
@@ -52,7 +52,7 @@ void GeometryAttrib::appendFrom(GeometryAttrib const &source)
     }
     this->count += count;
     // String indices are the source table's; each distinct one is looked up here once.
-    std::vector<int> translated(dataType == StringAttribData ? source.strings.size() : 0);
+    std::vector<int> translated(dataType == KOM_StringAttribDataId ? source.strings.size() : 0);
     for (std::size_t i = 0; i < translated.size(); ++i)
         translated[i] = stringIndex(source.strings[i]);
     for (std::size_t element = 0; element < count; ++element)
@@ -60,13 +60,13 @@ void GeometryAttrib::appendFrom(GeometryAttrib const &source)
         {
             bool const present = component < source.size;
             std::size_t const at = element * source.size + component;
-            if (dataType == FloatAttribData)
+            if (dataType == KOM_FloatAttribDataId)
                 floats.push_back(!present ? floatDefaults[component]
-                                 : source.dataType == FloatAttribData ? source.floats[at]
+                                 : source.dataType == KOM_FloatAttribDataId ? source.floats[at]
                                                                        : float(source.ints[at]));
-            else if (dataType == IntAttribData)
+            else if (dataType == KOM_IntAttribDataId)
                 ints.push_back(!present ? intDefaults[component]
-                               : source.dataType == IntAttribData
+                               : source.dataType == KOM_IntAttribDataId
                                    ? source.ints[at]
                                    : int(std::clamp(std::nearbyint(double(source.floats[at])),
                                                     -2147483648.0, 2147483647.0)));
@@ -88,7 +88,7 @@ void GeometryAttrib::keep(std::vector<char> const &kept)
             }
         values.resize(to * size);
     };
-    if (dataType == FloatAttribData)
+    if (dataType == KOM_FloatAttribDataId)
         compact(floats);
     else
         compact(ints);
@@ -151,7 +151,7 @@ char const *const ClassNames[AttribClassCount] = {"point", "primitive", "vertex"
 
 GeometryData::GeometryData()
 {
-    addAttrib(AttribClass::Point, "P", FloatAttribData, {0.0f, 0.0f, 0.0f}, {}, "");
+    addAttrib(AttribClass::Point, "P", KOM_FloatAttribDataId, {0.0f, 0.0f, 0.0f}, {}, "");
 }
 
 std::size_t GeometryData::elementCount(AttribClass type) const
@@ -193,13 +193,13 @@ GeometryAttrib &GeometryData::addAttrib(AttribClass type, std::string const &nam
     GeometryAttrib attrib;
     attrib.name = name;
     attrib.dataType = dataType;
-    if (dataType == FloatAttribData)
+    if (dataType == KOM_FloatAttribDataId)
         attrib.floatDefaults = floatDefaults;
-    else if (dataType == IntAttribData)
+    else if (dataType == KOM_IntAttribDataId)
         attrib.intDefaults = intDefaults;
     else
         attrib.intDefaults = {attrib.stringIndex(stringDefault)};
-    attrib.size = static_cast<int>(dataType == FloatAttribData ? attrib.floatDefaults.size()
+    attrib.size = static_cast<int>(dataType == KOM_FloatAttribDataId ? attrib.floatDefaults.size()
                                                                : attrib.intDefaults.size());
     attrib.appendDefaults(elementCount(type));
     auto &list = attribsOf(type);
@@ -547,7 +547,7 @@ std::shared_ptr<GeometryData const> transformed(std::vector<double> const &parms
         transform.applyToPoint(positions + 3 * point);
     for (int type = 0; type < int(AttribClass::Global); ++type)
         for (auto &attrib : result->attribs[type])
-            if (attrib.transformAsNormal && attrib.dataType == FloatAttribData && attrib.size == 3)
+            if (attrib.transformAsNormal && attrib.dataType == KOM_FloatAttribDataId && attrib.size == 3)
                 for (std::size_t element = 0; element < attrib.count; ++element)
                     transform.applyToNormal(attrib.floats.data() + 3 * element);
     return result;

@@ -25,20 +25,12 @@ enum class AttribClass
 };
 constexpr int AttribClassCount = 4;
 
-// The codes of the attribData enumeration.
-enum AttribDataCode
-{
-    IntAttribData = 1,
-    FloatAttribData = 2,
-    StringAttribData = 3,
-};
-
 // One attribute: `size` components per element, floats or ints by data type. A string
 // attribute keeps its distinct strings once, in a table, and its elements' indices in `ints`.
 struct GeometryAttrib
 {
     std::string name;
-    int dataType = FloatAttribData;
+    int dataType = KOM_FloatAttribDataId;
     int size = 0;
     std::size_t count = 0; // elements
     bool transformAsNormal = false;
@@ -49,7 +41,7 @@ struct GeometryAttrib
     std::vector<std::string> strings;
     std::unordered_map<std::string, int> stringIndices;
 
-    bool isNumeric() const { return dataType != StringAttribData; }
+    bool isNumeric() const { return dataType != KOM_StringAttribDataId; }
     // The index of `text` in the string table, added when new.
     int stringIndex(std::string const &text);
     // New elements at the end, holding the defaults.

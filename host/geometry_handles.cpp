@@ -30,8 +30,8 @@ KOM_EnumValue *dataTypeValue(int code)
 {
     switch (code)
     {
-    case IntAttribData: return &KOM_attribData::Int;
-    case StringAttribData: return &KOM_attribData::String;
+    case KOM_IntAttribDataId: return &KOM_attribData::Int;
+    case KOM_StringAttribDataId: return &KOM_attribData::String;
     default: return &KOM_attribData::Float;
     }
 }
@@ -48,9 +48,9 @@ AttribClass attribClassOf(KOM_EnumValue const &value)
 // "3 floats", "1 int", "strings": what an attribute holds, for messages.
 std::string holding(GeometryAttrib const &attrib)
 {
-    if (attrib.dataType == StringAttribData)
+    if (attrib.dataType == KOM_StringAttribDataId)
         return "strings";
-    return std::to_string(attrib.size) + (attrib.dataType == FloatAttribData ? " float" : " int") +
+    return std::to_string(attrib.size) + (attrib.dataType == KOM_FloatAttribDataId ? " float" : " int") +
            (attrib.size == 1 ? "" : "s");
 }
 
@@ -71,14 +71,14 @@ GeometryAttrib const &namedAttrib(GeometryData const &data, AttribClass type, ch
 // The typed reads: the scalar forms want exactly one component.
 double readFloat(GeometryAttrib const &attrib, std::size_t element)
 {
-    if (attrib.dataType != FloatAttribData || attrib.size != 1)
+    if (attrib.dataType != KOM_FloatAttribDataId || attrib.size != 1)
         wrongKind(attrib, "one float");
     return attrib.floats[element];
 }
 
 std::vector<float> readFloats(GeometryAttrib const &attrib, std::size_t element)
 {
-    if (attrib.dataType != FloatAttribData)
+    if (attrib.dataType != KOM_FloatAttribDataId)
         wrongKind(attrib, "floats");
     auto const first = attrib.floats.begin() + element * attrib.size;
     return std::vector<float>(first, first + attrib.size);
@@ -86,14 +86,14 @@ std::vector<float> readFloats(GeometryAttrib const &attrib, std::size_t element)
 
 int readInt(GeometryAttrib const &attrib, std::size_t element)
 {
-    if (attrib.dataType != IntAttribData || attrib.size != 1)
+    if (attrib.dataType != KOM_IntAttribDataId || attrib.size != 1)
         wrongKind(attrib, "one int");
     return attrib.ints[element];
 }
 
 std::vector<int> readInts(GeometryAttrib const &attrib, std::size_t element)
 {
-    if (attrib.dataType != IntAttribData)
+    if (attrib.dataType != KOM_IntAttribDataId)
         wrongKind(attrib, "ints");
     auto const first = attrib.ints.begin() + element * attrib.size;
     return std::vector<int>(first, first + attrib.size);
@@ -102,7 +102,7 @@ std::vector<int> readInts(GeometryAttrib const &attrib, std::size_t element)
 // The first component; an attribute of no components holds the empty string.
 std::string readString(GeometryAttrib const &attrib, std::size_t element)
 {
-    if (attrib.dataType != StringAttribData)
+    if (attrib.dataType != KOM_StringAttribDataId)
         wrongKind(attrib, "strings");
     return attrib.size == 0 ? std::string() : attrib.strings[attrib.ints[element * attrib.size]];
 }
@@ -334,7 +334,7 @@ public:
         Element const at = element();
         float const *p = &at.data.positions().floats[at.index * 3];
         GeometryAttrib const *weight = at.data.find(AttribClass::Point, "Pw");
-        bool const weighted = weight && weight->dataType == FloatAttribData && weight->size == 1;
+        bool const weighted = weight && weight->dataType == KOM_FloatAttribDataId && weight->size == 1;
         return new KOM_Vector4(p[0], p[1], p[2], weighted ? weight->floats[at.index] : 1.0f);
     }
     // A weight other than 1 goes to the point attribute "Pw", made when first needed.
@@ -350,8 +350,8 @@ public:
         {
             GeometryAttrib *weight = data.find(AttribClass::Point, "Pw");
             if (!weight && position[3] != 1.0f)
-                weight = &data.addAttrib(AttribClass::Point, "Pw", FloatAttribData, {1.0f}, {}, "");
-            if (weight && weight->dataType == FloatAttribData && weight->size == 1)
+                weight = &data.addAttrib(AttribClass::Point, "Pw", KOM_FloatAttribDataId, {1.0f}, {}, "");
+            if (weight && weight->dataType == KOM_FloatAttribDataId && weight->size == 1)
                 weight->floats[index] = position[3];
         }
     }
@@ -791,8 +791,8 @@ struct GlobalValue
 void assign(GeometryAttrib &attrib, GlobalValue const &value, bool byName)
 {
     char const *const given = value.kind == GlobalValue::Text ? "a string" : value.kind == GlobalValue::Ints ? "ints" : "floats";
-    bool const fits = attrib.dataType == StringAttribData ? value.kind == GlobalValue::Text
-                      : attrib.dataType == IntAttribData  ? value.kind == GlobalValue::Ints
+    bool const fits = attrib.dataType == KOM_StringAttribDataId ? value.kind == GlobalValue::Text
+                      : attrib.dataType == KOM_IntAttribDataId  ? value.kind == GlobalValue::Ints
                                                           : value.kind != GlobalValue::Text;
     if (!fits)
     {
@@ -804,9 +804,9 @@ void assign(GeometryAttrib &attrib, GlobalValue const &value, bool byName)
     if (value.size() != std::size_t(attrib.size) || (value.scalar && attrib.size != 1))
         throw KOM_OperationFailed(("Attribute " + attrib.name + " has " + std::to_string(attrib.size) +
                                    " components, not " + std::to_string(value.size())).c_str());
-    if (attrib.dataType == StringAttribData)
+    if (attrib.dataType == KOM_StringAttribDataId)
         attrib.ints[0] = attrib.stringIndex(value.text);
-    else if (attrib.dataType == IntAttribData)
+    else if (attrib.dataType == KOM_IntAttribDataId)
         std::copy(value.ints.begin(), value.ints.end(), attrib.ints.begin());
     else if (value.kind == GlobalValue::Ints)
         std::transform(value.ints.begin(), value.ints.end(), attrib.floats.begin(), [](int v) { return float(v); });
@@ -836,13 +836,13 @@ void writeValues(std::ostream &out, GeometryAttrib const &attrib, std::size_t el
     {
         std::size_t const at = element * attrib.size + component;
         out << ' ';
-        if (attrib.dataType == FloatAttribData)
+        if (attrib.dataType == KOM_FloatAttribDataId)
         {
             char number[32];
             std::snprintf(number, sizeof number, "%.9g", double(attrib.floats[at]));
             out << number;
         }
-        else if (attrib.dataType == IntAttribData)
+        else if (attrib.dataType == KOM_IntAttribDataId)
             out << attrib.ints[at];
         else
             writeQuoted(out, attrib.strings[attrib.ints[at]]);
@@ -977,28 +977,28 @@ public:
     KOM_Attrib *addAttrib(KOM_EnumValue &type, char const *name, int default_value) override
     {
         hostOperation("Geometry.addAttrib", type, name, default_value);
-        return add(type, name, IntAttribData, {}, {default_value}, "");
+        return add(type, name, KOM_IntAttribDataId, {}, {default_value}, "");
     }
     KOM_Attrib *addAttrib(KOM_EnumValue &type, char const *name, float default_value) override
     {
         hostOperation("Geometry.addAttrib", type, name, default_value);
-        return add(type, name, FloatAttribData, {default_value}, {}, "");
+        return add(type, name, KOM_FloatAttribDataId, {default_value}, {}, "");
     }
     KOM_Attrib *addAttrib(KOM_EnumValue &type, char const *name, char const *default_value) override
     {
         hostOperation("Geometry.addAttrib", type, name, default_value);
-        return add(type, name, StringAttribData, {}, {}, default_value ? default_value : "");
+        return add(type, name, KOM_StringAttribDataId, {}, {}, default_value ? default_value : "");
     }
     KOM_Attrib *addAttrib(KOM_EnumValue &type, char const *name, std::vector<int> const &default_value) override
     {
         hostOperation("Geometry.addAttrib", type, name, default_value);
-        return add(type, name, IntAttribData, {}, default_value, "");
+        return add(type, name, KOM_IntAttribDataId, {}, default_value, "");
     }
     KOM_Attrib *addAttrib(KOM_EnumValue &type, char const *name, std::vector<float> const &default_value,
                           bool transform_as_normal) override
     {
         hostOperation("Geometry.addAttrib", type, name, default_value, transform_as_normal);
-        KOM_Attrib *const added = add(type, name, FloatAttribData, default_value, {}, "");
+        KOM_Attrib *const added = add(type, name, KOM_FloatAttribDataId, default_value, {}, "");
         mySource.write().find(attribClassOf(type), name)->transformAsNormal = transform_as_normal;
         return added;
     }

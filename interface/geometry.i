@@ -32,19 +32,18 @@ KOM_Attrib *KOMlookUpAttrib(KOM_Geometry &geometry, char const *name)
     return geometry.findGlobalAttrib(name);
 }
 
-// The one place where an attribute's data type (attribData: Int 1, Float 2, String 3) and size
-// pick the Python type of its value.
+// The one place where an attribute's data type and size pick the Python type of its value.
 template <class T>
 PyObject *KOMattribValue(T &element, KOM_Attrib &attrib)
 {
     KOM_EnumValue const *const dataType = attrib.dataType();
     int const code = dataType ? dataType->valueId : 0;
-    if (code == 2)
+    if (code == KOM_FloatAttribDataId)
         return attrib.size() == 1 ? kal::toPython(element.floatAttribValue(attrib))
                                   : kal::toPython(element.floatListAttribValue(attrib));
-    if (code == 3)
+    if (code == KOM_StringAttribDataId)
         return kal::toPython(element.stringAttribValue(attrib));
-    if (code == 1)
+    if (code == KOM_IntAttribDataId)
         return attrib.size() == 1 ? kal::toPython(element.intAttribValue(attrib))
                                   : kal::toPython(element.intListAttribValue(attrib));
     throw KOM_OperationFailed("The attribute's data type is neither Int, Float nor String");

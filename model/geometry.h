@@ -9,6 +9,17 @@
 #include "model/enums.h"
 #include "model/sequences.h"
 
+#ifndef SWIG
+// The attribData value ids (numbered from 1 in declaration order) that pick the Python type of
+// an attribute's value. Not part of the Python API.
+enum KOM_attribDataId
+{
+    KOM_IntAttribDataId = 1,
+    KOM_FloatAttribDataId = 2,
+    KOM_StringAttribDataId = 3,
+};
+#endif
+
 typedef struct _object PyObject;
 class KOM_Attrib;
 class KOM_BoundingBox;

@@ -121,7 +121,7 @@ TEST(GeometryData, DeletingPrimitivesCompactsTheirAttributesAndUnusedPoints)
     data.addPolygon(first, 3);
     data.addPolygon(second, 3);
     data.addPolygon(third, 3);
-    GeometryAttrib &uv = data.addAttrib(AttribClass::Vertex, "uv", FloatAttribData, {0.0f}, {}, "");
+    GeometryAttrib &uv = data.addAttrib(AttribClass::Vertex, "uv", KOM_FloatAttribDataId, {0.0f}, {}, "");
     for (std::size_t vertex = 0; vertex < 9; ++vertex)
         uv.floats[vertex] = float(vertex);
 
@@ -137,15 +137,15 @@ TEST(GeometryData, AppendingMatchesAttributesByNameAndConvertsNumbers)
 {
     GeometryData first, second;
     first.addPoint(0, 0, 0);
-    first.addAttrib(AttribClass::Point, "id", IntAttribData, {}, {7}, "");
-    first.addAttrib(AttribClass::Global, "name", StringAttribData, {}, {}, "first");
+    first.addAttrib(AttribClass::Point, "id", KOM_IntAttribDataId, {}, {7}, "");
+    first.addAttrib(AttribClass::Global, "name", KOM_StringAttribDataId, {}, {}, "first");
     second.addPoint(1, 1, 1);
     second.addPoint(2, 2, 2);
-    GeometryAttrib &id = second.addAttrib(AttribClass::Point, "id", FloatAttribData, {2.6f, 1.0f}, {}, "");
+    GeometryAttrib &id = second.addAttrib(AttribClass::Point, "id", KOM_FloatAttribDataId, {2.6f, 1.0f}, {}, "");
     id.floats[2] = -3.4f;
-    GeometryAttrib &secondLabel = second.addAttrib(AttribClass::Point, "label", StringAttribData, {}, {}, "b");
+    GeometryAttrib &secondLabel = second.addAttrib(AttribClass::Point, "label", KOM_StringAttribDataId, {}, {}, "b");
     secondLabel.ints[1] = secondLabel.stringIndex("c");
-    second.addAttrib(AttribClass::Global, "name", StringAttribData, {}, {}, "second");
+    second.addAttrib(AttribClass::Global, "name", KOM_StringAttribDataId, {}, {}, "second");
 
     first.append(second);
     EXPECT_EQ(first.pointCount(), 3u);
@@ -162,10 +162,10 @@ TEST(GeometryData, AppendingMatchesAttributesByNameAndConvertsNumbers)
 TEST(GeometryData, AttributeNamesAreIdentifiersUsedOnce)
 {
     GeometryData data;
-    EXPECT_THROW(data.addAttrib(AttribClass::Point, "P", FloatAttribData, {0}, {}, ""), KOM_OperationFailed);
-    EXPECT_THROW(data.addAttrib(AttribClass::Point, "1st", IntAttribData, {}, {0}, ""), KOM_OperationFailed);
-    EXPECT_THROW(data.addAttrib(AttribClass::Point, "", IntAttribData, {}, {0}, ""), KOM_OperationFailed);
-    EXPECT_NO_THROW(data.addAttrib(AttribClass::Prim, "P", IntAttribData, {}, {0}, ""));
+    EXPECT_THROW(data.addAttrib(AttribClass::Point, "P", KOM_FloatAttribDataId, {0}, {}, ""), KOM_OperationFailed);
+    EXPECT_THROW(data.addAttrib(AttribClass::Point, "1st", KOM_IntAttribDataId, {}, {0}, ""), KOM_OperationFailed);
+    EXPECT_THROW(data.addAttrib(AttribClass::Point, "", KOM_IntAttribDataId, {}, {0}, ""), KOM_OperationFailed);
+    EXPECT_NO_THROW(data.addAttrib(AttribClass::Prim, "P", KOM_IntAttribDataId, {}, {0}, ""));
 }
 
 TEST(Transform, ScalesRotatesThenTranslatesAndKeepsNormalsPerpendicular)
