@@ -56,15 +56,15 @@ void GeometryAttrib::appendFrom(GeometryAttrib const &source)
             bool const present = component < source.size;
             std::size_t const at = element * source.size + component;
             if (dataType == KOM_FloatAttribDataId)
-                floats.push_back(!present ? floatDefaults[component]
+                floats.push_back(!present                                   ? floatDefaults[component]
                                  : source.dataType == KOM_FloatAttribDataId ? source.floats[at]
-                                                                       : float(source.ints[at]));
+                                                                            : float(source.ints[at]));
             else if (dataType == KOM_IntAttribDataId)
                 ints.push_back(!present ? intDefaults[component]
                                : source.dataType == KOM_IntAttribDataId
                                    ? source.ints[at]
-                                   : int(std::clamp(std::nearbyint(double(source.floats[at])),
-                                                    -2147483648.0, 2147483647.0)));
+                                   : int(std::clamp(std::nearbyint(double(source.floats[at])), -2147483648.0,
+                                                    2147483647.0)));
             else
                 ints.push_back(present ? translated[source.ints[at]] : intDefaults[component]);
         }
@@ -135,12 +135,9 @@ bool isAttribName(std::string const &name)
 {
     if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0])))
         return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    });
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
 }
-
-char const *const ClassNames[AttribClassCount] = {"point", "primitive", "vertex", "global"};
 
 } // namespace
 
@@ -176,15 +173,14 @@ GeometryAttrib const *GeometryData::find(AttribClass type, std::string const &na
 
 GeometryAttrib &GeometryData::addAttrib(AttribClass type, std::string const &name, int dataType,
                                         std::vector<float> const &floatDefaults,
-                                        std::vector<int> const &intDefaults,
-                                        std::string const &stringDefault)
+                                        std::vector<int> const &intDefaults, std::string const &stringDefault)
 {
     if (!isAttribName(name))
         throw KOM_OperationFailed(("Invalid attribute name: \"" + name + "\"").c_str());
     if (find(type, name))
-        throw KOM_OperationFailed(
-            (std::string("The geometry already has a ") + ClassNames[int(type)] + " attribute named " + name)
-                .c_str());
+        throw KOM_OperationFailed((std::string("The geometry already has a ") + AttribClassNames[int(type)] +
+                                   " attribute named " + name)
+                                      .c_str());
     GeometryAttrib attrib;
     attrib.name = name;
     attrib.dataType = dataType;
@@ -195,7 +191,7 @@ GeometryAttrib &GeometryData::addAttrib(AttribClass type, std::string const &nam
     else
         attrib.intDefaults = {attrib.stringIndex(stringDefault)};
     attrib.size = static_cast<int>(dataType == KOM_FloatAttribDataId ? attrib.floatDefaults.size()
-                                                               : attrib.intDefaults.size());
+                                                                     : attrib.intDefaults.size());
     attrib.appendDefaults(elementCount(type));
     auto &list = attribsOf(type);
     list.push_back(std::move(attrib));
@@ -312,8 +308,7 @@ void GeometryData::append(GeometryData const &other)
 
 // --- Transforms --------------------------------------------------------------------------
 
-Transform Transform::fromComponents(double const translate[3], double const rotate[3],
-                                    double const scale[3])
+Transform Transform::fromComponents(double const translate[3], double const rotate[3], double const scale[3])
 {
     // Row vectors: p * S * Rx * Ry * Rz, then the translation.
     double linear[3][3] = {{scale[0], 0, 0}, {0, scale[1], 0}, {0, 0, scale[2]}};
@@ -363,7 +358,8 @@ void Transform::applyToNormal(float *xyz) const
     double const n[3] = {xyz[0], xyz[1], xyz[2]};
     double result[3];
     for (int column = 0; column < 3; ++column)
-        result[column] = sign * (n[0] * cofactor[0][column] + n[1] * cofactor[1][column] + n[2] * cofactor[2][column]);
+        result[column] =
+            sign * (n[0] * cofactor[0][column] + n[1] * cofactor[1][column] + n[2] * cofactor[2][column]);
     double const length = std::sqrt(result[0] * result[0] + result[1] * result[1] + result[2] * result[2]);
     for (int column = 0; column < 3; ++column)
         xyz[column] = float(length > 0.0 ? result[column] / length : result[column]);

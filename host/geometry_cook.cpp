@@ -33,9 +33,9 @@ constexpr double MaxElements = 50e6;
 void requireBuildable(double points, double vertices, SceneNode const &node)
 {
     if (points > MaxElements || vertices > MaxElements)
-        throw KOM_OperationFailed(("Too much geometry for " + node.path() + ": " +
-                                   std::to_string(points) + " points, " + std::to_string(vertices) +
-                                   " vertices").c_str());
+        throw KOM_OperationFailed(("Too much geometry for " + node.path() + ": " + std::to_string(points) +
+                                   " points, " + std::to_string(vertices) + " vertices")
+                                      .c_str());
 }
 
 // An integer parameter as a count: rounded, negative (or not a number) as none.
@@ -56,7 +56,8 @@ std::shared_ptr<GeometryData> makeBox(std::vector<double> const &parms, SceneNod
         for (int j = 0; j <= n; ++j)
             for (int i = 0; i <= n; ++i)
                 if (k == 0 || k == n || j == 0 || j == n || i == 0 || i == n)
-                    box->addPoint(float(size[0] * (double(i) / n - 0.5)), float(size[1] * (double(j) / n - 0.5)),
+                    box->addPoint(float(size[0] * (double(i) / n - 0.5)),
+                                  float(size[1] * (double(j) / n - 0.5)),
                                   float(size[2] * (double(k) / n - 0.5)));
     auto const pointAt = [n](int i, int j, int k) {
         int const full = (n + 1) * (n + 1);
@@ -113,10 +114,13 @@ std::shared_ptr<GeometryData> makeGrid(std::vector<double> const &parms, SceneNo
     double const width = parms[2], depth = parms[3];
     auto grid = std::make_shared<GeometryData>();
     grid->positions().floats.reserve(std::size_t(rowCount) * columnCount * 3);
-    auto const along = [](int index, int count) { return count > 1 ? double(index) / (count - 1) - 0.5 : 0.0; };
+    auto const along = [](int index, int count) {
+        return count > 1 ? double(index) / (count - 1) - 0.5 : 0.0;
+    };
     for (int row = 0; row < rowCount; ++row)
         for (int column = 0; column < columnCount; ++column)
-            grid->addPoint(float(width * along(column, columnCount)), 0.0f, float(depth * along(row, rowCount)));
+            grid->addPoint(float(width * along(column, columnCount)), 0.0f,
+                           float(depth * along(row, rowCount)));
     for (int row = 0; row + 1 < rowCount; ++row)
         for (int column = 0; column + 1 < columnCount; ++column)
         {
@@ -147,7 +151,9 @@ std::shared_ptr<GeometryData> makeSphere(std::vector<double> const &parms, Scene
         }
     }
     int const south = static_cast<int>(sphere->addPoint(0.0f, -1.0f, 0.0f));
-    auto const at = [columnCount](int ring, int column) { return 1 + (ring - 1) * columnCount + column % columnCount; };
+    auto const at = [columnCount](int ring, int column) {
+        return 1 + (ring - 1) * columnCount + column % columnCount;
+    };
     for (int column = 0; column < columnCount; ++column)
     {
         int const cap[3] = {0, at(1, column + 1), at(1, column)};
@@ -221,22 +227,31 @@ struct Cooker
 Cooker const &cookerFor(SceneNode const &node)
 {
     static std::map<std::string, Cooker> const cookers = {
-        {"box", {{"size", "divisions"}, [](auto const &parms, auto const &, auto const &node) {
-             return std::shared_ptr<GeometryData const>(makeBox(parms, node));
-         }}},
-        {"grid", {{"rows", "cols", "size"}, [](auto const &parms, auto const &, auto const &node) {
-             return std::shared_ptr<GeometryData const>(makeGrid(parms, node));
-         }}},
-        {"sphere", {{"rows", "cols"}, [](auto const &parms, auto const &, auto const &node) {
-             return std::shared_ptr<GeometryData const>(makeSphere(parms, node));
-         }}},
-        {"xform", {{"t", "r", "s"}, [](auto const &parms, auto const &inputs, auto const &) {
-             return transformed(parms, inputs);
-         }}},
-        {"merge", {{}, [](auto const &, auto const &inputs, auto const &node) { return merged(inputs, node); }}},
-        {"null", {{}, [](auto const &, auto const &inputs, auto const &) {
-             return inputs.empty() || !inputs[0] ? empty() : inputs[0];
-         }}},
+        {"box",
+         {{"size", "divisions"},
+          [](auto const &parms, auto const &, auto const &node) {
+              return std::shared_ptr<GeometryData const>(makeBox(parms, node));
+          }}},
+        {"grid",
+         {{"rows", "cols", "size"},
+          [](auto const &parms, auto const &, auto const &node) {
+              return std::shared_ptr<GeometryData const>(makeGrid(parms, node));
+          }}},
+        {"sphere",
+         {{"rows", "cols"},
+          [](auto const &parms, auto const &, auto const &node) {
+              return std::shared_ptr<GeometryData const>(makeSphere(parms, node));
+          }}},
+        {"xform",
+         {{"t", "r", "s"},
+          [](auto const &parms, auto const &inputs, auto const &) { return transformed(parms, inputs); }}},
+        {"merge",
+         {{}, [](auto const &, auto const &inputs, auto const &node) { return merged(inputs, node); }}},
+        {"null",
+         {{},
+          [](auto const &, auto const &inputs, auto const &) {
+              return inputs.empty() || !inputs[0] ? empty() : inputs[0];
+          }}},
     };
     static Cooker const nothing = {{}, [](auto const &, auto const &, auto const &) { return empty(); }};
     // Asked at every read of a node's geometry: the types found once are remembered.
@@ -328,10 +343,7 @@ std::shared_ptr<SceneNode> GeometrySource::node() const
     return node;
 }
 
-GeometryData const &GeometrySource::read() const
-{
-    return myFrozen ? *myFrozen : cookedGeometry(node());
-}
+GeometryData const &GeometrySource::read() const { return myFrozen ? *myFrozen : cookedGeometry(node()); }
 
 GeometryData &GeometrySource::write() const
 {
@@ -343,9 +355,6 @@ GeometryData &GeometrySource::write() const
     return *myFrozen;
 }
 
-std::string GeometrySource::describe() const
-{
-    return myFrozen ? "frozen geometry" : node()->path();
-}
+std::string GeometrySource::describe() const { return myFrozen ? "frozen geometry" : node()->path(); }
 
 } // namespace kalhost

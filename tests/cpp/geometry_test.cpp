@@ -141,15 +141,18 @@ TEST(GeometryData, AppendingMatchesAttributesByNameAndConvertsNumbers)
     first.addAttrib(AttribClass::Global, "name", KOM_StringAttribDataId, {}, {}, "first");
     second.addPoint(1, 1, 1);
     second.addPoint(2, 2, 2);
-    GeometryAttrib &id = second.addAttrib(AttribClass::Point, "id", KOM_FloatAttribDataId, {2.6f, 1.0f}, {}, "");
+    GeometryAttrib &id =
+        second.addAttrib(AttribClass::Point, "id", KOM_FloatAttribDataId, {2.6f, 1.0f}, {}, "");
     id.floats[2] = -3.4f;
-    GeometryAttrib &secondLabel = second.addAttrib(AttribClass::Point, "label", KOM_StringAttribDataId, {}, {}, "b");
+    GeometryAttrib &secondLabel =
+        second.addAttrib(AttribClass::Point, "label", KOM_StringAttribDataId, {}, {}, "b");
     secondLabel.ints[1] = secondLabel.stringIndex("c");
     second.addAttrib(AttribClass::Global, "name", KOM_StringAttribDataId, {}, {}, "second");
 
     first.append(second);
     EXPECT_EQ(first.pointCount(), 3u);
-    EXPECT_EQ(first.find(AttribClass::Point, "id")->ints, (std::vector<int>{7, 3, -3})); // first component only
+    EXPECT_EQ(first.find(AttribClass::Point, "id")->ints,
+              (std::vector<int>{7, 3, -3})); // first component only
     GeometryAttrib const &label = *first.find(AttribClass::Point, "label");
     ASSERT_EQ(label.count, 3u);
     EXPECT_EQ(label.strings[label.ints[0]], "b"); // elements it was missing from take its default
@@ -162,9 +165,12 @@ TEST(GeometryData, AppendingMatchesAttributesByNameAndConvertsNumbers)
 TEST(GeometryData, AttributeNamesAreIdentifiersUsedOnce)
 {
     GeometryData data;
-    EXPECT_THROW(data.addAttrib(AttribClass::Point, "P", KOM_FloatAttribDataId, {0}, {}, ""), KOM_OperationFailed);
-    EXPECT_THROW(data.addAttrib(AttribClass::Point, "1st", KOM_IntAttribDataId, {}, {0}, ""), KOM_OperationFailed);
-    EXPECT_THROW(data.addAttrib(AttribClass::Point, "", KOM_IntAttribDataId, {}, {0}, ""), KOM_OperationFailed);
+    EXPECT_THROW(data.addAttrib(AttribClass::Point, "P", KOM_FloatAttribDataId, {0}, {}, ""),
+                 KOM_OperationFailed);
+    EXPECT_THROW(data.addAttrib(AttribClass::Point, "1st", KOM_IntAttribDataId, {}, {0}, ""),
+                 KOM_OperationFailed);
+    EXPECT_THROW(data.addAttrib(AttribClass::Point, "", KOM_IntAttribDataId, {}, {0}, ""),
+                 KOM_OperationFailed);
     EXPECT_NO_THROW(data.addAttrib(AttribClass::Prim, "P", KOM_IntAttribDataId, {}, {0}, ""));
 }
 
