@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "host/services.h"
 #include "model/geometry.h"
 #include "model/mathvalues.h"
+#include "model/services.h"
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"

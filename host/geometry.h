@@ -166,6 +166,11 @@ private:
 // A new handle on the geometry of a surface node.
 KOM_Geometry *geometryHandle(std::shared_ptr<SceneNode> const &node);
 
+KALHOST_JOURNAL_FORMAT(KOM_Attrib); // their descriptions, as __repr__ gives them
+KALHOST_JOURNAL_FORMAT(KOM_Point);
+KALHOST_JOURNAL_FORMAT(KOM_Prim);
+KALHOST_JOURNAL_FORMAT(KOM_Vertex);
+
 // --- Within the family: shared by host/geometry*.cpp ------------------------------------------
 
 extern char const *const AttribClassNames[AttribClassCount]; // "point", "primitive" ...

@@ -259,7 +259,7 @@ Cooker const &cookerFor(SceneNode const &node)
     auto const known = byType.find(node.type);
     if (known != byType.end())
         return *known->second;
-    if (node.type->categoryCode != SopCategory)
+    if (node.type->categoryCode != KOM_SopCategory)
         throw KOM_OperationFailed(("Not a surface node: " + node.path()).c_str());
     auto const found = cookers.find(node.type->name);
     return *byType.emplace(node.type, found == cookers.end() ? &nothing : &found->second).first->second;

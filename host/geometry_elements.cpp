@@ -574,12 +574,11 @@ namespace
 
 // The handle's text, or what it was when it is gone.
 template <class Handle, class Interface>
-JournalValue journalOf(Interface const *object, char const *gone)
+JournalValue journalOf(Interface const &object, char const *gone)
 {
     return journalHandle(
-        object,
-        [object] {
-            auto const handle = dynamic_cast<Handle const *>(object);
+        [&object] {
+            auto const handle = dynamic_cast<Handle const *>(&object);
             return handle ? handle->describe() : std::string("<foreign object>");
         },
         gone);
@@ -587,20 +586,24 @@ JournalValue journalOf(Interface const *object, char const *gone)
 
 } // namespace
 
-JournalValue journalValue(KOM_Attrib const *attrib)
+JournalValue JournalFormat<KOM_Attrib>::format(KOM_Attrib const &value)
 {
-    return journalOf<AttribHandle>(attrib, "<deleted attribute>");
+    return journalOf<AttribHandle>(value, "<deleted attribute>");
 }
-JournalValue journalValue(KOM_Attrib const &attrib) { return journalValue(&attrib); }
-JournalValue journalValue(KOM_Point const &point)
+
+JournalValue JournalFormat<KOM_Point>::format(KOM_Point const &value)
 {
-    return journalOf<PointHandle>(&point, "<deleted point>");
+    return journalOf<PointHandle>(value, "<deleted point>");
 }
-JournalValue journalValue(KOM_Prim const *prim) { return journalOf<PrimHandle>(prim, "<deleted primitive>"); }
-JournalValue journalValue(KOM_Prim const &prim) { return journalValue(&prim); }
-JournalValue journalValue(KOM_Vertex const &vertex)
+
+JournalValue JournalFormat<KOM_Prim>::format(KOM_Prim const &value)
 {
-    return journalOf<VertexHandle>(&vertex, "<deleted vertex>");
+    return journalOf<PrimHandle>(value, "<deleted primitive>");
+}
+
+JournalValue JournalFormat<KOM_Vertex>::format(KOM_Vertex const &value)
+{
+    return journalOf<VertexHandle>(value, "<deleted vertex>");
 }
 
 } // namespace kalhost

@@ -6,14 +6,10 @@
 #include <memory>
 
 #include "host/geometry.h"
+#include "host/host.h"
 #include "host/parms.h"
 #include "model/errors.h"
 #include "model/parms.h"
-
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 
