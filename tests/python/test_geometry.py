@@ -583,3 +583,15 @@ def test_the_geometry_example_runs():
     assert finished.returncode == 0, finished.stderr
     assert "51 points, 40 polygons" in finished.stdout
     assert "without the grid the copy keeps 26 points and 24 polygons" in finished.stdout
+
+
+def test_the_journal_shows_elements_and_attributes_as_their_descriptions(frozen):
+    prims = frozen.prims()
+    frozen.deletePrims(prims[:2])
+    assert host_args("Geometry.deletePrims") == [
+        (("<kal.Polygon #0 of frozen geometry>", "<kal.Polygon #1 of frozen geometry>"), False)]
+    frozen.points()[0].floatListAttribValue(frozen.findPointAttrib("P"))
+    assert host_args("Point.floatListAttribValue") == [
+        ("<kal.Attrib point P (3 floats) of frozen geometry>",)]
+    prims[0] == prims[1]  # both deleted: the journal says so instead of failing
+    assert host_args("Prim.__eq__") == [("<deleted primitive>",)]
