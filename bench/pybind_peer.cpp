@@ -3,8 +3,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "host/services.h"
 #include "model/mathvalues.h"
+#include "model/services.h"
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"

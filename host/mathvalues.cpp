@@ -8,7 +8,6 @@
 #include <functional>
 #include <stdexcept>
 
-#include "host/journal.h"
 #include "model/errors.h"
 
 namespace kalhost
@@ -774,27 +773,43 @@ private:
 
 // --- journal forms ---
 
-JournalValue journalValue(KOM_Vector2 const &value) { return journalValue(std::vector<float>{value.x, value.y}); }
-JournalValue journalValue(KOM_Vector3 const &value)
+JournalValue JournalFormat<KOM_Vector2>::format(KOM_Vector2 const &value)
+{
+    return journalValue(std::vector<float>{value.x, value.y});
+}
+
+JournalValue JournalFormat<KOM_Vector3>::format(KOM_Vector3 const &value)
 {
     return journalValue(std::vector<float>{value.x, value.y, value.z});
 }
-JournalValue journalValue(KOM_Vector4 const &value)
+
+JournalValue JournalFormat<KOM_Vector4>::format(KOM_Vector4 const &value)
 {
     return journalValue(std::vector<float>{value.x, value.y, value.z, value.w});
 }
-JournalValue journalValue(KOM_Quaternion const &value)
+
+JournalValue JournalFormat<KOM_Quaternion>::format(KOM_Quaternion const &value)
 {
     return journalValue(std::vector<float>{value.x, value.y, value.z, value.w});
 }
-JournalValue journalValue(KOM_BoundingBox const &value)
+
+JournalValue JournalFormat<KOM_BoundingBox>::format(KOM_BoundingBox const &value)
 {
     return journalValue(
         std::vector<float>{value.xmin, value.ymin, value.zmin, value.xmax, value.ymax, value.zmax});
 }
-JournalValue journalValue(KOM_Matrix3 const &value) { return journalValue(rowsOf<3>(value)); }
-JournalValue journalValue(KOM_Matrix4 const &value) { return journalValue(rowsOf<4>(value)); }
-JournalValue journalValue(KOM_Color const &value)
+
+JournalValue JournalFormat<KOM_Matrix3>::format(KOM_Matrix3 const &value)
+{
+    return journalValue(rowsOf<3>(value));
+}
+
+JournalValue JournalFormat<KOM_Matrix4>::format(KOM_Matrix4 const &value)
+{
+    return journalValue(rowsOf<4>(value));
+}
+
+JournalValue JournalFormat<KOM_Color>::format(KOM_Color const &value)
 {
     return JournalValue::ofText(colorText(value));
 }

@@ -6,23 +6,22 @@
 #include <array>
 #include <string>
 
+#include "host/journal.h"
 #include "model/mathvalues.h"
 
 namespace kalhost
 {
 
-struct JournalValue;
-
-// How value arguments appear in the journal: vectors, quaternions and boxes as tuples of their
-// components (boxes in constructor order), matrices as tuples of rows, colours as their repr.
-JournalValue journalValue(KOM_Vector2 const &value);
-JournalValue journalValue(KOM_Vector3 const &value);
-JournalValue journalValue(KOM_Vector4 const &value);
-JournalValue journalValue(KOM_Quaternion const &value);
-JournalValue journalValue(KOM_BoundingBox const &value);
-JournalValue journalValue(KOM_Matrix3 const &value);
-JournalValue journalValue(KOM_Matrix4 const &value);
-JournalValue journalValue(KOM_Color const &value);
+// In the journal: vectors, quaternions and boxes as tuples of their components (boxes in
+// constructor order), matrices as tuples of rows, colours as their repr.
+KALHOST_JOURNAL_FORMAT(KOM_Vector2);
+KALHOST_JOURNAL_FORMAT(KOM_Vector3);
+KALHOST_JOURNAL_FORMAT(KOM_Vector4);
+KALHOST_JOURNAL_FORMAT(KOM_Quaternion);
+KALHOST_JOURNAL_FORMAT(KOM_BoundingBox);
+KALHOST_JOURNAL_FORMAT(KOM_Matrix3);
+KALHOST_JOURNAL_FORMAT(KOM_Matrix4);
+KALHOST_JOURNAL_FORMAT(KOM_Color);
 
 KOM_kmath &theKmath();
 
