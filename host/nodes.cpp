@@ -9,8 +9,8 @@
 
 #include "host/geometry.h"
 #include "host/journal.h"
-#include "host/parms.h"
 #include "host/mathvalues.h"
+#include "host/parms.h"
 #include "model/enums.h"
 #include "model/errors.h"
 

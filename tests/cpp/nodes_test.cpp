@@ -6,8 +6,8 @@
 
 #include "host/host.h"
 #include "host/journal.h"
-#include "host/nodes.h"
 #include "host/mathvalues.h"
+#include "host/nodes.h"
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodetypes.h"
