@@ -178,10 +178,10 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Prim *const &prim, int own)
 {
     if (!prim)
         Py_RETURN_NONE;
-    KOM_EnumValue type{};
+    KOM_EnumValue *type = nullptr;
     if (!kal::ask(prim, own, [&] { return prim->type(); }, &type))
         return nullptr;
-    if (type.valueId == KOM_PolygonPrimId) // a face of another kind stays a Prim
+    if (type && type->valueId == KOM_PolygonPrimId) // a face of another kind stays a Prim
         return kal::wrapAs<KOM_Polygon>(prim, SWIGTYPE_p_KOM_Polygon, own);
     return SWIG_NewPointerObj(prim, SWIGTYPE_p_KOM_Prim, own);
 }

@@ -216,6 +216,12 @@ inline PyObject *toPython(float value) { return PyFloat_FromDouble(value); }
 inline PyObject *toPython(double value) { return PyFloat_FromDouble(value); }
 inline PyObject *toPython(std::string const &value) { return fromString(value); }
 
+// A math value held by value: a new owned copy.
+inline PyObject *toPython(KOM_Vector3 const &value)
+{
+    return KOMconvertValueForInterpreter(new KOM_Vector3(value), SWIG_POINTER_OWN);
+}
+
 template <class A, class B>
 PyObject *toPython(std::pair<A, B> const &pair)
 {

@@ -9,9 +9,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "host/geometry.h"
 #include "host/journal.h"
+#include "host/mathvalues.h"
 #include "host/parms.h"
-#include "host/values.h"
 #include "model/enums.h"
 #include "model/errors.h"
 
@@ -519,14 +520,14 @@ KOM_Vector2 *NodeHandle::size()
 {
     hostOperation("Node.size");
     scene();
-    return new Vector2Value(NodeSize[0], NodeSize[1]);
+    return new KOM_Vector2(NodeSize[0], NodeSize[1]);
 }
 
 KOM_Vector2 *NodeHandle::position()
 {
     hostOperation("Node.position");
     auto const self = scene();
-    return new Vector2Value(self->position[0], self->position[1]);
+    return new KOM_Vector2(self->position[0], self->position[1]);
 }
 
 namespace
@@ -590,7 +591,7 @@ KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_i
         y -= DefaultSpacing[1];
     self->position[0] = x;
     self->position[1] = y;
-    return new Vector2Value(x, y);
+    return new KOM_Vector2(x, y);
 }
 
 void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
@@ -741,17 +742,15 @@ KOM_Color *NodeHandle::color()
 {
     hostOperation("Node.color");
     float const *rgb = scene()->color;
-    return new ColorValue(rgb[0], rgb[1], rgb[2]);
+    return new KOM_Color(colorFromRGB(rgb[0], rgb[1], rgb[2]));
 }
 
 void NodeHandle::setColor(KOM_Color &color)
 {
     hostOperation("Node.setColor", "<color>");
     auto const self = scene();
-    auto const value = dynamic_cast<ColorValue *>(&color);
-    if (!value)
-        throw KOM_Error("The colour was not made by this application");
-    std::copy(value->rgb(), value->rgb() + 3, self->color);
+    auto const rgb = rgbOf(color);
+    std::copy(rgb.begin(), rgb.end(), self->color);
 }
 
 KOM_EnumValue *NodeHandle::expressionLanguage()
@@ -938,6 +937,14 @@ std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> NodeHandle::indirectInputs()
     for (int index = 0; index < SubnetInputCount; ++index)
         result.emplace_back(new IndirectInputHandle(self, index));
     return result;
+}
+
+// --- SopNode ---------------------------------------------------------------------------
+
+KOM_Geometry *NodeHandle::geometry()
+{
+    hostOperation("SopNode.geometry");
+    return geometryHandle(scene());
 }
 
 } // namespace kalhost

@@ -633,6 +633,17 @@ void copyParms(SceneNode const &from, SceneNode &to)
         to.parmTuples.push_back(std::make_shared<SceneParmTuple>(*tuple));
 }
 
+std::shared_ptr<SceneParmTuple> findParmTuple(SceneNode const &node, std::string const &name)
+{
+    return findTuple(node, name);
+}
+
+double evalParmNumber(std::shared_ptr<SceneNode> const &node, std::shared_ptr<SceneParmTuple> const &tuple,
+                      std::size_t component)
+{
+    return evalNumber({node, tuple, tuple->parms.at(component)}, currentFrame());
+}
+
 KOM_Parm *parmHandle(std::shared_ptr<SceneNode> const &node, std::string const &name)
 {
     auto const [tuple, index] = findParm(*node, name);

@@ -720,6 +720,7 @@ std::shared_ptr<SceneNode> Scene::copySubtree(SceneNode const &node, CopyMap &co
         copyParms(original, *copy);
         copy->parent.reset();
         copy->currentChild.reset();
+        copy->cookCache.reset(); // a copy cooks its own geometry, not the original's
         for (auto &box : copy->networkBoxes)
             box = std::make_shared<SceneNetworkBox>(*box);
         copies[&original] = copy;

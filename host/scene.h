@@ -23,7 +23,8 @@ namespace kalhost
 {
 
 struct SceneNode;
-struct SceneParmTuple; // the parameters' own state, kept by host/parms
+struct SceneParmTuple;     // the parameters' own state, kept by host/parms
+struct SceneGeometryCache; // what a surface node cooked last, kept by host/geometry
 
 struct SceneNetworkBox
 {
@@ -181,6 +182,7 @@ public:
     std::string name;
     SceneChildren children;
     std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
+    std::shared_ptr<SceneGeometryCache> cookCache;
 
     float color[3] = {0.8f, 0.8f, 0.8f};
     std::string comment;

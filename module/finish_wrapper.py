@@ -77,6 +77,16 @@ def finish(text):
     assert stock, "documentation look-up not found"
     text = text.replace(stock.group(0), stock.group(1) + "    (void)name;\n    return NULL;\n  }\n")
 
+    # The math values' arithmetic operators: a wrong number of operands answers NotImplemented.
+    operator = r'(?:Vector[234]|Quaternion|BoundingBox|Matrix[34]|Color)___(?:add|sub|mul)__'
+    text, count = re.subn(r'(if \(!SWIG_Python_UnpackTuple\(args, "' + operator + r'", 2, 2, swig_obj\)\)) SWIG_fail;',
+                          r'\1 return kal_wrongOperandCount();', text)
+    assert count, "single-form arithmetic operators not found"
+    text, count = re.subn(r'(fail:\n  )SWIG_Python_RaiseOrModifyTypeError(\("Wrong number or type of arguments for '
+                          r"overloaded function '" + operator + r"'[^;]*;)\n  return 0;",
+                          r'\1return kal_operatorOverloadFailure\2', text)
+    assert count, "overloaded arithmetic operators not found"
+
     # Overload failures list unqualified prototypes.
     text = text.replace('"Wrong number or type of arguments for overloaded function',
                         '"Wrong number of arguments for overloaded function')

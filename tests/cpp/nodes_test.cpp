@@ -6,8 +6,8 @@
 
 #include "host/host.h"
 #include "host/journal.h"
+#include "host/mathvalues.h"
 #include "host/nodes.h"
-#include "host/values.h"
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodetypes.h"
@@ -60,8 +60,7 @@ protected:
     static std::pair<float, float> xy(KOM_Vector2 *value)
     {
         std::unique_ptr<KOM_Vector2> owned(value);
-        auto const vector = dynamic_cast<Vector2Value *>(value);
-        return {vector->x(), vector->y()};
+        return {value->x, value->y};
     }
 
     std::shared_ptr<SceneNode> obj;

@@ -190,15 +190,43 @@ class Pool:
                     pass
         self._harvest()
 
-    def _harvest(self):
-        for label, function in self.getters():
+    def _harvest(self, passes=4):
+        # What harvested objects answer is harvested too (a geometry's points, a point's
+        # attributes), pass after pass until one finds no class it had not seen.
+        for _ in range(passes):
+            seen = len(self.values)
+            for label, function in self.getters():
+                try:
+                    result = function()
+                except (Exception, SystemExit):
+                    continue
+                for item in (result if isinstance(result, tuple) else (result,)):
+                    if is_proxy(item):
+                        self._keep(item)
+                        self._harvest_first_item(item)
+            if len(self.values) == seen:
+                break
+
+    def _harvest_first_item(self, sequence):
+        """A lazy sequence's items are objects of their own classes (a face's vertices)."""
+        if type(sequence).__name__.endswith("Generator"):
             try:
-                result = function()
+                item = sequence[0]
             except (Exception, SystemExit):
-                continue
-            for item in (result if isinstance(result, tuple) else (result,)):
-                if is_proxy(item):
-                    self.values.setdefault("harvest:" + type(item).__name__, item)
+                return
+            for part in (item if isinstance(item, tuple) else (item,)):
+                if is_proxy(part):
+                    self._keep(part)
+
+    def _keep(self, item, per_class=2):
+        """Up to two objects of each class, from different getters (a node's geometry and its
+        frozen copy behave differently)."""
+        label = "harvest:" + type(item).__name__
+        for number in range(1, per_class + 1):
+            key = label if number == 1 else "%s:%d" % (label, number)
+            if key not in self.values:
+                self.values[key] = item
+                return
 
     def getters(self):
         """(label, argument-free call): module functions, then methods of fresh nodes (one
