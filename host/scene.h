@@ -50,6 +50,10 @@ struct SceneNode
     std::string assetName;
     bool assetEditable = false;
 
+    SceneNode() = default;
+    SceneNode(SceneNode const &) = default;
+    ~SceneNode();
+
     std::string path() const;
     std::shared_ptr<SceneNode> child(std::string const &childName) const;
     // Still reachable from the root: handles on nodes that are not fail.
