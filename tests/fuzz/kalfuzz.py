@@ -502,6 +502,11 @@ ERRORS = ["Error", "ObjectWasDeleted", "OperationFailed", "InvalidInput", "Inval
           "invalid_argument"]
 
 
+# Labels of the values that run Python code inside conversions: drawn more often than their
+# share of the pool, since the faults they find need them in the right place.
+HOSTILE = ("hostile-", "on-demand:", "slots", "claims ")
+
+
 class Generator:
     def __init__(self, seed, group=None):
         self.rng = random.Random(seed)
@@ -518,16 +523,17 @@ class Generator:
                                     rng.randint(1, 3)]})
         labels = pool.labels()
         proxies = [label for label in labels if is_proxy(pool.values[label])]
+        hostile = [label for label in labels if label.startswith(HOSTILE)]
         calls = []
         for target in self.targets:
             for _ in range(CALLS_PER_TARGET):
-                calls.append(self.call(target, pool, labels, proxies))
+                calls.append(self.call(target, pool, labels, proxies, hostile))
         rng.shuffle(calls)
         steps.extend({"call": call} for call in calls)
         steps.append({"check": True})
         return steps
 
-    def call(self, target, pool, labels, proxies):
+    def call(self, target, pool, labels, proxies, hostile):
         rng = self.rng
         function, cls = resolve(target)
         receiver = None
@@ -537,7 +543,8 @@ class Generator:
                 receiver = rng.choice(own)
 
         def value():
-            return rng.choice(proxies if rng.random() < 0.3 else labels)
+            draw = rng.random()
+            return rng.choice(proxies if draw < 0.3 else hostile if draw < 0.5 else labels)
 
         count = rng.choice((0, 1, 1, 2, 2, 2, 3, 3, 4, 5, 6))
         call = {"target": target, "self": receiver, "args": [value() for _ in range(count)]}
@@ -705,7 +712,9 @@ def _child(arguments, timeout):
     It works in a new temporary folder, which is also its HOME, so that the families that write
     files (scene files, asset libraries, shelves, generated code) write nowhere else."""
     folder = tempfile.mkdtemp(prefix="kalfuzz-")
-    environment = dict(os.environ, HOME=folder)
+    # Freed memory is overwritten, so that a use after free fails here as well, not only under
+    # AddressSanitizer.
+    environment = dict(os.environ, HOME=folder, MALLOC_PERTURB_="165")
     # Paths the child is given relative to this folder would not be found from its own.
     environment["PYTHONPATH"] = os.pathsep.join(
         os.path.abspath(path) for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path)
