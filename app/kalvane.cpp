@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "host/services.h"
+#include "model/services.h"
 
 extern "C" void init_kal(void);
 

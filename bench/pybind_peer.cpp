@@ -3,7 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "host/services.h"
+#include "model/services.h"
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"

@@ -317,22 +317,22 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Node *const &node, int own)
         return nullptr;
     switch (category)
     {
-    case 0:
+    case KOM_ObjectCategory:
     {
         int flags = 0;
         if (!kal::ask(node, own, [&] { return node->flagBits(); }, &flags))
             return nullptr;
-        if (flags & 0x20000)
+        if (flags & KOM_SimulationNetworkFlag)
             return kal::wrapAs<KOM_DopNetNode>(node, SWIGTYPE_p_KOM_DopNetNode, own);
         return kal::wrapAs<KOM_ObjNode>(node, SWIGTYPE_p_KOM_ObjNode, own);
     }
-    case 1: return kal::wrapAs<KOM_SopNode>(node, SWIGTYPE_p_KOM_SopNode, own);
-    case 2: return kal::wrapAs<KOM_PopNetNode>(node, SWIGTYPE_p_KOM_PopNetNode, own);
-    case 3: return kal::wrapAs<KOM_PopNode>(node, SWIGTYPE_p_KOM_PopNode, own);
-    case 5: return kal::wrapAs<KOM_ChopNode>(node, SWIGTYPE_p_KOM_ChopNode, own);
-    case 7: return kal::wrapAs<KOM_ShopNode>(node, SWIGTYPE_p_KOM_ShopNode, own);
-    case 11: return kal::wrapAs<KOM_VopNetNode>(node, SWIGTYPE_p_KOM_VopNetNode, own);
-    case 12: return kal::wrapAs<KOM_DopNode>(node, SWIGTYPE_p_KOM_DopNode, own);
+    case KOM_SopCategory: return kal::wrapAs<KOM_SopNode>(node, SWIGTYPE_p_KOM_SopNode, own);
+    case KOM_PopNetCategory: return kal::wrapAs<KOM_PopNetNode>(node, SWIGTYPE_p_KOM_PopNetNode, own);
+    case KOM_PopCategory: return kal::wrapAs<KOM_PopNode>(node, SWIGTYPE_p_KOM_PopNode, own);
+    case KOM_ChopCategory: return kal::wrapAs<KOM_ChopNode>(node, SWIGTYPE_p_KOM_ChopNode, own);
+    case KOM_ShopCategory: return kal::wrapAs<KOM_ShopNode>(node, SWIGTYPE_p_KOM_ShopNode, own);
+    case KOM_VopNetCategory: return kal::wrapAs<KOM_VopNetNode>(node, SWIGTYPE_p_KOM_VopNetNode, own);
+    case KOM_DopCategory: return kal::wrapAs<KOM_DopNode>(node, SWIGTYPE_p_KOM_DopNode, own);
     default: return SWIG_NewPointerObj(node, SWIGTYPE_p_KOM_Node, own);
     }
 }
@@ -351,8 +351,8 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_NodeType *const &type, int ow
         return nullptr;
     switch (category)
     {
-    case 1: return kal::wrapAs<KOM_SopNodeType>(type, SWIGTYPE_p_KOM_SopNodeType, own);
-    case 7: return kal::wrapAs<KOM_ShopNodeType>(type, SWIGTYPE_p_KOM_ShopNodeType, own);
+    case KOM_SopCategory: return kal::wrapAs<KOM_SopNodeType>(type, SWIGTYPE_p_KOM_SopNodeType, own);
+    case KOM_ShopCategory: return kal::wrapAs<KOM_ShopNodeType>(type, SWIGTYPE_p_KOM_ShopNodeType, own);
     default: return SWIG_NewPointerObj(type, SWIGTYPE_p_KOM_NodeType, own);
     }
 }
@@ -378,7 +378,7 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Prim *const &prim, int own)
     KOM_EnumValue type{};
     if (!kal::ask(prim, own, [&] { return prim->type(); }, &type))
         return nullptr;
-    if (type.valueId == 1) // primType.Polygon; a face of another kind stays a Prim
+    if (type.valueId == KOM_PolygonPrimId) // a face of another kind stays a Prim
         return kal::wrapAs<KOM_Polygon>(prim, SWIGTYPE_p_KOM_Polygon, own);
     return SWIG_NewPointerObj(prim, SWIGTYPE_p_KOM_Prim, own);
 }
@@ -392,10 +392,10 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_ParmTemplate *const &parmTemp
         return nullptr;
     switch (type.valueId)
     {
-    case 1: return kal::wrapAs<KOM_IntParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_IntParmTemplate, own);
-    case 2: return kal::wrapAs<KOM_FloatParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_FloatParmTemplate, own);
-    case 3: return kal::wrapAs<KOM_StringParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_StringParmTemplate, own);
-    case 4: return kal::wrapAs<KOM_ToggleParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_ToggleParmTemplate, own);
+    case KOM_IntParmTemplateId: return kal::wrapAs<KOM_IntParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_IntParmTemplate, own);
+    case KOM_FloatParmTemplateId: return kal::wrapAs<KOM_FloatParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_FloatParmTemplate, own);
+    case KOM_StringParmTemplateId: return kal::wrapAs<KOM_StringParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_StringParmTemplate, own);
+    case KOM_ToggleParmTemplateId: return kal::wrapAs<KOM_ToggleParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_ToggleParmTemplate, own);
     default: return SWIG_NewPointerObj(parmTemplate, SWIGTYPE_p_KOM_ParmTemplate, own);
     }
 }
@@ -409,14 +409,19 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_PaneTab *const &paneTab, int 
         return nullptr;
     switch (type.valueId)
     {
-    case 1: // SceneViewer
-    case 2: // ContextViewer
+    case KOM_SceneViewerPaneTabId:
+    case KOM_ContextViewerPaneTabId:
         return kal::wrapAs<KOM_SceneViewer>(paneTab, SWIGTYPE_p_KOM_SceneViewer, own);
-    case 3: case 4: case 6: case 10: case 11: case 19: // viewers and views that follow a path
+    case KOM_ChannelViewerPaneTabId: // viewers and views that follow a path
+    case KOM_CompositorViewerPaneTabId:
+    case KOM_OutputViewerPaneTabId:
+    case KOM_ParmPaneTabId:
+    case KOM_DetailsViewPaneTabId:
+    case KOM_TreeViewPaneTabId:
         return kal::wrapAs<KOM_PathBasedPaneTab>(paneTab, SWIGTYPE_p_KOM_PathBasedPaneTab, own);
-    case 5: return kal::wrapAs<KOM_ParticleViewer>(paneTab, SWIGTYPE_p_KOM_ParticleViewer, own);
-    case 9: return kal::wrapAs<KOM_NetworkEditor>(paneTab, SWIGTYPE_p_KOM_NetworkEditor, own);
-    case 20: return kal::wrapAs<KOM_HelpBrowser>(paneTab, SWIGTYPE_p_KOM_HelpBrowser, own);
+    case KOM_ParticleViewerPaneTabId: return kal::wrapAs<KOM_ParticleViewer>(paneTab, SWIGTYPE_p_KOM_ParticleViewer, own);
+    case KOM_NetworkEditorPaneTabId: return kal::wrapAs<KOM_NetworkEditor>(paneTab, SWIGTYPE_p_KOM_NetworkEditor, own);
+    case KOM_HelpBrowserPaneTabId: return kal::wrapAs<KOM_HelpBrowser>(paneTab, SWIGTYPE_p_KOM_HelpBrowser, own);
     default: return SWIG_NewPointerObj(paneTab, SWIGTYPE_p_KOM_PaneTab, own);
     }
 }

@@ -1,21 +1,18 @@
-// The record of what the host received, and faults injected into host operations.
-// Every host operation starts with one call of hostOperation(); nothing else keeps books.
+// The record of what the host received. It knows no family: each family teaches it to show its
+// own objects by specialising JournalFormat in its host header (KALHOST_JOURNAL_FORMAT).
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "host/faults.h"
 #include "model/errors.h"
 #include "model/sequences.h"
 
-class KOM_BaseKeyframe;
-class KOM_Node;
-class KOM_NodeType;
-class KOM_NodeTypeCategory;
-class KOM_Parm;
-class KOM_ParmTuple;
 struct KOM_EnumValue;
 
 namespace kalhost
@@ -34,36 +31,37 @@ struct JournalValue
     std::vector<JournalValue> items; // a dict holds (key, value) tuples
 
     static JournalValue none() { return {}; }
+    static JournalValue ofBool(bool value);
+    static JournalValue ofInt(long long value);
+    static JournalValue ofFloat(double value);
     static JournalValue ofText(std::string text);
     static JournalValue ofTuple(std::vector<JournalValue> items);
 };
 
-JournalValue journalValue(char const *text);
-JournalValue journalValue(std::string const &text);
-JournalValue journalValue(bool value);
-JournalValue journalValue(int value);
-JournalValue journalValue(long value);
-JournalValue journalValue(unsigned long value);
-JournalValue journalValue(float value);
-JournalValue journalValue(double value);
-JournalValue journalValue(KOM_Node const *node);
-JournalValue journalValue(KOM_Node const &node);
-JournalValue journalValue(KOM_EnumValue const *value);
-JournalValue journalValue(KOM_EnumValue const &value);
-JournalValue journalValue(KOM_NodeType const &type);
-JournalValue journalValue(KOM_NodeTypeCategory const &category);
-JournalValue journalValue(KOM_Parm const *parm);
-JournalValue journalValue(KOM_Parm const &parm);
-JournalValue journalValue(KOM_ParmTuple const *tuple);
-JournalValue journalValue(KOM_ParmTuple const &tuple);
-JournalValue journalValue(KOM_BaseKeyframe const &keyframe);
+// How the journal shows a T. Left undefined, so that an argument of a type nobody taught the
+// journal fails to compile instead of being recorded wrongly.
+template <class T, class Enable = void>
+struct JournalFormat;
 
-// A handle shown by its path, or by `gone` when its scene object no longer exists.
-template <class Describe>
-JournalValue journalHandle(void const *handle, Describe describe, char const *gone)
+template <class T>
+JournalValue journalValue(T const &value)
 {
-    if (!handle)
-        return JournalValue::none();
+    return JournalFormat<T>::format(value);
+}
+
+// Declares the journal's format of one object-model class; the family defines `format` in its
+// .cpp. A pointer to the class is shown the same way, null as None.
+#define KALHOST_JOURNAL_FORMAT(TYPE)                   \
+    template <>                                        \
+    struct JournalFormat<TYPE>                         \
+    {                                                  \
+        static JournalValue format(TYPE const &value); \
+    }
+
+// A handle shown by `describe()`, or by `gone` when its scene object no longer exists.
+template <class Describe>
+JournalValue journalHandle(Describe describe, char const *gone)
+{
     try
     {
         return JournalValue::ofText(describe());
@@ -74,31 +72,98 @@ JournalValue journalHandle(void const *handle, Describe describe, char const *go
     }
 }
 
-template <class T>
-JournalValue journalValue(KOM_ElemPtr<T> const &element)
+// --- Scalars and text ------------------------------------------------------------------------
+
+template <>
+struct JournalFormat<bool>
 {
-    return journalValue(element.get());
-}
+    static JournalValue format(bool value) { return JournalValue::ofBool(value); }
+};
 
 template <class T>
-JournalValue journalValue(std::vector<T> const &values)
+struct JournalFormat<T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>>>
 {
-    std::vector<JournalValue> items;
-    items.reserve(values.size());
-    for (auto const &value : values)
-        items.push_back(journalValue(value));
-    return JournalValue::ofTuple(std::move(items));
-}
+    static JournalValue format(T value) { return JournalValue::ofInt(static_cast<long long>(value)); }
+};
+
+template <class T>
+struct JournalFormat<T, std::enable_if_t<std::is_floating_point_v<T>>>
+{
+    static JournalValue format(T value) { return JournalValue::ofFloat(static_cast<double>(value)); }
+};
+
+template <>
+struct JournalFormat<std::string>
+{
+    static JournalValue format(std::string const &text) { return JournalValue::ofText(text); }
+};
+
+template <>
+struct JournalFormat<char const *>
+{
+    static JournalValue format(char const *text)
+    {
+        return text ? JournalValue::ofText(text) : JournalValue::none();
+    }
+};
+
+template <>
+struct JournalFormat<char *> : JournalFormat<char const *>
+{
+};
+
+template <std::size_t N>
+struct JournalFormat<char[N]> : JournalFormat<char const *>
+{
+};
+
+// Enumeration values belong to every family: "enumeration.Value".
+KALHOST_JOURNAL_FORMAT(KOM_EnumValue);
+
+// --- Pointers and containers -----------------------------------------------------------------
+
+template <class T>
+struct JournalFormat<T *, std::enable_if_t<!std::is_same_v<std::remove_cv_t<T>, char>>>
+{
+    static JournalValue format(T const *value)
+    {
+        return value ? journalValue(*value) : JournalValue::none();
+    }
+};
+
+template <class T>
+struct JournalFormat<KOM_ElemPtr<T>>
+{
+    static JournalValue format(KOM_ElemPtr<T> const &element) { return journalValue(element.get()); }
+};
+
+template <class T>
+struct JournalFormat<std::vector<T>>
+{
+    static JournalValue format(std::vector<T> const &values)
+    {
+        std::vector<JournalValue> items;
+        items.reserve(values.size());
+        for (auto const &value : values)
+            items.push_back(journalValue(value));
+        return JournalValue::ofTuple(std::move(items));
+    }
+};
 
 template <class K, class V>
-JournalValue journalValue(std::map<K, V> const &values)
+struct JournalFormat<std::map<K, V>>
 {
-    JournalValue dict;
-    dict.kind = JournalValue::Kind::Dict;
-    for (auto const &[key, value] : values)
-        dict.items.push_back(JournalValue::ofTuple({journalValue(key), journalValue(value)}));
-    return dict;
-}
+    static JournalValue format(std::map<K, V> const &values)
+    {
+        JournalValue dict;
+        dict.kind = JournalValue::Kind::Dict;
+        for (auto const &[key, value] : values)
+            dict.items.push_back(JournalValue::ofTuple({journalValue(key), journalValue(value)}));
+        return dict;
+    }
+};
+
+// --- The record ------------------------------------------------------------------------------
 
 struct JournalEntry
 {
@@ -110,18 +175,10 @@ void setJournalling(bool on);
 bool isJournalling();
 std::vector<JournalEntry> const &journalEntries();
 void clearJournal();
-
-// The next `times` calls of `operation` throw the named error ("Error", "OperationFailed",
-// ..., "SystemExit" with the code as message, "out_of_range", "invalid_argument").
-// Returns false for an unknown error name.
-bool addFault(std::string const &operation, std::string const &error, std::string const &message,
-              int times);
-void clearFaults();
-
 void record(char const *operation, std::vector<JournalValue> args);
-void fireFault(char const *operation);
 
-// Records the call (when journalling) and then throws a pending fault for it, if any.
+// Every host operation starts with this call, and nothing else keeps books: it records the
+// call with its arguments (when journalling), then throws a pending fault for it, if any.
 template <class... Args>
 void hostOperation(char const *operation, Args const &...args)
 {

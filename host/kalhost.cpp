@@ -1,13 +1,10 @@
 // kalhost: drives the reference host from Python, for tests and tools.
 #include <Python.h>
 
+#include "host/host.h"
 #include "host/journal.h"
 #include "host/scene.h"
 
-namespace kalhost
-{
-void resetHost();
-}
 
 namespace
 {

@@ -1,5 +1,7 @@
-// The reference host's module object and the services the module relies on.
+// The module functions of the reference host: one module object, kept by the host.
 #include <Python.h>
+
+#include "host/module.h"
 
 #include <sys/stat.h>
 
@@ -268,36 +270,36 @@ public:
         return nodeTypeHandle(findNodeType(categoryCodeOf(category), name ? name : ""));
     }
 
-    KOM_NodeTypeCategory *objNodeTypeCategory() override { return category("obj", ObjectCategory); }
-    KOM_NodeTypeCategory *sopNodeTypeCategory() override { return category("sop", SopCategory); }
-    KOM_NodeTypeCategory *popNodeTypeCategory() override { return category("pop", PopCategory); }
-    KOM_NodeTypeCategory *dopNodeTypeCategory() override { return category("dop", DopCategory); }
-    KOM_NodeTypeCategory *cop2NodeTypeCategory() override { return category("cop2", Cop2Category); }
-    KOM_NodeTypeCategory *shopNodeTypeCategory() override { return category("shop", ShopCategory); }
-    KOM_NodeTypeCategory *vopNodeTypeCategory() override { return category("vop", VopCategory); }
-    KOM_NodeTypeCategory *ropNodeTypeCategory() override { return category("rop", RopCategory); }
-    KOM_NodeTypeCategory *chopNodeTypeCategory() override { return category("chop", ChopCategory); }
+    KOM_NodeTypeCategory *objNodeTypeCategory() override { return category("obj", KOM_ObjectCategory); }
+    KOM_NodeTypeCategory *sopNodeTypeCategory() override { return category("sop", KOM_SopCategory); }
+    KOM_NodeTypeCategory *popNodeTypeCategory() override { return category("pop", KOM_PopCategory); }
+    KOM_NodeTypeCategory *dopNodeTypeCategory() override { return category("dop", KOM_DopCategory); }
+    KOM_NodeTypeCategory *cop2NodeTypeCategory() override { return category("cop2", KOM_Cop2Category); }
+    KOM_NodeTypeCategory *shopNodeTypeCategory() override { return category("shop", KOM_ShopCategory); }
+    KOM_NodeTypeCategory *vopNodeTypeCategory() override { return category("vop", KOM_VopCategory); }
+    KOM_NodeTypeCategory *ropNodeTypeCategory() override { return category("rop", KOM_RopCategory); }
+    KOM_NodeTypeCategory *chopNodeTypeCategory() override { return category("chop", KOM_ChopCategory); }
     KOM_NodeTypeCategory *popNetNodeTypeCategory() override
     {
-        return category("popNet", PopNetCategory);
+        return category("popNet", KOM_PopNetCategory);
     }
     KOM_NodeTypeCategory *cop2NetNodeTypeCategory() override
     {
-        return category("cop2Net", Cop2NetCategory);
+        return category("cop2Net", KOM_Cop2NetCategory);
     }
     KOM_NodeTypeCategory *vopNetNodeTypeCategory() override
     {
-        return category("vopNet", VopNetCategory);
+        return category("vopNet", KOM_VopNetCategory);
     }
     KOM_NodeTypeCategory *chopNetNodeTypeCategory() override
     {
-        return category("chopNet", ChopNetCategory);
+        return category("chopNet", KOM_ChopNetCategory);
     }
     KOM_NodeTypeCategory *managerNodeTypeCategory() override
     {
-        return category("manager", ManagerCategory);
+        return category("manager", KOM_ManagerCategory);
     }
-    KOM_NodeTypeCategory *rootNodeTypeCategory() override { return category("root", RootCategory); }
+    KOM_NodeTypeCategory *rootNodeTypeCategory() override { return category("root", KOM_RootCategory); }
 
     std::map<std::string, KOM_NodeTypeCategory *> nodeTypeCategories() override
     {
@@ -556,41 +558,18 @@ HostModule theModule;
 
 } // namespace
 
-// Restores the baseline scene and forgets the journal, faults, icons and exit request.
-void resetHost()
+KOM_Module &hostModule() { return theModule; }
+
+void resetModule()
 {
-    theScene().reset();
-    resetNodeTypes();
     theModule.reset();
     theIconCache.clear();
-    clearJournal();
-    clearFaults();
 }
 
 } // namespace kalhost
-
-KOM_Module &KOM()
-{
-    kalhost::theScene();
-    return kalhost::theModule;
-}
-
-void KOMF_Module::ensureKalvaneInternalsExist() { kalhost::theScene(); }
 
 void KOM_preloadIcon(std::string const &name, int width, int height)
 {
     kalhost::hostOperation("Module.preloadIcon", name, width, height);
     kalhost::theIconCache[name] = {width, height};
-}
-
-pthread_mutex_t KOM_theKOMLock = PTHREAD_MUTEX_INITIALIZER;
-
-KOM_PyInterpreterAutoUnlock::KOM_PyInterpreterAutoUnlock()
-    : mySavedThreadState(PyEval_SaveThread())
-{
-}
-
-KOM_PyInterpreterAutoUnlock::~KOM_PyInterpreterAutoUnlock() noexcept(false)
-{
-    PyEval_RestoreThread(static_cast<PyThreadState *>(mySavedThreadState));
 }

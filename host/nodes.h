@@ -2,13 +2,34 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
+#include "host/journal.h"
 #include "host/scene.h"
 #include "model/assets.h"
 #include "model/nodes.h"
 
 namespace kalhost
 {
+
+KALHOST_JOURNAL_FORMAT(KOM_Node); // its path
+
+
+// --- Within the family: shared by host/nodes*.cpp ------------------------------------------
+
+// How far apart placed nodes and boxes go.
+inline constexpr float DefaultSpacing[2] = {2.0f, 1.0f};
+
+inline bool isConnected(SceneNode::Input const &input) { return !input.node.expired(); }
+
+// The connections that feed input slots firstSlot..lastSlot of a node, or leave from one of its
+// outputs (-1: every output).
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> inputConnectionsOf(
+    std::shared_ptr<SceneNode> const &node, int firstSlot, int lastSlot);
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> outputConnectionsOf(
+    std::shared_ptr<SceneNode> const &node, int outputIndex);
+
+// --- Handles (host/nodes.cpp, host/nodes_network.cpp) --------------------------------------
 
 // One class implements every node interface, so a handle converts to whichever
 // interface its category selects. Destroying a handle never touches the scene node.

@@ -1,3 +1,5 @@
+// Node types, their categories and shading-language contexts: a fixed type table, the changes
+// users make to it, and the handles on all three.
 #include "host/nodetypes.h"
 
 #include <cctype>
@@ -18,37 +20,37 @@ namespace
 
 ParmTupleInfo floatVector(std::string const &name, std::string const &label, double value)
 {
-    return {name, label, FloatParmData, {name + "x", name + "y", name + "z"}, {value, value, value}};
+    return {name, label, KOM_FloatParmData, {name + "x", name + "y", name + "z"}, {value, value, value}};
 }
 
 std::vector<NodeTypeInfo> const theNodeTypes = {
-    {"geo", ObjectCategory, SopCategory, 0, "Geometry", 0, 1, false, false,
+    {"geo", KOM_ObjectCategory, KOM_SopCategory, 0, "Geometry", 0, 1, false, false,
      {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
       floatVector("s", "Scale", 1.0)}},
-    {"subnet", ObjectCategory, ObjectCategory, 0, "Subnetwork", 0, 4},
-    {"null", ObjectCategory, NoCategory, 0, "Null", 0, 1},
-    {"cam", ObjectCategory, NoCategory, 0, "Camera", 0, 1},
-    {"dopnet", ObjectCategory, DopCategory, SimulationNetworkFlag, "Simulation Network", 0, 4},
-    {"box", SopCategory, NoCategory, 0, "Box", 0, 1, true, false,
-     {{"size", "Size", FloatParmData, {"sizex", "sizey", "sizez"}, {1.0, 1.0, 1.0}},
-      {"divisions", "Divisions", IntParmData, {"divisions"}, {1.0}},
-      {"group", "Group", StringParmData, {"group"}}}},
-    {"grid", SopCategory, NoCategory, 0, "Grid", 0, 0, true},
-    {"sphere", SopCategory, NoCategory, 0, "Sphere", 0, 0, true},
-    {"null", SopCategory, NoCategory, 0, "Null", 1, 1},
-    {"merge", SopCategory, NoCategory, 0, "Merge", 1, 9999, false, true},
-    {"xform", SopCategory, NoCategory, 0, "Transform", 1, 1},
-    {"popnet", PopNetCategory, PopCategory, 0, "Particle Network", 0, 4},
-    {"source", PopCategory, NoCategory, 0, "Source", 0, 1, true},
-    {"cop2net", Cop2NetCategory, Cop2Category, 0, "Compositing Network", 0, 4},
-    {"constant", Cop2Category, NoCategory, 0, "Constant", 0, 1, true},
-    {"chopnet", ChopNetCategory, ChopCategory, 0, "Channel Network", 0, 0},
-    {"wave", ChopCategory, NoCategory, 0, "Wave", 0, 0, true},
-    {"surface", ShopCategory, NoCategory, 0, "Surface Shader", 0, 0, true},
-    {"output", RopCategory, NoCategory, 0, "Output", 0, 1},
-    {"vopnet", VopNetCategory, VopCategory, 0, "Shader Network", 0, 0},
-    {"constant", VopCategory, NoCategory, 0, "Constant", 0, 0, true},
-    {"rigidobject", DopCategory, NoCategory, 0, "Rigid Object", 0, 1},
+    {"subnet", KOM_ObjectCategory, KOM_ObjectCategory, 0, "Subnetwork", 0, 4},
+    {"null", KOM_ObjectCategory, KOM_NoCategory, 0, "Null", 0, 1},
+    {"cam", KOM_ObjectCategory, KOM_NoCategory, 0, "Camera", 0, 1},
+    {"dopnet", KOM_ObjectCategory, KOM_DopCategory, KOM_SimulationNetworkFlag, "Simulation Network", 0, 4},
+    {"box", KOM_SopCategory, KOM_NoCategory, 0, "Box", 0, 1, true, false,
+     {{"size", "Size", KOM_FloatParmData, {"sizex", "sizey", "sizez"}, {1.0, 1.0, 1.0}},
+      {"divisions", "Divisions", KOM_IntParmData, {"divisions"}, {1.0}},
+      {"group", "Group", KOM_StringParmData, {"group"}}}},
+    {"grid", KOM_SopCategory, KOM_NoCategory, 0, "Grid", 0, 0, true},
+    {"sphere", KOM_SopCategory, KOM_NoCategory, 0, "Sphere", 0, 0, true},
+    {"null", KOM_SopCategory, KOM_NoCategory, 0, "Null", 1, 1},
+    {"merge", KOM_SopCategory, KOM_NoCategory, 0, "Merge", 1, 9999, false, true},
+    {"xform", KOM_SopCategory, KOM_NoCategory, 0, "Transform", 1, 1},
+    {"popnet", KOM_PopNetCategory, KOM_PopCategory, 0, "Particle Network", 0, 4},
+    {"source", KOM_PopCategory, KOM_NoCategory, 0, "Source", 0, 1, true},
+    {"cop2net", KOM_Cop2NetCategory, KOM_Cop2Category, 0, "Compositing Network", 0, 4},
+    {"constant", KOM_Cop2Category, KOM_NoCategory, 0, "Constant", 0, 1, true},
+    {"chopnet", KOM_ChopNetCategory, KOM_ChopCategory, 0, "Channel Network", 0, 0},
+    {"wave", KOM_ChopCategory, KOM_NoCategory, 0, "Wave", 0, 0, true},
+    {"surface", KOM_ShopCategory, KOM_NoCategory, 0, "Surface Shader", 0, 0, true},
+    {"output", KOM_RopCategory, KOM_NoCategory, 0, "Output", 0, 1},
+    {"vopnet", KOM_VopNetCategory, KOM_VopCategory, 0, "Shader Network", 0, 0},
+    {"constant", KOM_VopCategory, KOM_NoCategory, 0, "Constant", 0, 0, true},
+    {"rigidobject", KOM_DopCategory, KOM_NoCategory, 0, "Rigid Object", 0, 1},
 };
 
 // What users change on a type; the table above stays the baseline.
@@ -130,11 +132,11 @@ private:
 
 // Indexed by category code; they live as long as the host.
 CategoryObject theCategories[] = {
-    {ObjectCategory, "Object"}, {SopCategory, "Sop"},         {PopNetCategory, "PopNet"},
-    {PopCategory, "Pop"},       {Cop2Category, "Cop2"},       {ChopCategory, "Chop"},
-    {ChopNetCategory, "ChopNet"}, {ShopCategory, "Shop"},     {RopCategory, "Rop"},
-    {Cop2NetCategory, "Cop2Net"}, {VopCategory, "Vop"},       {VopNetCategory, "VopNet"},
-    {DopCategory, "Dop"},       {ManagerCategory, "Manager"}, {RootCategory, "Root"},
+    {KOM_ObjectCategory, "Object"}, {KOM_SopCategory, "Sop"},         {KOM_PopNetCategory, "PopNet"},
+    {KOM_PopCategory, "Pop"},       {KOM_Cop2Category, "Cop2"},       {KOM_ChopCategory, "Chop"},
+    {KOM_ChopNetCategory, "ChopNet"}, {KOM_ShopCategory, "Shop"},     {KOM_RopCategory, "Rop"},
+    {KOM_Cop2NetCategory, "Cop2Net"}, {KOM_VopCategory, "Vop"},       {KOM_VopNetCategory, "VopNet"},
+    {KOM_DopCategory, "Dop"},       {KOM_ManagerCategory, "Manager"}, {KOM_RootCategory, "Root"},
 };
 
 class NodeTypeHandle : public KOM_SopNodeType, public KOM_ShopNodeType, private LiveCounted
@@ -352,7 +354,7 @@ public:
     KOM_EnumValue *shaderType() override
     {
         hostOperation("ShopNodeType.shaderType");
-        return myType->categoryCode == ShopCategory ? &KOM_shaderType::Surface : nullptr;
+        return myType->categoryCode == KOM_ShopCategory ? &KOM_shaderType::Surface : nullptr;
     }
 
     std::string renderMask() override
@@ -372,7 +374,7 @@ private:
 
     bool isManagerType() const
     {
-        return myType->categoryCode == ManagerCategory || myType->categoryCode == RootCategory;
+        return myType->categoryCode == KOM_ManagerCategory || myType->categoryCode == KOM_RootCategory;
     }
 
     static std::string categoryNameOf(int code)
@@ -393,15 +395,15 @@ struct ZelContextInfo
 };
 
 std::vector<ZelContextInfo> const theZelContexts = {
-    {"surface", ShopCategory, &KOM_shaderType::Surface,
+    {"surface", KOM_ShopCategory, &KOM_shaderType::Surface,
      {{"plastic", "zel/surface/plastic.zel"}, {"matte", "zel/surface/matte.zel"}}},
-    {"displace", ShopCategory, &KOM_shaderType::Displacement, {}},
-    {"light", ShopCategory, &KOM_shaderType::Light, {{"pointlight", "zel/light/pointlight.zel"}}},
-    {"fog", ShopCategory, &KOM_shaderType::Atmosphere, {}},
-    {"sop", SopCategory, nullptr, {}},
-    {"pop", PopCategory, nullptr, {}},
-    {"chop", ChopCategory, nullptr, {}},
-    {"cop2", Cop2Category, nullptr, {}},
+    {"displace", KOM_ShopCategory, &KOM_shaderType::Displacement, {}},
+    {"light", KOM_ShopCategory, &KOM_shaderType::Light, {{"pointlight", "zel/light/pointlight.zel"}}},
+    {"fog", KOM_ShopCategory, &KOM_shaderType::Atmosphere, {}},
+    {"sop", KOM_SopCategory, nullptr, {}},
+    {"pop", KOM_PopCategory, nullptr, {}},
+    {"chop", KOM_ChopCategory, nullptr, {}},
+    {"cop2", KOM_Cop2Category, nullptr, {}},
 };
 
 class ZelContextHandle : public KOM_ZelContext, private LiveCounted
@@ -471,7 +473,7 @@ KOM_NodeTypeCategory *categoryFor(int categoryCode)
 int categoryCodeOf(KOM_NodeTypeCategory &category)
 {
     auto object = dynamic_cast<CategoryObject *>(&category);
-    return object ? object->code() : NoCategory;
+    return object ? object->code() : KOM_NoCategory;
 }
 
 std::map<std::string, KOM_NodeTypeCategory *> categoriesByName()
@@ -509,13 +511,13 @@ KOM_ZelContext *zelContextForCategory(KOM_NodeTypeCategory &category)
     return nullptr;
 }
 
-JournalValue journalValue(KOM_NodeType const &type)
+JournalValue JournalFormat<KOM_NodeType>::format(KOM_NodeType const &type)
 {
     auto handle = dynamic_cast<NodeTypeHandle const *>(&type);
     return JournalValue::ofText(handle ? handle->fullName() : "<node type>");
 }
 
-JournalValue journalValue(KOM_NodeTypeCategory const &category)
+JournalValue JournalFormat<KOM_NodeTypeCategory>::format(KOM_NodeTypeCategory const &category)
 {
     auto object = dynamic_cast<CategoryObject const *>(&category);
     return JournalValue::ofText(object ? object->categoryName() : "<category>");

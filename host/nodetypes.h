@@ -5,43 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "host/journal.h"
 #include "model/nodetypes.h"
+#include "model/parms.h"
 
 struct KOM_EnumValue;
 
 namespace kalhost
 {
 
-// Category codes; the class of a returned node is chosen from them.
-enum CategoryCode
-{
-    ObjectCategory = 0,
-    SopCategory = 1,
-    PopNetCategory = 2,
-    PopCategory = 3,
-    Cop2Category = 4,
-    ChopCategory = 5,
-    ChopNetCategory = 6,
-    ShopCategory = 7,
-    RopCategory = 8,
-    Cop2NetCategory = 9,
-    VopCategory = 10,
-    VopNetCategory = 11,
-    DopCategory = 12,
-    ManagerCategory = 13,
-    RootCategory = 14,
-    NoCategory = -1,
-};
+KALHOST_JOURNAL_FORMAT(KOM_NodeType);         // its full name
+KALHOST_JOURNAL_FORMAT(KOM_NodeTypeCategory); // its name
 
-constexpr int SimulationNetworkFlag = 0x20000;
-
-// The data type codes that evaluation chooses its result by.
-enum ParmDataType
-{
-    IntParmData = 1,
-    FloatParmData = 2,
-    StringParmData = 3,
-};
 
 // What a node type's template says about one parameter tuple.
 struct ParmTupleInfo
@@ -59,7 +34,7 @@ struct NodeTypeInfo
 {
     std::string name;
     int categoryCode;
-    int childCategoryCode; // NoCategory when the node holds no network
+    int childCategoryCode; // KOM_NoCategory when the node holds no network
     int flagBits;
     std::string description = "";
     int minInputs = 0;

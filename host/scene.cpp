@@ -15,14 +15,14 @@ long LiveCounted::theCount = 0;
 namespace
 {
 
-NodeTypeInfo const theRootType = {"root", RootCategory, ManagerCategory, 0};
+NodeTypeInfo const theRootType = {"root", KOM_RootCategory, KOM_ManagerCategory, 0};
 
 // Managers hold the networks of the baseline scene; each is its own type.
 std::vector<NodeTypeInfo> const theManagers = {
-    {"obj", ManagerCategory, ObjectCategory, 0},    {"out", ManagerCategory, RopCategory, 0},
-    {"shop", ManagerCategory, ShopCategory, 0},     {"cop", ManagerCategory, Cop2NetCategory, 0},
-    {"chop", ManagerCategory, ChopNetCategory, 0},  {"vop", ManagerCategory, VopNetCategory, 0},
-    {"pop", ManagerCategory, PopNetCategory, 0},
+    {"obj", KOM_ManagerCategory, KOM_ObjectCategory, 0},    {"out", KOM_ManagerCategory, KOM_RopCategory, 0},
+    {"shop", KOM_ManagerCategory, KOM_ShopCategory, 0},     {"cop", KOM_ManagerCategory, KOM_Cop2NetCategory, 0},
+    {"chop", KOM_ManagerCategory, KOM_ChopNetCategory, 0},  {"vop", KOM_ManagerCategory, KOM_VopNetCategory, 0},
+    {"pop", KOM_ManagerCategory, KOM_PopNetCategory, 0},
 };
 
 using NodeMap = std::map<SceneNode const *, std::shared_ptr<SceneNode>>;

@@ -58,7 +58,7 @@ struct SceneNode
     std::shared_ptr<SceneNode> child(std::string const &childName) const;
     // Still reachable from the root: handles on nodes that are not fail.
     bool isInScene() const;
-    bool holdsNetwork() const { return type->childCategoryCode != NoCategory; }
+    bool holdsNetwork() const { return type->childCategoryCode != KOM_NoCategory; }
     // A subnet holds nodes of its own category and has indirect inputs.
     bool isSubnet() const { return type->childCategoryCode == type->categoryCode; }
     bool isLockedAsset() const { return !assetName.empty() && !assetEditable; }

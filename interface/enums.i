@@ -19,3 +19,7 @@
 %immutable;
 %include "model/enums.h"
 %mutable;
+
+// The names of the enumerations, space-separated, for the proxy module to bind their values.
+#define KAL_ENUMERATION_NAME(NAME) #NAME " "
+%constant char const *_enumerationNames = KOM_FOR_EACH_ENUMERATION(KAL_ENUMERATION_NAME);

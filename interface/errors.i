@@ -31,7 +31,7 @@ public:
     std::string instanceMessage() const;
 };
 
-%define KAL_ERROR_SUBCLASS(NAME)
+%define KAL_ERROR_SUBCLASS(NAME, DESCRIPTION)
 class KOM_##NAME : public KOM_Error
 {
 public:
@@ -41,19 +41,4 @@ public:
 };
 %enddef
 
-KAL_ERROR_SUBCLASS(NotAvailable)
-KAL_ERROR_SUBCLASS(ObjectWasDeleted)
-KAL_ERROR_SUBCLASS(InvalidInput)
-KAL_ERROR_SUBCLASS(InvalidSize)
-KAL_ERROR_SUBCLASS(TypeError)
-KAL_ERROR_SUBCLASS(ValueError)
-KAL_ERROR_SUBCLASS(OperationFailed)
-KAL_ERROR_SUBCLASS(InvalidNodeName)
-KAL_ERROR_SUBCLASS(InvalidNodeType)
-KAL_ERROR_SUBCLASS(InitScriptFailed)
-KAL_ERROR_SUBCLASS(MatchDefinitionError)
-KAL_ERROR_SUBCLASS(PermissionError)
-KAL_ERROR_SUBCLASS(GeometryPermissionError)
-KAL_ERROR_SUBCLASS(KeyframeValueNotSet)
-KAL_ERROR_SUBCLASS(OperationInterrupted)
-KAL_ERROR_SUBCLASS(LoadWarning)
+KOM_FOR_EACH_ERROR_SUBCLASS(KAL_ERROR_SUBCLASS)

@@ -9,9 +9,9 @@ static PyObject *kal_evalByDataType(Parm &parm, AsFloat asFloat, AsInt asInt, As
 {
     switch (parm.dataTypeCode())
     {
-    case 2: return kal::toPython(asFloat());
-    case 1: return kal::toPython(asInt());
-    case 3: return kal::toPython(asString());
+    case KOM_FloatParmData: return kal::toPython(asFloat());
+    case KOM_IntParmData: return kal::toPython(asInt());
+    case KOM_StringParmData: return kal::toPython(asString());
     default: Py_RETURN_NONE;
     }
 }

@@ -14,6 +14,38 @@ struct KOM_EnumValue
 // Each enumeration is a namespace-like class whose static members are its values.
 // The values of attribData, primType, parmTemplateType and paneTabType are numbered
 // from 1 in declaration order; class selection and attribute values rely on it.
+#ifndef SWIG
+// The value ids the binding chooses a result's class by (see the numbering above). Not part of
+// the Python API.
+enum KOM_primTypeId
+{
+    KOM_PolygonPrimId = 1,
+};
+
+enum KOM_parmTemplateTypeId
+{
+    KOM_IntParmTemplateId = 1,
+    KOM_FloatParmTemplateId = 2,
+    KOM_StringParmTemplateId = 3,
+    KOM_ToggleParmTemplateId = 4,
+};
+
+enum KOM_paneTabTypeId
+{
+    KOM_SceneViewerPaneTabId = 1,
+    KOM_ContextViewerPaneTabId = 2,
+    KOM_ChannelViewerPaneTabId = 3,
+    KOM_CompositorViewerPaneTabId = 4,
+    KOM_ParticleViewerPaneTabId = 5,
+    KOM_OutputViewerPaneTabId = 6,
+    KOM_NetworkEditorPaneTabId = 9,
+    KOM_ParmPaneTabId = 10,
+    KOM_DetailsViewPaneTabId = 11,
+    KOM_TreeViewPaneTabId = 19,
+    KOM_HelpBrowserPaneTabId = 20,
+};
+#endif
+
 class KOM_attribData
 {
 public:
@@ -256,3 +288,11 @@ class KOM_codingLanguage
 public:
     static KOM_EnumValue Python;
 };
+
+// Every enumeration above, in declaration order: the proxy module binds kal.<enumeration>.<Value>
+// for each (interface/enums.i, module/proxy.swg). A new enumeration joins this list.
+#define KOM_FOR_EACH_ENUMERATION(X)                                                      \
+    X(attribData) X(attribType) X(primType) X(parmData) X(parmTemplateType) X(parmLook)  \
+    X(parmNamingScheme) X(exprLanguage) X(scriptLanguage) X(paneTabType)                 \
+    X(geometryViewportType) X(geometryType) X(connectivityType) X(severityType)          \
+    X(positionType) X(shaderType) X(nodeTypeSource) X(fieldType) X(codingLanguage)

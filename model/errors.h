@@ -4,6 +4,9 @@
 
 #include <string>
 
+// SWIG reads this header for the list of error classes alone (module/kal.i); their
+// declarations as Python sees them are in interface/errors.i.
+#ifndef SWIG
 class KOM_Error
 {
 public:
@@ -45,8 +48,10 @@ private:
         std::string exceptionTypeName() const override { return #NAME; }      \
         std::string description() const override { return DESCRIPTION; }     \
     };
+#endif
 
-// One list, used to declare the classes here and to name them in the host and the tests.
+// One list, used to declare the classes here, in interface/errors.i and in the catch typemap
+// (convert/objects.swg), and to name them in the host and the tests.
 #define KOM_FOR_EACH_ERROR_SUBCLASS(X)                                                   \
     X(NotAvailable, "Not available in this context")                                     \
     X(ObjectWasDeleted, "Attempt to access an object that no longer exists in Kalvane")  \
@@ -67,7 +72,6 @@ private:
 
 #ifndef SWIG
 KOM_FOR_EACH_ERROR_SUBCLASS(KOM_DECLARE_ERROR)
-#endif
 
 // A request to end the interpreter; deliberately not a KOM_Error.
 class KOM_SystemExit
@@ -79,3 +83,4 @@ public:
 private:
     int myCode;
 };
+#endif

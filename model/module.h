@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/services.h"
+#include "model/services.h"
 #include "model/assets.h"
 #include "model/enums.h"
 #include "model/errors.h"

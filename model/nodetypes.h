@@ -7,6 +7,33 @@
 
 #include "model/sequences.h"
 
+#ifndef SWIG
+// The codes of KOM_Node::categoryCode and KOM_NodeType::categoryCode: the binding chooses the
+// class of a returned node or node type by them. Not part of the Python API.
+enum KOM_CategoryCode
+{
+    KOM_ObjectCategory = 0,
+    KOM_SopCategory = 1,
+    KOM_PopNetCategory = 2,
+    KOM_PopCategory = 3,
+    KOM_Cop2Category = 4,
+    KOM_ChopCategory = 5,
+    KOM_ChopNetCategory = 6,
+    KOM_ShopCategory = 7,
+    KOM_RopCategory = 8,
+    KOM_Cop2NetCategory = 9,
+    KOM_VopCategory = 10,
+    KOM_VopNetCategory = 11,
+    KOM_DopCategory = 12,
+    KOM_ManagerCategory = 13,
+    KOM_RootCategory = 14,
+    KOM_NoCategory = -1, // a node type's child category when it holds no network
+};
+
+// A bit of KOM_Node::flagBits: the object node is a simulation network (a DopNetNode).
+constexpr int KOM_SimulationNetworkFlag = 0x20000;
+#endif
+
 struct KOM_EnumValue;
 class KOM_Node;
 class KOM_KDADefinition;

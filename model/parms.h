@@ -6,6 +6,17 @@
 
 #include "model/sequences.h"
 
+#ifndef SWIG
+// The codes of KOM_Parm::dataTypeCode and KOM_ParmTuple::dataTypeCode: evaluation chooses the
+// Python type of its result by them. Not part of the Python API.
+enum KOM_ParmDataType
+{
+    KOM_IntParmData = 1,
+    KOM_FloatParmData = 2,
+    KOM_StringParmData = 3,
+};
+#endif
+
 typedef struct _object PyObject;
 struct KOM_EnumValue;
 class KOM_BaseKeyframe;

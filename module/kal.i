@@ -34,6 +34,9 @@
 // Only classes that declare a constructor can be built from Python.
 %nodefaultctor;
 
+// Only the list of error classes: the classes themselves are declared in interface/errors.i.
+%include "model/errors.h"
+
 %include "module/runtime.swg"
 %include "convert/scalars.swg"
 %include "convert/objects.swg"

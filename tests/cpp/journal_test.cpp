@@ -1,14 +1,11 @@
+// The journal and faults: what the host records of each call, and injected errors.
 #include <gtest/gtest.h>
 
+#include "host/host.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "model/errors.h"
 #include "model/module.h"
-
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 
@@ -57,28 +54,4 @@ TEST_F(Host, FaultFiresAfterRecordingForTheGivenNumberOfCalls)
     EXPECT_EQ(root->path(), "/");
     EXPECT_EQ(journalEntries().size(), 4u);
     EXPECT_FALSE(addFault("Module.root", "NoSuchError", "", 1));
-}
-
-TEST_F(Host, HandlesOutliveTheirNodeAndFailAfterDestroy)
-{
-    long const before = LiveCounted::count();
-    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
-    std::unique_ptr<KOM_Node> other(KOM().node("/obj/g"));
-    EXPECT_EQ(LiveCounted::count(), before + 3);
-    geo->destroy();
-    EXPECT_THROW(other->name(), KOM_ObjectWasDeleted);
-    EXPECT_EQ(std::unique_ptr<KOM_Node>(KOM().node("/obj/g")), nullptr);
-    EXPECT_EQ(obj->name(), "obj");
-}
-
-TEST_F(Host, NamesAreMadeUniqueAndValidated)
-{
-    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-    std::unique_ptr<KOM_Node> first(obj->createNode("geo", nullptr, true, true));
-    std::unique_ptr<KOM_Node> second(obj->createNode("geo", nullptr, true, true));
-    EXPECT_EQ(first->name(), "geo1");
-    EXPECT_EQ(second->name(), "geo2");
-    EXPECT_THROW(obj->createNode("geo", "bad name", true, true), KOM_InvalidNodeName);
-    EXPECT_THROW(obj->createNode("box", nullptr, true, true), KOM_OperationFailed);
 }

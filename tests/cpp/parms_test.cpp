@@ -1,8 +1,10 @@
+// Parameters: evaluation, keyframes, spare tuples, kept handles and aliases.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <stdexcept>
 
+#include "host/host.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/parms.h"
@@ -10,10 +12,6 @@
 #include "model/errors.h"
 #include "model/module.h"
 
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 
@@ -65,9 +63,9 @@ TEST_F(Parms, NodesGetTheirTypesParametersAtDefaults)
 {
     std::unique_ptr<KOM_ParmTuple> scale(myGeo->parmTuple("s"));
     EXPECT_EQ(scale->evalAsFloats(), (std::vector<float>{1.0f, 1.0f, 1.0f}));
-    EXPECT_EQ(scale->dataTypeCode(), FloatParmData);
-    EXPECT_EQ(parm("/obj/g/b/divisions")->dataTypeCode(), IntParmData);
-    EXPECT_EQ(parm("/obj/g/b/group")->dataTypeCode(), StringParmData);
+    EXPECT_EQ(scale->dataTypeCode(), KOM_FloatParmData);
+    EXPECT_EQ(parm("/obj/g/b/divisions")->dataTypeCode(), KOM_IntParmData);
+    EXPECT_EQ(parm("/obj/g/b/group")->dataTypeCode(), KOM_StringParmData);
     auto const parms = myGeo->parms();
     EXPECT_EQ(parms.size(), 9u);
     for (auto parm : parms)
@@ -140,7 +138,7 @@ TEST_F(Parms, CopiesHaveTheirOwnValues)
 TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
 {
     auto geo = theScene().find("/obj/g", theScene().root());
-    StubTemplate stub({"extra", "Extra", IntParmData, {"extra1", "extra2"}, {4.0, 5.0}});
+    StubTemplate stub({"extra", "Extra", KOM_IntParmData, {"extra1", "extra2"}, {4.0, 5.0}});
     long const before = LiveCounted::count();
     KOM_ParmTuple *spare = addSpareParmTuple(geo, stub);
     EXPECT_EQ(LiveCounted::count(), before);

@@ -1,16 +1,12 @@
+// The scene: node storage, names, copies, type changes and the clock.
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "host/host.h"
 #include "host/nodes.h"
-#include "host/values.h"
 #include "model/errors.h"
 #include "model/module.h"
-
-namespace kalhost
-{
-void resetHost();
-}
 
 using namespace kalhost;
 
@@ -30,13 +26,6 @@ protected:
     std::shared_ptr<SceneNode> sop(char const *type, char const *name = nullptr)
     {
         return theScene().create(geo, type, name);
-    }
-
-    static std::pair<float, float> xy(KOM_Vector2 *value)
-    {
-        std::unique_ptr<KOM_Vector2> owned(value);
-        auto const vector = dynamic_cast<Vector2Value *>(value);
-        return {vector->x(), vector->y()};
     }
 
     std::shared_ptr<SceneNode> obj;
@@ -59,79 +48,6 @@ TEST(Names, TrailingNumbersAreRaisedUntilFree)
     EXPECT_EQ(trailingNumber("geo"), 0);
     EXPECT_FALSE(isValidNodeName("a b"));
     EXPECT_FALSE(isValidNodeName(""));
-}
-
-TEST_F(Network, LayoutPutsEachNodeOneRowBelowItsDeepestInput)
-{
-    auto const box = sop("box"), grid = sop("grid"), merge = sop("merge");
-    merge->inputs = {{box}, {grid}};
-    auto const xform = sop("xform");
-    xform->inputs = {{merge}};
-    NodeHandle network(geo);
-    network.layoutChildren({}, -1.0f, -1.0f);
-    EXPECT_EQ(box->position[0], 0.0f);
-    EXPECT_EQ(grid->position[0], 2.0f);
-    EXPECT_EQ(grid->position[1], 0.0f);
-    EXPECT_EQ(merge->position[1], -1.0f);
-    EXPECT_EQ(xform->position[1], -2.0f);
-
-    std::unique_ptr<KOM_Node> mergeHandle(NodeHandle::handleFor(merge));
-    std::unique_ptr<KOM_Node> xformHandle(NodeHandle::handleFor(xform));
-    network.layoutChildren({mergeHandle.get(), xformHandle.get()}, 5.0f, 3.0f);
-    EXPECT_EQ(merge->position[1], 0.0f);
-    EXPECT_EQ(xform->position[1], -3.0f);
-    EXPECT_EQ(grid->position[0], 2.0f); // not laid out this time
-}
-
-TEST_F(Network, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)
-{
-    auto const box = sop("box"), xform = sop("xform"), other = sop("null");
-    box->position[0] = 4.0f;
-    other->position[0] = 4.0f;
-    other->position[1] = -1.0f;
-    xform->inputs = {{box}};
-    NodeHandle handle(xform);
-    EXPECT_EQ(xy(handle.moveToGoodPosition(true, true, true, true)), std::make_pair(4.0f, -2.0f));
-    EXPECT_EQ(xy(handle.moveToGoodPosition(false, true, true, true)), std::make_pair(6.0f, 0.0f));
-}
-
-TEST_F(Network, ConnectorsListTheWiresOfEachInputAndOutput)
-{
-    auto const box = sop("box"), merge = sop("merge"), xform = sop("xform");
-    merge->inputs = {{box}, {}, {box, 1}};
-    xform->inputs = {{box, 1}};
-    NodeHandle boxHandle(box), mergeHandle(merge);
-    std::unique_ptr<KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> inputs(
-        mergeHandle.inputConnectors());
-    std::unique_ptr<KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> outputs(
-        boxHandle.outputConnectors());
-    ASSERT_EQ(inputs->__len__(), 3);
-    ASSERT_EQ(outputs->__len__(), 2);
-    std::vector<std::size_t> sizes;
-    for (auto *list : {inputs.get(), outputs.get()})
-        for (int index = 0; index < list->__len__(); ++index)
-        {
-            auto const *connections = list->itemAt(index);
-            sizes.push_back(connections->size());
-            for (auto const &connection : *connections)
-                delete connection.get();
-        }
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{1, 0, 1, 1, 2}));
-    theScene().destroy(merge);
-    EXPECT_THROW(inputs->__len__(), KOM_ObjectWasDeleted);
-}
-
-TEST_F(Network, NetworkBoxListFollowsTheNetwork)
-{
-    NodeHandle network(geo);
-    std::unique_ptr<KOM_IterableList<KOM_NetworkBox>> boxes(network.networkBoxes());
-    EXPECT_EQ(boxes->__len__(), 0);
-    delete network.createNetworkBox(nullptr);
-    delete network.createNetworkBox("named");
-    ASSERT_EQ(boxes->__len__(), 2);
-    std::unique_ptr<KOM_NetworkBox> second(boxes->itemAt(1));
-    EXPECT_EQ(dynamic_cast<NetworkBoxHandle &>(*second).box()->name, "named");
-    EXPECT_EQ(boxes->__repr__(), "<network boxes of /obj/g>");
 }
 
 TEST_F(Network, CopiesAreIndependentDeepCopies)

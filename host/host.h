@@ -1,0 +1,10 @@
+// The reference host assembled: its services (model/services.h) and the reset of every family.
+#pragma once
+
+namespace kalhost
+{
+
+// Restores the baseline scene and forgets every family's changes, the journal and the faults.
+void resetHost();
+
+} // namespace kalhost

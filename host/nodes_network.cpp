@@ -1,0 +1,227 @@
+// The items of a node's network it hands out in lists: connectors and network boxes.
+#include "host/nodes.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+
+#include "host/journal.h"
+#include "model/errors.h"
+
+namespace kalhost
+{
+
+// --- Connections -----------------------------------------------------------------------
+
+// The connections that feed one input slot or leave from one output of a node.
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> inputConnectionsOf(
+    std::shared_ptr<SceneNode> const &node, int firstSlot, int lastSlot)
+{
+    std::vector<KOM_ElemPtr<KOM_NodeConnection>> result;
+    int const end = std::min(lastSlot, static_cast<int>(node->inputs.size()) - 1);
+    for (int slot = firstSlot; slot <= end; ++slot)
+        if (isConnected(node->inputs[slot]))
+            result.emplace_back(new NodeConnectionHandle(node, slot));
+    return result;
+}
+
+std::vector<KOM_ElemPtr<KOM_NodeConnection>> outputConnectionsOf(
+    std::shared_ptr<SceneNode> const &node, int outputIndex)
+{
+    std::vector<KOM_ElemPtr<KOM_NodeConnection>> result;
+    for (auto const &output : node->outputs())
+        for (std::size_t slot = 0; slot < output->inputs.size(); ++slot)
+        {
+            auto const &input = output->inputs[slot];
+            if (!input.indirect && input.node.lock() == node &&
+                (outputIndex < 0 || input.outputIndex == outputIndex))
+                result.emplace_back(new NodeConnectionHandle(output, static_cast<int>(slot)));
+        }
+    return result;
+}
+
+namespace
+{
+
+int outputConnectorCount(std::shared_ptr<SceneNode> const &node)
+{
+    int count = 1;
+    for (auto const &output : node->outputs())
+        for (auto const &input : output->inputs)
+            if (!input.indirect && input.node.lock() == node)
+                count = std::max(count, input.outputIndex + 1);
+    return count;
+}
+
+// The connectors of a node, read when an item is asked for. The list keeps the vectors
+// it hands out; the connections in them belong to whoever receives them.
+class ConnectorList : public KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>,
+                      private LiveCounted
+{
+public:
+    ConnectorList(std::shared_ptr<SceneNode> const &node, bool inputSide)
+        : myNode(node), myInputSide(inputSide)
+    {
+    }
+
+    int __len__() override
+    {
+        auto const node = scene();
+        return myInputSide ? static_cast<int>(node->inputs.size()) : outputConnectorCount(node);
+    }
+
+    std::string __repr__() override
+    {
+        return std::string("<") + (myInputSide ? "input" : "output") + " connectors of " +
+               scene()->path() + ">";
+    }
+
+    std::vector<KOM_ElemPtr<KOM_NodeConnection>> *itemAt(int index) override
+    {
+        auto const node = scene();
+        myItems.push_back(std::make_unique<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>(
+            myInputSide ? inputConnectionsOf(node, index, index) : outputConnectionsOf(node, index)));
+        return myItems.back().get();
+    }
+
+private:
+    std::shared_ptr<SceneNode> scene() const
+    {
+        auto const node = myNode.lock();
+        if (!node || !node->isInScene())
+            throw KOM_ObjectWasDeleted();
+        return node;
+    }
+
+    std::weak_ptr<SceneNode> myNode;
+    bool myInputSide;
+    std::vector<std::unique_ptr<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> myItems;
+};
+
+class NetworkBoxList : public KOM_IterableList<KOM_NetworkBox>, private LiveCounted
+{
+public:
+    explicit NetworkBoxList(std::shared_ptr<SceneNode> const &network) : myNetwork(network) {}
+
+    int __len__() override { return static_cast<int>(scene()->networkBoxes.size()); }
+
+    std::string __repr__() override { return "<network boxes of " + scene()->path() + ">"; }
+
+    KOM_NetworkBox *itemAt(int index) override
+    {
+        auto const network = scene();
+        return new NetworkBoxHandle(network, network->networkBoxes.at(index));
+    }
+
+private:
+    std::shared_ptr<SceneNode> scene() const
+    {
+        auto const network = myNetwork.lock();
+        if (!network || !network->isInScene())
+            throw KOM_ObjectWasDeleted();
+        return network;
+    }
+
+    std::weak_ptr<SceneNode> myNetwork;
+};
+
+std::shared_ptr<SceneNetworkBox> findBox(SceneNode const &network, std::string const &name)
+{
+    for (auto const &box : network.networkBoxes)
+        if (box->name == name)
+            return box;
+    return nullptr;
+}
+
+std::shared_ptr<SceneNetworkBox> addBox(std::shared_ptr<SceneNode> const &network,
+                                        char const *name, std::string const &unnamedStem)
+{
+    std::string boxName;
+    if (name)
+    {
+        boxName = name;
+        if (!isValidNodeName(boxName))
+            throw KOM_InvalidNodeName(("Invalid network box name: " + boxName).c_str());
+        if (findBox(*network, boxName))
+            throw KOM_OperationFailed(("Network box name already in use: " + boxName).c_str());
+    }
+    else
+    {
+        for (int number = 1; boxName.empty() || findBox(*network, boxName); ++number)
+            boxName = unnamedStem + std::to_string(number);
+    }
+    auto box = std::make_shared<SceneNetworkBox>();
+    box->name = boxName;
+    network->networkBoxes.push_back(box);
+    return box;
+}
+
+} // namespace
+
+// --- Connectors ------------------------------------------------------------------------
+
+KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *NodeHandle::inputConnectors()
+{
+    hostOperation("Node.inputConnectors");
+    return new ConnectorList(scene(), true);
+}
+
+KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *NodeHandle::outputConnectors()
+{
+    hostOperation("Node.outputConnectors");
+    return new ConnectorList(scene(), false);
+}
+
+// --- Network boxes ---------------------------------------------------------------------
+
+KOM_IterableList<KOM_NetworkBox> *NodeHandle::networkBoxes()
+{
+    hostOperation("Node.networkBoxes");
+    return new NetworkBoxList(network());
+}
+
+KOM_NetworkBox *NodeHandle::createNetworkBox(char const *name)
+{
+    hostOperation("Node.createNetworkBox", name);
+    auto const self = network();
+    return new NetworkBoxHandle(self, addBox(self, name, "netbox"));
+}
+
+KOM_NetworkBox *NodeHandle::copyNetworkBox(KOM_NetworkBox &network_box_to_copy,
+                                           char const *new_name, bool channel_reference_original)
+{
+    // Boxes hold no parameters, so there is nothing to reference.
+    hostOperation("Node.copyNetworkBox", "<network box>", new_name, channel_reference_original);
+    auto const self = network();
+    auto const handle = dynamic_cast<NetworkBoxHandle *>(&network_box_to_copy);
+    auto const original = handle ? handle->box() : nullptr;
+    if (!original)
+        throw KOM_ObjectWasDeleted();
+    std::string const stem = original->name.substr(
+        0, original->name.find_last_not_of("0123456789") + 1);
+    auto const copy = addBox(self, new_name, stem.empty() ? "netbox" : stem);
+    copy->position[0] = original->position[0] + DefaultSpacing[0];
+    copy->position[1] = original->position[1] - DefaultSpacing[1];
+    return new NetworkBoxHandle(self, copy);
+}
+
+KOM_NetworkBox *NodeHandle::findNetworkBox(char const *name)
+{
+    hostOperation("Node.findNetworkBox", name);
+    auto const self = scene();
+    auto const box = findBox(*self, name ? name : "");
+    return box ? new NetworkBoxHandle(self, box) : nullptr;
+}
+
+std::vector<KOM_ElemPtr<KOM_NetworkBox>> NodeHandle::findNetworkBoxes(char const *pattern)
+{
+    hostOperation("Node.findNetworkBoxes", pattern);
+    auto const self = scene();
+    std::vector<KOM_ElemPtr<KOM_NetworkBox>> result;
+    for (auto const &box : self->networkBoxes)
+        if (pattern && fnmatch(pattern, box->name.c_str(), 0) == 0)
+            result.emplace_back(new NetworkBoxHandle(self, box));
+    return result;
+}
+
+} // namespace kalhost

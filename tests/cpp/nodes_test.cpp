@@ -1,0 +1,261 @@
+// Node handles: wiring, placement, network items and their validation of what they receive.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "host/host.h"
+#include "host/journal.h"
+#include "host/nodes.h"
+#include "host/values.h"
+#include "model/errors.h"
+#include "model/module.h"
+#include "model/nodetypes.h"
+
+using namespace kalhost;
+
+namespace
+{
+
+// Takes ownership of every element of a vector the host returned.
+template <class T>
+std::vector<std::unique_ptr<T>> owned(std::vector<KOM_ElemPtr<T>> const &elements)
+{
+    std::vector<std::unique_ptr<T>> result;
+    for (auto const &element : elements)
+        result.emplace_back(element.get());
+    return result;
+}
+
+template <class T>
+std::vector<std::string> pathsOf(std::vector<std::unique_ptr<T>> const &nodes)
+{
+    std::vector<std::string> paths;
+    for (auto const &node : nodes)
+        paths.push_back(node ? node->path() : "<none>");
+    return paths;
+}
+
+class Nodes : public ::testing::Test
+{
+protected:
+    void SetUp() override { resetHost(); }
+};
+
+class NodeNetwork : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        resetHost();
+        obj = theScene().find("/obj", nullptr);
+        geo = theScene().create(obj, "geo", "g");
+    }
+
+    std::shared_ptr<SceneNode> sop(char const *type, char const *name = nullptr)
+    {
+        return theScene().create(geo, type, name);
+    }
+
+    static std::pair<float, float> xy(KOM_Vector2 *value)
+    {
+        std::unique_ptr<KOM_Vector2> owned(value);
+        auto const vector = dynamic_cast<Vector2Value *>(value);
+        return {vector->x(), vector->y()};
+    }
+
+    std::shared_ptr<SceneNode> obj;
+    std::shared_ptr<SceneNode> geo;
+};
+
+} // namespace
+
+TEST_F(NodeNetwork, LayoutPutsEachNodeOneRowBelowItsDeepestInput)
+{
+    auto const box = sop("box"), grid = sop("grid"), merge = sop("merge");
+    merge->inputs = {{box}, {grid}};
+    auto const xform = sop("xform");
+    xform->inputs = {{merge}};
+    NodeHandle network(geo);
+    network.layoutChildren({}, -1.0f, -1.0f);
+    EXPECT_EQ(box->position[0], 0.0f);
+    EXPECT_EQ(grid->position[0], 2.0f);
+    EXPECT_EQ(grid->position[1], 0.0f);
+    EXPECT_EQ(merge->position[1], -1.0f);
+    EXPECT_EQ(xform->position[1], -2.0f);
+
+    std::unique_ptr<KOM_Node> mergeHandle(NodeHandle::handleFor(merge));
+    std::unique_ptr<KOM_Node> xformHandle(NodeHandle::handleFor(xform));
+    network.layoutChildren({mergeHandle.get(), xformHandle.get()}, 5.0f, 3.0f);
+    EXPECT_EQ(merge->position[1], 0.0f);
+    EXPECT_EQ(xform->position[1], -3.0f);
+    EXPECT_EQ(grid->position[0], 2.0f); // not laid out this time
+}
+
+TEST_F(NodeNetwork, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)
+{
+    auto const box = sop("box"), xform = sop("xform"), other = sop("null");
+    box->position[0] = 4.0f;
+    other->position[0] = 4.0f;
+    other->position[1] = -1.0f;
+    xform->inputs = {{box}};
+    NodeHandle handle(xform);
+    EXPECT_EQ(xy(handle.moveToGoodPosition(true, true, true, true)), std::make_pair(4.0f, -2.0f));
+    EXPECT_EQ(xy(handle.moveToGoodPosition(false, true, true, true)), std::make_pair(6.0f, 0.0f));
+}
+
+TEST_F(NodeNetwork, ConnectorsListTheWiresOfEachInputAndOutput)
+{
+    auto const box = sop("box"), merge = sop("merge"), xform = sop("xform");
+    merge->inputs = {{box}, {}, {box, 1}};
+    xform->inputs = {{box, 1}};
+    NodeHandle boxHandle(box), mergeHandle(merge);
+    std::unique_ptr<KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> inputs(
+        mergeHandle.inputConnectors());
+    std::unique_ptr<KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>>> outputs(
+        boxHandle.outputConnectors());
+    ASSERT_EQ(inputs->__len__(), 3);
+    ASSERT_EQ(outputs->__len__(), 2);
+    std::vector<std::size_t> sizes;
+    for (auto *list : {inputs.get(), outputs.get()})
+        for (int index = 0; index < list->__len__(); ++index)
+        {
+            auto const *connections = list->itemAt(index);
+            sizes.push_back(connections->size());
+            for (auto const &connection : *connections)
+                delete connection.get();
+        }
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{1, 0, 1, 1, 2}));
+    theScene().destroy(merge);
+    EXPECT_THROW(inputs->__len__(), KOM_ObjectWasDeleted);
+}
+
+TEST_F(NodeNetwork, NetworkBoxListFollowsTheNetwork)
+{
+    NodeHandle network(geo);
+    std::unique_ptr<KOM_IterableList<KOM_NetworkBox>> boxes(network.networkBoxes());
+    EXPECT_EQ(boxes->__len__(), 0);
+    delete network.createNetworkBox(nullptr);
+    delete network.createNetworkBox("named");
+    ASSERT_EQ(boxes->__len__(), 2);
+    std::unique_ptr<KOM_NetworkBox> second(boxes->itemAt(1));
+    EXPECT_EQ(dynamic_cast<NetworkBoxHandle &>(*second).box()->name, "named");
+    EXPECT_EQ(boxes->__repr__(), "<network boxes of /obj/g>");
+}
+
+TEST_F(Nodes, HandlesOutliveTheirNodeAndFailAfterDestroy)
+{
+    long const before = LiveCounted::count();
+    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
+    std::unique_ptr<KOM_Node> other(KOM().node("/obj/g"));
+    EXPECT_EQ(LiveCounted::count(), before + 3);
+    geo->destroy();
+    EXPECT_THROW(other->name(), KOM_ObjectWasDeleted);
+    EXPECT_EQ(std::unique_ptr<KOM_Node>(KOM().node("/obj/g")), nullptr);
+    EXPECT_EQ(obj->name(), "obj");
+}
+
+TEST_F(Nodes, NamesAreMadeUniqueAndValidated)
+{
+    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+    std::unique_ptr<KOM_Node> first(obj->createNode("geo", nullptr, true, true));
+    std::unique_ptr<KOM_Node> second(obj->createNode("geo", nullptr, true, true));
+    EXPECT_EQ(first->name(), "geo1");
+    EXPECT_EQ(second->name(), "geo2");
+    EXPECT_THROW(obj->createNode("geo", "bad name", true, true), KOM_InvalidNodeName);
+    EXPECT_THROW(obj->createNode("box", nullptr, true, true), KOM_OperationFailed);
+}
+
+TEST_F(NodeNetwork, InsertingAnInputShiftsTheLaterOnesAndNoneDisconnects)
+{
+    NodeHandle box(sop("box", "b")), grid(sop("grid", "gr")), merge(sop("merge", "m"));
+    merge.setInput(0, &box, 0);
+    merge.setInput(1, &grid, 0);
+    merge.insertInput(0, &grid, 0);
+    EXPECT_EQ(pathsOf(owned(merge.inputs())),
+              (std::vector<std::string>{"/obj/g/gr", "/obj/g/b", "/obj/g/gr"}));
+    EXPECT_EQ(owned(grid.outputs()).size(), 1u); // one node, however many wires
+    merge.setInput(2, nullptr, 0);
+    EXPECT_EQ(pathsOf(owned(merge.inputs())), (std::vector<std::string>{"/obj/g/gr", "/obj/g/b"}));
+    merge.setNextInput(&grid, 0);
+    EXPECT_EQ(owned(merge.inputConnections()).size(), 3u);
+    EXPECT_EQ(owned(box.outputConnections()).size(), 1u);
+}
+
+TEST_F(NodeNetwork, WiresStayInsideOneNetwork)
+{
+    NodeHandle xform(sop("xform"));
+    auto const otherGeo = theScene().create(obj, "geo", "other");
+    NodeHandle stranger(theScene().create(otherGeo, "box", "b"));
+    EXPECT_THROW(xform.setInput(0, &stranger, 0), KOM_OperationFailed);
+    EXPECT_TRUE(owned(xform.inputs()).empty());
+}
+
+TEST_F(NodeNetwork, PositionsNeedTwoFiniteComponents)
+{
+    NodeHandle box(sop("box"));
+    box.setPosition({1.5f, -2.0f});
+    box.move({0.5f, 1.0f});
+    EXPECT_EQ(xy(box.position()), std::make_pair(2.0f, -1.0f));
+    EXPECT_THROW(box.setPosition({1.0f}), KOM_InvalidSize);
+    EXPECT_THROW(box.move({1.0f, NAN}), KOM_InvalidInput);
+    EXPECT_EQ(xy(box.position()), std::make_pair(2.0f, -1.0f)); // nothing half-applied
+}
+
+TEST_F(NodeNetwork, NetworkBoxesHaveUniqueValidNamesAndCopiesSitBesideTheOriginal)
+{
+    NodeHandle network(geo);
+    std::unique_ptr<KOM_NetworkBox> first(network.createNetworkBox(nullptr));
+    std::unique_ptr<KOM_NetworkBox> second(network.createNetworkBox(nullptr));
+    EXPECT_EQ(dynamic_cast<NetworkBoxHandle &>(*second).box()->name, "netbox2");
+    EXPECT_THROW(network.createNetworkBox("netbox1"), KOM_OperationFailed);
+    EXPECT_THROW(network.createNetworkBox("bad name"), KOM_InvalidNodeName);
+
+    auto const original = dynamic_cast<NetworkBoxHandle &>(*first).box();
+    original->position[0] = 1.0f;
+    original->position[1] = 1.0f;
+    std::unique_ptr<KOM_NetworkBox> copy(network.copyNetworkBox(*first, nullptr, false));
+    auto const copied = dynamic_cast<NetworkBoxHandle &>(*copy).box();
+    EXPECT_EQ(copied->name, "netbox3");
+    EXPECT_EQ(copied->position[0], 1.0f + DefaultSpacing[0]);
+    EXPECT_EQ(copied->position[1], 1.0f - DefaultSpacing[1]);
+
+    EXPECT_EQ(owned(network.findNetworkBoxes("netbox[12]")).size(), 2u);
+    EXPECT_EQ(std::unique_ptr<KOM_NetworkBox>(network.findNetworkBox("missing")), nullptr);
+}
+
+TEST_F(Nodes, CategoryCodesAndFlagsTellTheClassOfANode)
+{
+    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
+    std::unique_ptr<KOM_Node> dopnet(obj->createNode("dopnet", "d", true, true));
+    std::unique_ptr<KOM_Node> box(geo->createNode("box", "b", true, true));
+    EXPECT_EQ(geo->categoryCode(), KOM_ObjectCategory);
+    EXPECT_EQ(geo->flagBits() & KOM_SimulationNetworkFlag, 0);
+    EXPECT_EQ(dopnet->categoryCode(), KOM_ObjectCategory);
+    EXPECT_NE(dopnet->flagBits() & KOM_SimulationNetworkFlag, 0);
+    EXPECT_EQ(box->categoryCode(), KOM_SopCategory);
+}
+
+TEST_F(Nodes, PathsAreRelativeToAnyBase)
+{
+    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
+    std::unique_ptr<KOM_Node> box(geo->createNode("box", "b", true, true));
+    std::unique_ptr<KOM_Node> other(obj->createNode("geo", "o", true, true));
+    EXPECT_EQ(box->relativePathTo(*geo), "b");
+    EXPECT_EQ(box->relativePathTo(*other), "../g/b");
+    EXPECT_EQ(geo->relativePathTo(*box), "..");
+    EXPECT_EQ(std::unique_ptr<KOM_Node>(other->node("../g/b"))->path(), "/obj/g/b");
+}
+
+TEST_F(Nodes, TheJournalShowsANodeByItsPathEvenOnceDeleted)
+{
+    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
+    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
+    EXPECT_EQ(journalValue(geo.get()).text, "/obj/g");
+    EXPECT_EQ(journalValue(static_cast<KOM_Node *>(nullptr)).kind, JournalValue::Kind::None);
+    geo->destroy();
+    EXPECT_EQ(journalValue(*geo).text, "<deleted node>");
+}
