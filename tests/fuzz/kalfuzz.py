@@ -830,6 +830,7 @@ def run_for(seconds, seed, rounds_per_batch=3):
     rng = random.Random(seed)
     names = sorted(groups())
     failures = 0
+    batches = 0
     log_path = os.path.join(os.environ.get("TMPDIR", "/tmp"), "kalfuzz-log-%d.jsonl" % os.getpid())
     while time.monotonic() < deadline:
         rng.shuffle(names)
@@ -839,6 +840,7 @@ def run_for(seconds, seed, rounds_per_batch=3):
             batch_seed = rng.getrandbits(32)
             outcome, detail = _child(["batch", str(batch_seed), str(rounds_per_batch), "--group",
                                       group, "--log", log_path], BATCH_TIMEOUT)
+            batches += 1
             if not outcome:
                 continue
             failures += 1
@@ -849,6 +851,7 @@ def run_for(seconds, seed, rounds_per_batch=3):
                   flush=True)
     if os.path.exists(log_path):
         os.unlink(log_path)
+    print("kalfuzz: %d batches, %d failed" % (batches, failures), flush=True)
     return failures
 
 
