@@ -67,6 +67,22 @@ struct SceneNode
     std::vector<std::shared_ptr<SceneNode>> outputs() const;
 };
 
+// Visits `network` and every node inside it, each network before its contents and in their
+// order. The walk keeps its own list instead of the stack: networks nest as deep as scripts
+// make them.
+template <class Visit>
+void forEachWithin(std::shared_ptr<SceneNode> const &network, Visit visit)
+{
+    std::vector<std::shared_ptr<SceneNode>> pending{network};
+    while (!pending.empty())
+    {
+        std::shared_ptr<SceneNode> const node = std::move(pending.back());
+        pending.pop_back();
+        visit(node);
+        pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
+    }
+}
+
 // The number a name ends with ("geo12" ends with 12), 0 when it ends with none.
 int trailingNumber(std::string const &name);
 bool isValidNodeName(std::string const &name);
