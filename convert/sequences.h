@@ -337,30 +337,31 @@ template <class K, class V>
 PyObject *toPython(std::map<K, V> const &entries)
 {
     PyObject *dict = PyDict_New();
+    bool failed = !dict;
     auto entry = entries.begin();
-    for (; dict && entry != entries.end(); ++entry)
+    for (; !failed && entry != entries.end(); ++entry)
     {
         PyObject *key = toPython(entry->first);
         if (!key)
-            break;
-        PyObject *value = toPython(entry->second);
-        if (!value)
+        {
+            release(entry->second);
+            failed = true;
+        }
+        else if (PyObject *value = toPython(entry->second))
+        {
+            failed = PyDict_SetItem(dict, key, value) < 0;
+            Py_DECREF(key);
+            Py_DECREF(value);
+        }
+        else
         {
             Py_DECREF(key); // an owned key's proxy deletes its object
-            ++entry;
-            break;
-        }
-        int const status = PyDict_SetItem(dict, key, value);
-        Py_DECREF(key);
-        Py_DECREF(value);
-        if (status < 0)
-        {
-            ++entry;
-            break;
+            failed = true;
         }
     }
-    if (entry == entries.end() && dict)
+    if (!failed)
         return dict;
+    // Whatever the failed entry held went with it; the rest was never handed to a proxy.
     releaseFrom(entry, entries.end());
     Py_XDECREF(dict);
     return nullptr;
