@@ -3,9 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "host/geometry.h"
 #include "host/journal.h"
@@ -531,20 +532,52 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
             throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());
     float const across = horizontal_spacing < 0.0f ? DefaultSpacing[0] : horizontal_spacing;
     float const down = vertical_spacing < 0.0f ? DefaultSpacing[1] : vertical_spacing;
-    std::map<SceneNode *, int> depth;
-    std::function<int(SceneNode *)> depthOf = [&](SceneNode *node) {
-        auto const found = depth.find(node);
-        if (found != depth.end())
-            return found->second;
-        depth[node] = 0; // guards against loops
-        int result = 0;
+    std::unordered_set<SceneNode const *> laidOut;
+    for (auto const &node : nodes)
+        laidOut.insert(node.get());
+    auto sourcesOf = [&](SceneNode const *node) {
+        std::vector<SceneNode const *> sources;
         for (auto const &input : node->inputs)
+            if (auto const source = input.indirect ? nullptr : input.node.lock())
+                if (laidOut.count(source.get()))
+                    sources.push_back(source.get());
+        return sources;
+    };
+    // A node's depth is one more than its deepest laid-out source's. Chains of wires are as
+    // long as scripts make them, so the walk keeps its own path; a node on the path counts as
+    // depth 0, which ends loops.
+    std::unordered_map<SceneNode const *, int> depth;
+    auto depthOf = [&](SceneNode const *start) {
+        struct Step
         {
-            auto const source = input.indirect ? nullptr : input.node.lock();
-            if (source && std::find(nodes.begin(), nodes.end(), source) != nodes.end())
-                result = std::max(result, depthOf(source.get()) + 1);
+            SceneNode const *node;
+            std::vector<SceneNode const *> sources;
+            std::size_t next;
+            int deepest;
+        };
+        if (depth.emplace(start, 0).second)
+        {
+            std::vector<Step> path{{start, sourcesOf(start), 0, 0}};
+            while (!path.empty())
+            {
+                Step &step = path.back();
+                if (step.next < step.sources.size())
+                {
+                    SceneNode const *const source = step.sources[step.next++];
+                    auto const [known, fresh] = depth.emplace(source, 0);
+                    if (fresh)
+                        path.push_back({source, sourcesOf(source), 0, 0});
+                    else
+                        step.deepest = std::max(step.deepest, known->second + 1);
+                    continue;
+                }
+                int const finished = depth[step.node] = step.deepest;
+                path.pop_back();
+                if (!path.empty())
+                    path.back().deepest = std::max(path.back().deepest, finished + 1);
+            }
         }
-        return depth[node] = result;
+        return depth[start];
     };
     std::map<int, int> columnsUsed;
     for (auto const &node : nodes)
@@ -717,16 +750,11 @@ void NodeHandle::allowEditingOfContents(bool propagate)
     if (self->assetName.empty())
         throw KOM_OperationFailed((self->path() + " is not a digital asset").c_str());
     self->assetEditable = true;
-    std::function<void(SceneNode &)> unlockWithin = [&](SceneNode &network) {
-        for (auto const &child : network.children)
-        {
-            if (!child->assetName.empty())
-                child->assetEditable = true;
-            unlockWithin(*child);
-        }
-    };
     if (propagate)
-        unlockWithin(*self);
+        forEachWithin(self, [](std::shared_ptr<SceneNode> const &within) {
+            if (!within->assetName.empty())
+                within->assetEditable = true;
+        });
 }
 
 void NodeHandle::matchCurrentDefinition()

@@ -85,10 +85,10 @@ bool isValidAlias(char const *alias)
 void collectInstances(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type,
                       std::vector<KOM_ElemPtr<KOM_Node>> &found)
 {
-    if (node->type == type)
-        found.emplace_back(NodeHandle::handleFor(node));
-    for (auto const &child : node->children)
-        collectInstances(child, type, found);
+    forEachWithin(node, [&](std::shared_ptr<SceneNode> const &within) {
+        if (within->type == type)
+            found.emplace_back(NodeHandle::handleFor(within));
+    });
 }
 
 class CategoryObject : public KOM_NodeTypeCategory

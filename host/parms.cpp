@@ -604,16 +604,13 @@ KOM_Parm *ownedParmHandle(std::shared_ptr<SceneNode> const &node,
 namespace
 {
 
-void collectAliases(std::shared_ptr<SceneNode> const &node, bool recurse,
+void collectAliases(std::shared_ptr<SceneNode> const &node,
                     std::map<KOM_ElemPtr<KOM_Parm>, std::string> &aliases)
 {
     for (auto const &tuple : node->parmTuples)
         for (std::size_t i = 0; i < tuple->parms.size(); ++i)
             if (!tuple->parms[i].alias.empty())
                 aliases[ownedParmHandle(node, tuple, static_cast<int>(i))] = tuple->parms[i].alias;
-    if (recurse)
-        for (auto const &child : node->children)
-            collectAliases(child, recurse, aliases);
 }
 
 } // namespace
@@ -720,7 +717,12 @@ void removeSpareParmTuple(std::shared_ptr<SceneNode> const &node, KOM_ParmTuple 
 std::map<KOM_ElemPtr<KOM_Parm>, std::string> parmAliases(std::shared_ptr<SceneNode> const &node, bool recurse)
 {
     std::map<KOM_ElemPtr<KOM_Parm>, std::string> aliases;
-    collectAliases(node, recurse, aliases);
+    if (!recurse)
+        collectAliases(node, aliases);
+    else
+        forEachWithin(node, [&](std::shared_ptr<SceneNode> const &within) {
+            collectAliases(within, aliases);
+        });
     return aliases;
 }
 
