@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -828,20 +827,11 @@ void NodeHandle::allowEditingOfContents(bool propagate)
     if (self->assetName.empty())
         throw KOM_OperationFailed((self->path() + " is not a digital asset").c_str());
     self->assetEditable = true;
-    if (!propagate)
-        return;
-    std::vector<SceneNode *> pending = {self.get()};
-    while (!pending.empty())
-    {
-        SceneNode *network = pending.back();
-        pending.pop_back();
-        for (auto const &child : network->children)
-        {
-            if (!child->assetName.empty())
-                child->assetEditable = true;
-            pending.push_back(child.get());
-        }
-    }
+    if (propagate)
+        forEachWithin(self, [](std::shared_ptr<SceneNode> const &within) {
+            if (!within->assetName.empty())
+                within->assetEditable = true;
+        });
 }
 
 void NodeHandle::matchCurrentDefinition()

@@ -598,22 +598,13 @@ KOM_Parm *ownedParmHandle(std::shared_ptr<SceneNode> const &node,
 namespace
 {
 
-// Networks nest as deep as scripts make them, so the walk keeps its own list.
-void collectAliases(std::shared_ptr<SceneNode> const &top, bool recurse,
+void collectAliases(std::shared_ptr<SceneNode> const &node,
                     std::map<KOM_ElemPtr<KOM_Parm>, std::string> &aliases)
 {
-    std::vector<std::shared_ptr<SceneNode>> pending = {top};
-    while (!pending.empty())
-    {
-        auto const node = std::move(pending.back());
-        pending.pop_back();
-        for (auto const &tuple : node->parmTuples)
-            for (std::size_t i = 0; i < tuple->parms.size(); ++i)
-                if (!tuple->parms[i].alias.empty())
-                    aliases[ownedParmHandle(node, tuple, static_cast<int>(i))] = tuple->parms[i].alias;
-        if (recurse)
-            pending.insert(pending.end(), node->children.begin(), node->children.end());
-    }
+    for (auto const &tuple : node->parmTuples)
+        for (std::size_t i = 0; i < tuple->parms.size(); ++i)
+            if (!tuple->parms[i].alias.empty())
+                aliases[ownedParmHandle(node, tuple, static_cast<int>(i))] = tuple->parms[i].alias;
 }
 
 } // namespace
@@ -720,7 +711,12 @@ void removeSpareParmTuple(std::shared_ptr<SceneNode> const &node, KOM_ParmTuple 
 std::map<KOM_ElemPtr<KOM_Parm>, std::string> parmAliases(std::shared_ptr<SceneNode> const &node, bool recurse)
 {
     std::map<KOM_ElemPtr<KOM_Parm>, std::string> aliases;
-    collectAliases(node, recurse, aliases);
+    if (!recurse)
+        collectAliases(node, aliases);
+    else
+        forEachWithin(node, [&](std::shared_ptr<SceneNode> const &within) {
+            collectAliases(within, aliases);
+        });
     return aliases;
 }
 

@@ -6,6 +6,7 @@
 // instances. Walks over subtrees and wiring are iterative, so depth is not limited by the stack.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <map>
@@ -255,6 +256,24 @@ void SceneChildren::forEach(Visit visit) const
         }
         if (mySlots[i])
             visit(mySlots[i]);
+    }
+}
+
+// Visits `network` and every node inside it, each network before its contents and in their
+// order. The walk keeps its own list instead of the stack: networks nest as deep as scripts
+// make them.
+template <class Visit>
+void forEachWithin(std::shared_ptr<SceneNode> const &network, Visit visit)
+{
+    std::vector<std::shared_ptr<SceneNode>> pending{network};
+    while (!pending.empty())
+    {
+        std::shared_ptr<SceneNode> const node = std::move(pending.back());
+        pending.pop_back();
+        visit(node);
+        std::size_t const first = pending.size();
+        pending.insert(pending.end(), node->children.begin(), node->children.end());
+        std::reverse(pending.begin() + first, pending.end());
     }
 }
 

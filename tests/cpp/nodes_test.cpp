@@ -91,6 +91,29 @@ TEST_F(NodeNetwork, LayoutPutsEachNodeOneRowBelowItsDeepestInput)
     EXPECT_EQ(grid->position[0], 2.0f); // not laid out this time
 }
 
+TEST_F(NodeNetwork, LayoutFollowsAChainOfWiresAsLongAsScriptsMakeIt)
+{
+    int const length = 1 << 16;
+    auto const first = sop("null");
+    auto last = first;
+    std::shared_ptr<SceneNode> second;
+    for (int i = 1; i < length; ++i)
+    {
+        auto const next = sop("null");
+        theScene().setInputs(*next, {{last}});
+        last = next;
+        if (!second)
+            second = next;
+    }
+    // And a loop back to the start, which the walk begins at; wiring refuses it, the layout
+    // must not rely on that.
+    theScene().setInputs(*first, {{last}});
+    NodeHandle(geo).layoutChildren({}, 1.0f, 1.0f);
+    EXPECT_EQ(second->position[1], -1.0f);
+    EXPECT_EQ(last->position[1], -static_cast<float>(length - 1));
+    EXPECT_EQ(first->position[1], -static_cast<float>(length));
+}
+
 TEST_F(NodeNetwork, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)
 {
     auto const box = sop("box"), xform = sop("xform"), other = sop("null");

@@ -490,3 +490,50 @@ def test_each_form_translates_the_errors_of_its_own_row(scene, entry, form):
         assert raised.value.instanceMessage() == "from the host"
         translated[error] = type(raised.value).__name__
     assert translated == {error: error if error in row else "Error" for error in DESCRIPTIONS}
+
+
+class FailingError(Exception):
+    __swig_destroy__ = _kal.delete_OperationFailed
+
+    def __new__(cls, *args):
+        raise LookupError("no instance")
+
+
+def test_an_error_class_that_cannot_make_its_instance_raises_that_failure():
+    import gc
+    gc.collect()
+    before = kalhost.liveHandles()
+    _kal.OperationFailed_swigregister(FailingError)
+    try:
+        kalhost.fail("Node.createNode", "OperationFailed", "x")
+        with pytest.raises(LookupError, match="no instance"):
+            kal.node("/obj").createNode("geo")
+    finally:
+        _kal.OperationFailed_swigregister(kal.OperationFailed)
+    gc.collect()
+    assert kalhost.liveHandles() == before
+
+
+# The questions that choose a result's class run outside the operation's catch list; whatever
+# they throw is translated all the same, and the result's handle is freed.
+@pytest.mark.parametrize("question, error, raised", [
+    ("Node.categoryCode", "ObjectWasDeleted", kal.ObjectWasDeleted),
+    ("Node.categoryCode", "OperationFailed", kal.Error),
+    ("Node.categoryCode", "SystemExit", SystemExit),
+    ("Node.flagBits", "SystemExit", SystemExit),
+    ("Node.flagBits", "out_of_range", RuntimeError),
+    ("Node.flagBits", "invalid_argument", RuntimeError),
+    ("NodeType.isManager", "SystemExit", SystemExit),
+])
+def test_errors_from_the_questions_that_choose_a_result_class_are_translated(question, error, raised):
+    import gc
+    obj = kal.node("/obj")
+    gc.collect()
+    before = kalhost.liveHandles()
+    kalhost.fail(question, error, "7" if error == "SystemExit" else "asked")
+    with pytest.raises(raised) as caught:
+        obj.createNode("geo").type() if question.startswith("NodeType") else obj.createNode("geo")
+    if raised is SystemExit:
+        assert caught.value.code == 7
+    gc.collect()
+    assert kalhost.liveHandles() == before
