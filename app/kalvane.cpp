@@ -3,12 +3,15 @@
 #include <Python.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
 #include "model/services.h"
 
 extern "C" void init_kal(void);
+extern "C" char const **KalvaneGetTagInfo(char const **out);
 
 namespace
 {
@@ -24,10 +27,51 @@ std::string proxyModuleDir()
     return executable.substr(0, executable.rfind('/') + 1) + KAL_PYTHON_DIR;
 }
 
+// Whether the interpreter's own options, those before the script, -c or -m, ask for the
+// version (-V or --version). Options that take a value skip it, as the interpreter does.
+bool asksForVersion(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        char const *const option = argv[i];
+        if (option[0] != '-' || option[1] == '\0' || std::strcmp(option, "--") == 0)
+            return false;
+        if (option[1] == '-')
+        {
+            if (std::strcmp(option, "--version") == 0)
+                return true;
+            if (std::strcmp(option, "--check-hash-based-pycs") == 0)
+                ++i;
+            continue;
+        }
+        for (char const *letter = option + 1; *letter; ++letter)
+        {
+            if (*letter == 'V')
+                return true;
+            if (*letter == 'c' || *letter == 'm')
+                return false;
+            if (*letter == 'W' || *letter == 'X')
+            {
+                if (letter[1] == '\0')
+                    ++i;
+                break;
+            }
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // The application and its build first; the interpreter then adds its own version.
+    if (asksForVersion(argc, argv))
+    {
+        char const *tag = nullptr;
+        std::printf("Kalvane %s\n", *KalvaneGetTagInfo(&tag));
+    }
+
     KOMF_Module::ensureKalvaneInternalsExist();
     init_kal();
 

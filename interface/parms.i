@@ -91,8 +91,10 @@ PyObject *ch(char const *path) { return evalParm(path); }
     KOM_Parm::set(char const *);
 %catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_PermissionError, KOM_TypeError, KOM_Error)
     KOM_Parm::setPending(char const *);
+// SWIG wraps each form that default arguments make as an overload of its own, and a list given
+// for a parameter list reaches those shorter forms only when it spells the defaults.
 %catches(KOM_ObjectWasDeleted, KOM_OperationFailed, KOM_PermissionError, KOM_TypeError, KOM_Error)
-    KOM_Parm::set(KOM_Parm &, KOM_EnumValue *);
+    KOM_Parm::set(KOM_Parm &, KOM_EnumValue * = nullptr);
 %catches(KOM_ObjectWasDeleted, KOM_PermissionError, KOM_Error) KOM_Parm::revertToDefaults;
 %catches(KOM_ObjectWasDeleted, KOM_PermissionError, KOM_Error) KOM_Parm::revertToAndRestorePermanentDefaults;
 %catches(KOM_ObjectWasDeleted, KOM_PermissionError, KOM_TypeError, KOM_Error) KOM_Parm::setExpression;

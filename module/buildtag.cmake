@@ -1,14 +1,18 @@
-# Writes a fresh build tag: 446 lowercase hexadecimal digits, different for every build.
-string(RANDOM LENGTH 64 seed)
-string(TIMESTAMP now "%Y%m%dT%H%M%S%f" UTC)
+# Writes the build tag: 446 lowercase hexadecimal digits drawn from the content of SOURCES, the
+# files the module is built from, so that the tag changes exactly when they do.
+set(digest "")
+foreach(source IN LISTS SOURCES)
+  file(SHA512 "${source}" hash)
+  string(APPEND digest "${hash}")
+endforeach()
 set(tag "")
 set(round 0)
 string(LENGTH "${tag}" length)
 while(length LESS 446)
-  string(SHA512 block "${seed}:${now}:${round}")
+  string(SHA512 block "${digest}:${round}")
   string(APPEND tag "${block}")
   math(EXPR round "${round} + 1")
   string(LENGTH "${tag}" length)
 endwhile()
 string(SUBSTRING "${tag}" 0 446 tag)
-file(WRITE "${OUTPUT}" "// Generated for each build.\nextern char const kalBuildTag[] = \"${tag}\";\n")
+file(WRITE "${OUTPUT}" "// Generated from the module's sources.\nextern char const kalBuildTag[] = \"${tag}\";\n")

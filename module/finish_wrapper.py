@@ -61,6 +61,15 @@ def finish(text):
     assert stock in text, "pointer look-up not found"
     text = text.replace(stock, "    return 0;")
 
+    # A pointer object shows the native pointer it holds, not its own address: two proxies of
+    # one object read alike.
+    stock = """PyObject *repr = SWIG_Python_str_FromFormat("<Swig Object of type '%s' at %p>", (name ? name : "unknown"), (void *)v);"""
+    assert stock in text, "pointer object repr not found"
+    text = text.replace(stock, """char address[2 * sizeof(void *) + 1];
+  PyObject *repr;
+  snprintf(address, sizeof address, "%" PRIxPTR, (uintptr_t)v->ptr);
+  repr = PyUnicode_FromFormat("<Swig Object of type '%s' at 0x%s>", (name ? name : "unknown"), address);""")
+
     # Records carry no documentation, so proxies need no documented copies: the stock look-up
     # scans the whole method table for each of the proxies' methods at import.
     stock = re.search(r'(SWIGINTERN PyMethodDef \*SWIG_PythonGetProxyDoc\(const char \*name\) \{\n).*?\n  \}\n',

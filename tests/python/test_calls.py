@@ -127,6 +127,12 @@ def test_the_pointer_object_shows_its_type_and_answers_the_runtime_methods(obj):
     assert pointer.next() is None
 
 
+def test_the_pointer_object_shows_the_native_pointer_whichever_proxy_holds_it():
+    first, second = kal.kmath.this, _kal.__kmath().this
+    assert first is not second and int(first) == int(second)
+    assert repr(first) == repr(second) == "<Swig Object of type 'KOM_kmath *' at 0x%x>" % int(first)
+
+
 def test_results_come_back_as_the_most_specific_class(obj):
     geo = obj.createNode("geo")
     dopnet = obj.createNode("dopnet")

@@ -1,4 +1,6 @@
 """Error classes, their texts, and the translation of host errors into Python exceptions."""
+import types
+
 import pytest
 
 import _kal
@@ -126,3 +128,178 @@ def test_translated_errors_do_not_leak_their_copies():
             kal.node("/obj").name()
     gc.collect()
     assert kalhost.liveHandles() == before
+
+
+# Every form of every overloaded entry, and the defaulted forms of keyword entries, each with the
+# errors its own row translates; any other error arrives as plain Error. Forms made from default
+# arguments are wrapped separately and must keep the row of the operation they shorten.
+WIRING = ("ObjectWasDeleted", "OperationFailed", "InvalidInput", "PermissionError", "Error")
+NETWORK_BOX = ("ObjectWasDeleted", "InvalidNodeName", "OperationFailed", "Error")
+SET_NUMBER = ("ObjectWasDeleted", "PermissionError", "TypeError", "Error")
+SET_TEXT = ("ObjectWasDeleted", "OperationFailed", "PermissionError", "TypeError", "Error")
+SET_FLOATS = ("ObjectWasDeleted", "InvalidSize", "PermissionError", "TypeError", "Error")
+SET_STRINGS = SET_FLOATS + ("OperationFailed",)
+PLAIN = ("ObjectWasDeleted", "Error")
+
+FORMS = {
+    "Node_setInput": {
+        "setInput(int,KOM_Node *,int)": (lambda s: s.inner.setInput(0, s.other, 0), WIRING),
+        "setInput(int,KOM_Node *)": (lambda s: s.inner.setInput(0, s.other), WIRING),
+        "setInput(int,KOM_SubnetIndirectInput &)": (lambda s: s.inner.setInput(0, s.indirect), WIRING),
+    },
+    "Node_setFirstInput": {
+        "setFirstInput(KOM_Node *,int)": (lambda s: s.inner.setFirstInput(s.other, 0), WIRING),
+        "setFirstInput(KOM_Node *)": (lambda s: s.inner.setFirstInput(s.other), WIRING),
+        "setFirstInput(KOM_SubnetIndirectInput &)": (lambda s: s.inner.setFirstInput(s.indirect), WIRING),
+    },
+    "Node_setNextInput": {
+        "setNextInput(KOM_Node *,int)": (lambda s: s.inner.setNextInput(s.other, 0), WIRING),
+        "setNextInput(KOM_Node *)": (lambda s: s.inner.setNextInput(s.other), WIRING),
+        "setNextInput(KOM_SubnetIndirectInput &)": (lambda s: s.inner.setNextInput(s.indirect), WIRING),
+    },
+    "Node_insertInput": {
+        "insertInput(int,KOM_Node *,int)": (lambda s: s.inner.insertInput(0, s.other, 0), WIRING),
+        "insertInput(int,KOM_Node *)": (lambda s: s.inner.insertInput(0, s.other), WIRING),
+        "insertInput(int,KOM_SubnetIndirectInput &)": (lambda s: s.inner.insertInput(0, s.indirect), WIRING),
+    },
+    "Node_inputAncestors": {
+        "inputAncestors(bool,bool)": (lambda s: s.inner.inputAncestors(True, False), PLAIN),
+        "inputAncestors(bool)": (lambda s: s.inner.inputAncestors(True), PLAIN),
+        "inputAncestors()": (lambda s: s.inner.inputAncestors(), PLAIN),
+    },
+    "Node_moveToGoodPosition": {
+        "moveToGoodPosition(bool,bool,bool,bool)": (lambda s: s.inner.moveToGoodPosition(1, 1, 1, 1), PLAIN),
+        "moveToGoodPosition(bool,bool,bool)": (lambda s: s.inner.moveToGoodPosition(1, 1, 1), PLAIN),
+        "moveToGoodPosition(bool,bool)": (lambda s: s.inner.moveToGoodPosition(1, 1), PLAIN),
+        "moveToGoodPosition(bool)": (lambda s: s.inner.moveToGoodPosition(1), PLAIN),
+        "moveToGoodPosition()": (lambda s: s.inner.moveToGoodPosition(), PLAIN),
+    },
+    "Node_setSelected": {
+        "setSelected(bool,bool)": (lambda s: s.inner.setSelected(True, True), PLAIN),
+        "setSelected(bool)": (lambda s: s.inner.setSelected(True), PLAIN),
+    },
+    "Node_setCurrent": {
+        "setCurrent(bool,bool)": (lambda s: s.inner.setCurrent(True, True), PLAIN),
+        "setCurrent(bool)": (lambda s: s.inner.setCurrent(True), PLAIN),
+    },
+    "Node_allowEditingOfContents": {
+        "allowEditingOfContents(bool)": (lambda s: s.subnet.allowEditingOfContents(True), PLAIN),
+        "allowEditingOfContents()": (lambda s: s.subnet.allowEditingOfContents(), PLAIN),
+    },
+    "Node_createNetworkBox": {
+        "createNetworkBox(char const *)": (lambda s: s.subnet.createNetworkBox("b"), NETWORK_BOX),
+        "createNetworkBox()": (lambda s: s.subnet.createNetworkBox(), NETWORK_BOX),
+    },
+    "Node_copyNetworkBox": {
+        "copyNetworkBox(KOM_NetworkBox &,char const *,bool)":
+            (lambda s: s.subnet.copyNetworkBox(s.box, "b", False), NETWORK_BOX),
+        "copyNetworkBox(KOM_NetworkBox &,char const *)":
+            (lambda s: s.subnet.copyNetworkBox(s.box, "b"), NETWORK_BOX),
+        "copyNetworkBox(KOM_NetworkBox &)": (lambda s: s.subnet.copyNetworkBox(s.box), NETWORK_BOX),
+    },
+    "Node_createNode": {
+        "createNode(node_type_name)": (lambda s: s.subnet.createNode("null"), (
+            "ObjectWasDeleted", "InvalidNodeName", "PermissionError", "OperationFailed",
+            "InitScriptFailed", "MatchDefinitionError", "Error")),
+    },
+    "Node_layoutChildren": {
+        "layoutChildren()": (lambda s: s.subnet.layoutChildren(), ("ObjectWasDeleted", "OperationFailed", "Error")),
+    },
+    "Node_parmAliases": {
+        "parmAliases()": (lambda s: s.subnet.parmAliases(), PLAIN),
+    },
+    "Node_changeNodeType": {
+        "changeNodeType(new_node_type)": (lambda s: s.inner.changeNodeType("subnet"),
+                                          ("ObjectWasDeleted", "OperationFailed", "TypeError")),
+    },
+    "Node_createDigitalAsset": {
+        "createDigitalAsset()": (lambda s: s.subnet.createDigitalAsset(),
+                                 ("ObjectWasDeleted", "InvalidNodeType", "OperationFailed", "Error")),
+    },
+    "Node_collapseIntoSubnet": {
+        "collapseIntoSubnet(child_nodes)": (lambda s: s.subnet.collapseIntoSubnet([s.inner]), (
+            "ObjectWasDeleted", "TypeError", "InvalidNodeName", "OperationFailed", "Error")),
+    },
+    "Parm_set": {
+        "set(float)": (lambda s: s.tx.set(1.5), SET_NUMBER),
+        "set(int)": (lambda s: s.tx.set(1), SET_NUMBER),
+        "set(char const *)": (lambda s: s.tx.set("1"), SET_TEXT),
+        "set(KOM_Parm &,KOM_EnumValue *)": (lambda s: s.tx.set(s.ty, kal.exprLanguage.Python), SET_TEXT),
+        "set(KOM_Parm &)": (lambda s: s.tx.set(s.ty), SET_TEXT),
+    },
+    "Parm_setPending": {
+        "setPending(float)": (lambda s: s.tx.setPending(1.5), SET_NUMBER),
+        "setPending(int)": (lambda s: s.tx.setPending(1), SET_NUMBER),
+        "setPending(char const *)": (lambda s: s.tx.setPending("1"), SET_TEXT),
+    },
+    "Parm_setExpression": {
+        "setExpression(char const *,KOM_EnumValue *)":
+            (lambda s: s.tx.setExpression("1", kal.exprLanguage.Python), SET_NUMBER),
+        "setExpression(char const *)": (lambda s: s.tx.setExpression("1"), SET_NUMBER),
+    },
+    "ParmTuple_set": {
+        "set(std::vector<float,std::allocator<float > > const &)": (lambda s: s.t.set((1, 2, 3)), SET_FLOATS),
+        "set(std::vector<std::string,std::allocator<std::string > > const &)":
+            (lambda s: s.t.set(("a", "b", "c")), SET_STRINGS),
+    },
+    "ParmTuple_setPending": {
+        "setPending(std::vector<float,std::allocator<float > > const &)":
+            (lambda s: s.t.setPending((1, 2, 3)), SET_FLOATS),
+        "setPending(std::vector<std::string,std::allocator<std::string > > const &)":
+            (lambda s: s.t.setPending(("a", "b", "c")), SET_STRINGS),
+    },
+    "SopNodeType_selectors": {
+        "selectors(std::vector<int,std::allocator<int > >)":
+            (lambda s: s.sop_type.selectors([0]), ("ObjectWasDeleted", "OperationFailed", "Error")),
+        "selectors()": (lambda s: s.sop_type.selectors(), ("ObjectWasDeleted", "OperationFailed", "Error")),
+    },
+}
+
+
+def overloaded_entries():
+    """Each overloaded entry of _kal and the prototypes its dispatcher lists, in order."""
+    found = {}
+    for name in dir(_kal):
+        # Containers, iterators and error constructors call no host operation.
+        owner = name[len("new_"):] if name.startswith("new_") else name
+        if owner.startswith("_") or "Iterator" in owner or owner in DESCRIPTIONS:
+            continue
+        try:
+            getattr(_kal, name)(*[None] * 30)
+        except NotImplementedError as raised:
+            found[name] = [line.strip() for line in str(raised).splitlines()[2:]]
+        except Exception:
+            pass
+    return found
+
+
+def test_every_form_of_every_overloaded_entry_has_a_row():
+    overloaded = overloaded_entries()
+    assert overloaded, "no overloaded entries found"
+    for entry, prototypes in overloaded.items():
+        assert list(FORMS.get(entry, {})) == prototypes, "forms of %s without their row" % entry
+
+
+@pytest.fixture
+def scene():
+    subnet = kal.node("/obj").createNode("subnet")
+    geo = kal.node("/obj").createNode("geo")
+    return types.SimpleNamespace(
+        subnet=subnet, inner=subnet.createNode("null"), other=subnet.createNode("null"),
+        indirect=subnet.indirectInputs()[0], box=subnet.createNetworkBox("box"),
+        tx=geo.parm("tx"), ty=geo.parm("ty"), t=geo.parmTuple("t"),
+        sop_type=geo.createNode("box").type())
+
+
+@pytest.mark.parametrize("entry, form", [(entry, form) for entry in FORMS for form in FORMS[entry]],
+                         ids=lambda name: name)
+def test_each_form_translates_the_errors_of_its_own_row(scene, entry, form):
+    call, row = FORMS[entry][form]
+    translated = {}
+    for error in DESCRIPTIONS:
+        kalhost.fail(entry.replace("_", ".", 1), error, "from the host")
+        with pytest.raises(kal.Error) as raised:
+            call(scene)
+        assert raised.value.instanceMessage() == "from the host"
+        translated[error] = type(raised.value).__name__
+    assert translated == {error: error if error in row else "Error" for error in DESCRIPTIONS}

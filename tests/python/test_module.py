@@ -1,6 +1,7 @@
 """Module entry, class registry, cvar, build tag, exit and the kalvane application."""
 import ctypes
 import os
+import platform
 import re
 import subprocess
 
@@ -127,13 +128,17 @@ def test_before_registration_cvar_gives_bare_pointer_objects():
     assert process.stdout.strip() == "SwigPyObject", process.stderr
 
 
-def test_build_tag_is_446_hex_digits_at_the_returned_address():
+def build_tag():
     library = ctypes.CDLL(_kal.__file__)
     library.KalvaneGetTagInfo.restype = ctypes.c_void_p
     tag = ctypes.c_char_p()
     returned = library.KalvaneGetTagInfo(ctypes.byref(tag))
     assert returned == ctypes.addressof(tag)
-    assert re.fullmatch(rb"[0-9a-f]{446}", tag.value)
+    return tag.value.decode()
+
+
+def test_build_tag_is_446_hex_digits_at_the_returned_address():
+    assert re.fullmatch(r"[0-9a-f]{446}", build_tag())
 
 
 @pytest.mark.parametrize("args, kwargs, received", [
@@ -217,3 +222,21 @@ def test_kalvane_prompt_reads_commands_from_its_input():
     process = subprocess.run([KALVANE], input="import kal\nprint(kal.node('/obj').name())\n",
                              capture_output=True, text=True, timeout=60)
     assert process.returncode == 0 and "obj" in process.stdout, process.stderr
+
+
+@needs_kalvane
+@pytest.mark.parametrize("options", [["--version"], ["-V"], ["-I", "--version"], ["-W", "error", "-V"]])
+def test_kalvane_version_names_the_application_and_its_build_tag_first(options):
+    process = subprocess.run([KALVANE, *options], capture_output=True, text=True, timeout=60)
+    assert process.returncode == 0, process.stderr
+    assert process.stdout.splitlines() == ["Kalvane " + build_tag(), "Python " + platform.python_version()]
+
+
+@needs_kalvane
+@pytest.mark.parametrize("options", [["-c", "import sys; print(sys.argv[1:])", "-V"],
+                                     ["-m", "platform", "--version"], ["-W", "-V", "-c", "print(1)"]])
+def test_kalvane_leaves_a_version_option_meant_for_the_script_alone(options):
+    process = subprocess.run([KALVANE, *options], capture_output=True, text=True, timeout=60,
+                             stdin=subprocess.DEVNULL)
+    assert process.returncode == 0, process.stderr
+    assert "Kalvane" not in process.stdout
