@@ -43,10 +43,19 @@ class Setup:
     """The objects each binding's rows call, on one geometry node of the reference host."""
 
     def __init__(self, module):
-        kal.node("/obj").createNode("geo", "bench")
+        geo = kal.node("/obj").createNode("geo", "bench")
+        # ty animated: three keyframes, evaluated between two of them, on a cubic.
+        for frame, value in ((1, 0.0), (12, 5.0), (24, 0.0)):
+            key = kal.Keyframe(value)
+            key.setFrame(frame)
+            key.setSlope(0.0)
+            geo.parm("ty").setKeyframe(key)
+        kal.setFrame(6.5)
         self.names = {"node": module.node("/obj/bench"), "position": (1.0, 2.0),
                       "Error": module.ObjectWasDeleted}
         self.names["parm"] = self.names["node"].parm("tx")
+        self.names["animated"] = self.names["node"].parm("ty")
+        self.names["kscriptExpression"] = module.kscriptExpression
 
 
 def rows():
@@ -59,6 +68,8 @@ def rows():
          "node.createNode(node_type_name='null').destroy()", False),
         ("error -> exception (Node.name)", ERROR_CALL, True),
         ("Parm.eval", "parm.eval()", False),
+        ("Parm.eval (animated: keyframes, cubic)", "animated.eval()", False),
+        ("kal.kscriptExpression (float result)", "kscriptExpression('1+2')", False),
     ]
 
 

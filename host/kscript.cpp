@@ -17,6 +17,8 @@ namespace
 
 // Expressions may refer to each other through ch(); deeper chains are taken to be cycles.
 constexpr int MaxReferenceDepth = 64;
+// Nesting (parentheses, signs, calls) deeper than this is refused rather than risking the stack.
+constexpr int MaxNesting = 200;
 constexpr double DegreesToRadians = 3.14159265358979323846 / 180.0;
 
 KscriptValue number(double value) { return {KscriptValue::Number, value}; }
@@ -95,8 +97,21 @@ private:
         return value.vector;
     }
 
+    // Counts the nesting of the parse while it is inside.
+    struct Nested
+    {
+        explicit Nested(Evaluator &evaluator) : myEvaluator(evaluator)
+        {
+            if (++myEvaluator.myNesting > MaxNesting)
+                myEvaluator.fail("nested too deeply");
+        }
+        ~Nested() { --myEvaluator.myNesting; }
+        Evaluator &myEvaluator;
+    };
+
     KscriptValue comparison()
     {
+        Nested const nested(*this);
         KscriptValue left = sum();
         static char const *const operators[] = {"==", "!=", "<=", ">=", "<", ">"};
         for (char const *op : operators)
@@ -196,6 +211,7 @@ private:
 
     KscriptValue unary()
     {
+        Nested const nested(*this);
         if (accept("-"))
             return scale(unary(), number(-1.0), false);
         if (accept("+"))
@@ -388,6 +404,7 @@ private:
     std::string const &myText;
     KscriptContext const &myContext;
     std::size_t myPos = 0;
+    int myNesting = 0;
 };
 
 } // namespace

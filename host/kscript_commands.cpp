@@ -145,7 +145,7 @@ void fcur(Arguments const &arguments, std::string &out)
     }
     std::istringstream in(arguments[0]);
     double frame = 0.0;
-    if (!(in >> frame) || !(in >> std::ws).eof() || !std::isfinite(frame))
+    if (!(in >> frame) || !(in >> std::ws).eof() || !(std::fabs(frame) < 1e9))
         throw KOM_OperationFailed(("Not a frame: " + arguments[0]).c_str());
     clock.time = clock.frameToTime(static_cast<float>(frame));
 }
