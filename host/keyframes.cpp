@@ -153,8 +153,14 @@ double KOM_BaseKeyframe::frame()
 
 // --- KOM_Keyframe ----------------------------------------------------------------------------
 
+// Scripts reach the default constructor only through the module's factories, which record
+// themselves; they copy through the copy constructor directly.
 KOM_Keyframe::KOM_Keyframe() = default;
-KOM_Keyframe::KOM_Keyframe(KOM_Keyframe const &other) = default;
+
+KOM_Keyframe::KOM_Keyframe(KOM_Keyframe const &other) : KOM_BaseKeyframe(other)
+{
+    hostOperation("Keyframe.Keyframe", static_cast<KOM_BaseKeyframe const &>(other));
+}
 
 bool KOM_Keyframe::__eq__(KOM_BaseKeyframe &other)
 {
@@ -234,21 +240,31 @@ KALHOST_KEYFRAME_QUANTITY(accel, Accel, "acceleration")
 
 // --- KOM_StringKeyframe ----------------------------------------------------------------------
 
-KOM_StringKeyframe::KOM_StringKeyframe() = default;
+KOM_StringKeyframe::KOM_StringKeyframe() { hostOperation("StringKeyframe.StringKeyframe"); }
 
 KOM_StringKeyframe::KOM_StringKeyframe(std::string const &expression, KOM_EnumValue &language)
 {
+    hostOperation("StringKeyframe.StringKeyframe", expression, language);
+    if (!kalhost::isOfEnumeration(language, typeid(KOM_exprLanguage)))
+        throw KOM_TypeError("The language must be an exprLanguage value");
     myParts->expression = expression;
     myParts->language = &language;
 }
 
 KOM_StringKeyframe::KOM_StringKeyframe(std::string const &expression, double time, KOM_EnumValue &language)
-    : KOM_StringKeyframe(expression, language)
 {
+    hostOperation("StringKeyframe.StringKeyframe", expression, time, language);
+    if (!kalhost::isOfEnumeration(language, typeid(KOM_exprLanguage)))
+        throw KOM_TypeError("The language must be an exprLanguage value");
+    myParts->expression = expression;
+    myParts->language = &language;
     myParts->time = time;
 }
 
-KOM_StringKeyframe::KOM_StringKeyframe(KOM_StringKeyframe const &other) = default;
+KOM_StringKeyframe::KOM_StringKeyframe(KOM_StringKeyframe const &other) : KOM_BaseKeyframe(other)
+{
+    hostOperation("StringKeyframe.StringKeyframe", static_cast<KOM_BaseKeyframe const &>(other));
+}
 
 bool KOM_StringKeyframe::__eq__(KOM_BaseKeyframe &other)
 {
