@@ -62,11 +62,12 @@ public:
     bool __eq__(KOM_BaseKeyframe &other) override;
     bool __ne__(KOM_BaseKeyframe &other) override;
 #endif
+    // New slots after the inherited ones; declared first for Python's method order.
+    virtual bool __eq__(KOM_Keyframe &other);
+    virtual bool __ne__(KOM_Keyframe &other);
     int __hash__() override;
     std::string __repr__() override;
     KOM_EnumValue *evaluatedType() override;
-    virtual bool __eq__(KOM_Keyframe &other);
-    virtual bool __ne__(KOM_Keyframe &other);
 
     void setValue(double value);
     double value();
