@@ -3,6 +3,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <memory>
+
+#include "model/geometry.h"
+#include "model/mathvalues.h"
 #include "model/services.h"
 #include "model/module.h"
 #include "model/nodes.h"
@@ -45,6 +49,51 @@ py::object kscriptExpression(char const *expression)
         return std::move(matrix);
     }
     return py::none();
+// The same rule as attribValue: a look-up in the element's geometry, then the data type and
+// size pick the Python type.
+py::object attribValue(KOM_Point &point, char const *name)
+{
+    std::unique_ptr<KOM_Attrib> attrib;
+    {
+        std::unique_ptr<KOM_Geometry> geometry(point.geometry());
+        attrib.reset(geometry->findPointAttrib(name));
+    }
+    if (!attrib)
+        throw KOM_OperationFailed();
+    switch (attrib->dataType()->valueId)
+    {
+    case 2:
+        if (attrib->size() == 1)
+            return py::float_(point.floatAttribValue(*attrib));
+        return py::cast(point.floatListAttribValue(*attrib));
+    case 3: return py::str(point.stringAttribValue(*attrib));
+    case 1:
+        if (attrib->size() == 1)
+            return py::int_(point.intAttribValue(*attrib));
+        return py::cast(point.intListAttribValue(*attrib));
+    default: throw KOM_OperationFailed();
+    }
+}
+
+using PointList = KOM_IterableList<KOM_Point>;
+
+KOM_Point *pointAt(PointList &list, int index)
+{
+    int const length = list.__len__();
+    if (index < 0)
+        index += length;
+    if (index < 0 || index >= length)
+        throw py::index_error("Invalid index");
+    return list.itemAt(index);
+}
+
+py::tuple points(KOM_Geometry &geometry)
+{
+    std::vector<KOM_ElemPtr<KOM_Point>> const points = geometry.points();
+    py::tuple result(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i)
+        result[i] = py::cast(points[i].get(), py::return_value_policy::take_ownership);
+    return result;
 }
 
 } // namespace
@@ -79,7 +128,26 @@ PYBIND11_MODULE(kalpeer, module)
              py::arg("node_type_name"), py::arg("node_name") = nullptr,
              py::arg("run_init_scripts") = true, py::arg("load_contents") = true)
         .def("destroy", &KOM_Node::destroy)
-        .def("parm", &KOM_Node::parm, py::return_value_policy::take_ownership);
+        .def("parm", &KOM_Node::parm, py::return_value_policy::take_ownership)
+        .def("geometry", [](KOM_Node &node) { return dynamic_cast<KOM_SopNode &>(node).geometry(); },
+             py::return_value_policy::take_ownership);
+
+    py::class_<KOM_Point>(module, "Point").def("attribValue", &attribValue);
+    py::class_<PointList>(module, "_PointTupleGenerator")
+        .def("__len__", &PointList::__len__)
+        .def("__getitem__", &pointAt, py::return_value_policy::take_ownership);
+    py::class_<KOM_Geometry>(module, "Geometry")
+        .def("points", &points)
+        .def("iterPoints", &KOM_Geometry::iterPoints, py::return_value_policy::take_ownership);
+
+    py::class_<KOM_Vector3>(module, "Vector3")
+        .def(py::init<float, float, float>())
+        .def("__add__", &KOM_Vector3::__add__);
+
+    py::class_<KOM_Matrix4>(module, "Matrix4")
+        .def(py::init<double>())
+        .def("__mul__", py::overload_cast<KOM_Matrix4 &>(&KOM_Matrix4::__mul__))
+        .def("__mul__", py::overload_cast<double>(&KOM_Matrix4::__mul__));
 
     module.def("node", [](char const *path) { return KOM().node(path); },
                py::return_value_policy::take_ownership);

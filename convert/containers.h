@@ -488,9 +488,11 @@ Allocator *sharedAllocator()
 
 // An iterator argument of an operation on the vector that `self` wraps: an iterator of exactly
 // this kind over that same vector, at a position inside it or at its end. Another iterator is
-// a type error; a position the vector no longer has is an index error.
+// a type error; a position the vector no longer has is an index error. `*position` receives
+// the position, which locateAgain turns into an iterator once every argument has converted:
+// converting a later argument may run Python code that resizes the vector.
 template <class Sequence, class Iterator>
-int asPosition(PyObject *obj, PyObject *self, Iterator *at)
+int asPosition(PyObject *obj, PyObject *self, Iterator *at, ptrdiff_t *position)
 {
     typedef swig::SwigPyIterator_T<Iterator> Kind;
     swig::SwigPyIterator *iterator = nullptr;
@@ -502,9 +504,16 @@ int asPosition(PyObject *obj, PyObject *self, Iterator *at)
     Kind const *kind = dynamic_cast<Kind const *>(iterator);
     if (!kind || !vector || kind->container() != vector)
         return SWIG_TypeError;
-    if (!Kind::locate(*static_cast<Sequence *>(vector), kind->position(), at))
+    *position = kind->position();
+    if (!Kind::locate(*static_cast<Sequence *>(vector), *position, at))
         return SWIG_IndexError;
     return SWIG_OK;
+}
+
+template <class Sequence, class Iterator>
+bool locateAgain(Sequence *vector, ptrdiff_t position, Iterator *at)
+{
+    return swig::SwigPyIterator_T<Iterator>::locate(*vector, position, at);
 }
 
 } // namespace kal

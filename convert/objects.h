@@ -2,6 +2,12 @@
 // Included in the generated wrapper after the runtime and the type table.
 #pragma once
 
+#include <cxxabi.h>
+#include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
 #include "model/enums.h"
 #include "model/errors.h"
 #include "model/geometry.h"
@@ -20,27 +26,163 @@ inline bool sameValue(KOM_EnumValue const &first, KOM_EnumValue const &second)
     return first.enumType->name() == second.enumType->name() && first.valueId == second.valueId;
 }
 
-// Converts `self`. For a delete entry (`deleting`), yields the object only when the proxy owned
-// it, and then releases it: the proxy no longer owns nor points at it. Other operations that
-// take ownership (`disown`) convert as usual and clear the own flag.
-inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown, bool deleting)
+// The pointer object behind `obj` (a proxy, or a pointer object itself), as a new reference,
+// or null. Looking up "this" on an object without an instance dict runs Python code (a property,
+// __getattr__) that may hand out a temporary, so the look-up owns what it reads; a "this" that is
+// not a pointer object is no pointer.
+inline SwigPyObject *pointerObjectOf(PyObject *obj)
+{
+    PyObject *found = nullptr;
+    if (Py_TYPE(obj) == SwigPyObject_type())
+        found = obj;
+    else if (PyObject **dict = _PyObject_GetDictPtr(obj))
+    {
+        found = *dict ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
+        if (!found)
+            PyErr_Clear();
+    }
+    else if (PyWeakref_CheckProxy(obj))
+    {
+        PyObject *const referent = PyWeakref_GET_OBJECT(obj);
+        return referent == Py_None ? nullptr : pointerObjectOf(referent);
+    }
+    else
+    {
+        PyObject *const read = PyObject_GetAttr(obj, SWIG_This());
+        if (!read)
+            PyErr_Clear();
+        else if (Py_TYPE(read) != SwigPyObject_type())
+            Py_DECREF(read);
+        else
+            return reinterpret_cast<SwigPyObject *>(read);
+        return nullptr;
+    }
+    if (!found || Py_TYPE(found) != SwigPyObject_type())
+        return nullptr;
+    Py_INCREF(found);
+    return reinterpret_cast<SwigPyObject *>(found);
+}
+
+// Converts an object argument (None is a null pointer) by the runtime's rules. On success
+// `*held` receives the pointer object the pointer came from, which the wrapper keeps until the
+// call returns: Python code that runs while later arguments convert may drop its last other
+// reference, which would delete the object under the call.
+inline int convertPointer(PyObject *obj, void **pointer, swig_type_info *type, int flags,
+                          PyObject **held)
+{
+    if (obj == Py_None)
+    {
+        *pointer = nullptr;
+        return SWIG_OK;
+    }
+    SwigPyObject *pointerObject = pointerObjectOf(obj);
+    if (!pointerObject)
+        return SWIG_ERROR;
+    // A chain of pointer objects: keep the one that matches, which a delete entry clears.
+    for (SwigPyObject *link = pointerObject; pointerObject->next && link;
+         link = reinterpret_cast<SwigPyObject *>(link->next))
+        if (link->ty == type || SWIG_TypeCheckStruct(link->ty, type))
+        {
+            Py_INCREF(link);
+            Py_DECREF(pointerObject);
+            pointerObject = link;
+            break;
+        }
+    int const status = SWIG_Python_ConvertPtrAndOwn(reinterpret_cast<PyObject *>(pointerObject),
+                                                    pointer, type, flags, nullptr);
+    if (!SWIG_IsOK(status))
+    {
+        Py_DECREF(pointerObject);
+        return status;
+    }
+    *held = reinterpret_cast<PyObject *>(pointerObject);
+    return status;
+}
+
+// Whether the object behind a kept pointer object was deleted since it was converted (its
+// delete entry clears the pointer object), so the call must not use the pointer it gave.
+inline bool wasDeleted(PyObject *held, void const *converted)
+{
+    return held && converted && !reinterpret_cast<SwigPyObject *>(held)->ptr;
+}
+
+// What one vector argument keeps for the call, as convertPointer keeps an object argument's
+// pointer object: the container it used in place, or the pointer objects behind its object
+// elements, each with the position of the element it gave. The wrapper releases them.
+class KeptObjects
+{
+public:
+    PyObject *container = nullptr;
+
+    // Takes over `held`, also when it cannot be recorded.
+    void keep(PyObject *held, std::size_t element)
+    {
+        try
+        {
+            myElements.emplace_back(held, element);
+        }
+        catch (...)
+        {
+            Py_DECREF(held);
+            throw;
+        }
+    }
+
+    // After every argument converted: false when the container used in place was deleted
+    // meanwhile; elements whose objects were deleted become null, as they would convert now.
+    template <class E>
+    bool stillUsable(std::vector<E> *elements) const
+    {
+        if (container && !reinterpret_cast<SwigPyObject *>(container)->ptr)
+            return false;
+        for (auto const &[held, element] : myElements)
+            if (!reinterpret_cast<SwigPyObject *>(held)->ptr)
+                nullify(elements, element);
+        return true;
+    }
+
+    void release()
+    {
+        Py_CLEAR(container);
+        for (auto const &kept : myElements)
+            Py_DECREF(kept.first);
+        myElements.clear();
+    }
+
+private:
+    template <class T>
+    static void nullify(std::vector<T *> *elements, std::size_t element) { (*elements)[element] = nullptr; }
+    template <class E>
+    static void nullify(std::vector<E> *, std::size_t) {}
+
+    std::vector<std::pair<PyObject *, std::size_t>> myElements;
+};
+
+// Converts `self`, keeping its pointer object in `*held` as convertPointer does. For a delete
+// entry (`deleting`), yields the object only when the proxy owned it, and then releases it: the
+// proxy no longer owns nor points at it. Other operations that take ownership (`disown`) convert
+// as usual and clear the own flag.
+inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown,
+                       bool deleting, PyObject **held)
 {
     if (disown && !deleting)
-        return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_DISOWN);
+        return convertPointer(obj, pointer, type, SWIG_POINTER_DISOWN, held);
     if (!deleting)
     {
         // The common cases, a proxy of the method's class or of a subclass, without the
         // runtime's general look-up and its search by type name.
         PyObject **dict = _PyObject_GetDictPtr(obj);
-        PyObject *held = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
-        if (!held)
+        PyObject *found = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
+        if (!found)
             PyErr_Clear();
-        if (held && Py_TYPE(held) == SwigPyObject_type())
+        if (found && Py_TYPE(found) == SwigPyObject_type())
         {
-            SwigPyObject *const pointerObject = reinterpret_cast<SwigPyObject *>(held);
+            SwigPyObject *const pointerObject = reinterpret_cast<SwigPyObject *>(found);
             if (pointerObject->ty == type && !pointerObject->next)
             {
                 *pointer = pointerObject->ptr;
+                Py_INCREF(found);
+                *held = found;
                 return SWIG_OK;
             }
             // A subclass's proxy: the type's own list of subclasses gives the upcast.
@@ -50,13 +192,17 @@ inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int 
             {
                 int newMemory = 0;
                 *pointer = SWIG_TypeCast(cast, pointerObject->ptr, &newMemory);
+                Py_INCREF(found);
+                *held = found;
                 return SWIG_OK;
             }
         }
-        return SWIG_ConvertPtr(obj, pointer, type, 0);
+        return convertPointer(obj, pointer, type, 0, held);
     }
-    SwigPyObject *held = SWIG_Python_GetSwigThis(obj);
-    if (held && held->own)
+    // A delete entry takes nothing else, and a pointer object being collected calls it with
+    // itself: it is converted without being kept.
+    SwigPyObject *const pointerObject = SWIG_Python_GetSwigThis(obj);
+    if (pointerObject && pointerObject->own)
         return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_RELEASE);
     int const status = SWIG_ConvertPtr(obj, pointer, type, 0);
     *pointer = nullptr;
@@ -64,12 +210,63 @@ inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int 
 }
 
 // Raises the caught error as its registered Python class, holding an owned copy; an
-// unregistered class raises RuntimeError with the bare pointer object.
+// unregistered class raises RuntimeError with the bare pointer object. Registration admits only
+// exception classes for errors; should the class still fail to make its instance (a __new__
+// that raises), that failure is the exception raised, and the copy went with its pointer object.
 template <class E>
 void raiseError(E const &error, swig_type_info *type)
 {
-    SWIG_Python_Raise(SWIG_NewPointerObj(new E(error), type, SWIG_POINTER_OWN),
-                      type->name, type);
+    PyObject *const value = SWIG_NewPointerObj(new E(error), type, SWIG_POINTER_OWN);
+    if (!value)
+        return;
+    PyErr_SetObject(SWIG_Python_ExceptionType(type), value);
+    Py_DECREF(value);
+}
+
+// Translates the exception being handled when it is none that the operation lists.
+//
+// The host contract allows KOM_SystemExit only from `exit`. Should a host throw it from another
+// operation (or from a question that picks a result's class), the binding survives it: ending
+// the interpreter is the host's request to make, so it becomes Python's SystemExit with the code,
+// exactly as from `exit`, and never ends the process from inside a call. An error class the
+// operation does not list reaches Python as plain kal.Error; standard exceptions as MemoryError
+// or RuntimeError; anything else as RuntimeError. A thread that the interpreter ends while it
+// waits for the interpreter lock unwinds through here and must go on unwinding.
+inline void raiseUnlisted()
+{
+    try
+    {
+        throw;
+    }
+    catch (abi::__forced_unwind const &)
+    {
+        throw;
+    }
+    catch (KOM_SystemExit const &exitRequest)
+    {
+        PyObject *const code = PyLong_FromLong(exitRequest.code());
+        if (code)
+        {
+            PyErr_SetObject(PyExc_SystemExit, code);
+            Py_DECREF(code);
+        }
+    }
+    catch (KOM_Error const &error)
+    {
+        raiseError(error, SWIGTYPE_p_KOM_Error);
+    }
+    catch (std::bad_alloc const &)
+    {
+        PyErr_NoMemory();
+    }
+    catch (std::exception const &error)
+    {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    }
+    catch (...)
+    {
+        PyErr_SetString(PyExc_RuntimeError, "unknown exception from the application");
+    }
 }
 
 // `object` as a proxy of `Interface`, or None when it does not implement it.
@@ -100,9 +297,9 @@ bool ask(Base *object, int own, Question question, Answer *answer)
     {
         raiseError(error, SWIGTYPE_p_KOM_ObjectWasDeleted);
     }
-    catch (KOM_Error const &error)
+    catch (...)
     {
-        raiseError(error, SWIGTYPE_p_KOM_Error);
+        raiseUnlisted();
     }
     if (own & SWIG_POINTER_OWN)
         delete object;
@@ -165,10 +362,10 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Prim *const &prim, int own)
 {
     if (!prim)
         Py_RETURN_NONE;
-    KOM_EnumValue type{};
+    KOM_EnumValue *type = nullptr;
     if (!kal::ask(prim, own, [&] { return prim->type(); }, &type))
         return nullptr;
-    if (type.valueId == KOM_PolygonPrimId) // a face of another kind stays a Prim
+    if (type && type->valueId == KOM_PolygonPrimId) // a face of another kind stays a Prim
         return kal::wrapAs<KOM_Polygon>(prim, SWIGTYPE_p_KOM_Polygon, own);
     return SWIG_NewPointerObj(prim, SWIGTYPE_p_KOM_Prim, own);
 }

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cfloat>
+#include <new>
 #include <string>
 
 namespace kal
@@ -171,10 +172,20 @@ inline int asString(PyObject *obj, std::string *value)
     Py_ssize_t size = 0;
     PyObject *held = nullptr;
     int const status = utf8Of(obj, &text, &size, &held);
+    int result = status;
     if (SWIG_IsOK(status) && value)
-        value->assign(text, static_cast<std::size_t>(size));
+    {
+        try
+        {
+            value->assign(text, static_cast<std::size_t>(size));
+        }
+        catch (std::bad_alloc const &)
+        {
+            result = SWIG_MemoryError;
+        }
+    }
     Py_XDECREF(held);
-    return status;
+    return result;
 }
 
 inline PyObject *fromString(std::string const &text)

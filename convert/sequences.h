@@ -3,6 +3,8 @@
 #pragma once
 
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,119 +19,182 @@ inline int asElement(PyObject *obj, float *value) { return asFloat(obj, value); 
 inline int asElement(PyObject *obj, double *value) { return asDouble(obj, value); }
 inline int asElement(PyObject *obj, std::string *value) { return asString(obj, value); }
 
-// Objects: a proxy of the element class (or a subclass), or None for a null element.
+// Objects: a proxy of the element class (or a subclass), or None for a null element. The
+// pointer object behind an element stays in `kept` for the call.
 template <class T>
-int asElement(PyObject *obj, T **value, swig_type_info *type)
+int asElement(PyObject *obj, T **value, swig_type_info *type, KeptObjects *kept, std::size_t at)
 {
     void *pointer = nullptr;
-    int const status = SWIG_ConvertPtr(obj, &pointer, type, 0);
-    if (SWIG_IsOK(status) && value)
-        *value = static_cast<T *>(pointer);
+    if (!value)
+        return SWIG_ConvertPtr(obj, &pointer, type, 0);
+    PyObject *held = nullptr;
+    int const status = convertPointer(obj, &pointer, type, 0, &held);
+    if (!SWIG_IsOK(status))
+        return status;
+    *value = static_cast<T *>(pointer);
+    if (held && kept)
+        kept->keep(held, at);
+    else
+        Py_XDECREF(held);
     return status;
 }
 
 template <class E>
 int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_type_info *type,
-             swig_type_info *elementType);
+             swig_type_info *elementType, KeptObjects *kept = nullptr);
 
-// A nested vector converts by the vector rule itself; `type` is the nested vector's.
+// A nested vector converts by the vector rule itself; `type` is the nested vector's. A nested
+// container used in place is copied at once, so nothing of it is kept.
 template <class E>
 int asElement(PyObject *obj, std::vector<E> *value, swig_type_info *type)
 {
     std::vector<E> *used = nullptr;
-    int const status = asVector(obj, value, value ? &used : nullptr, type, nullptr);
+    KeptObjects inPlace;
+    int const status = asVector(obj, value, value ? &used : nullptr, type, nullptr, &inPlace);
     if (SWIG_IsOK(status) && value && used != value)
     {
         if (!used)
             return SWIG_ERROR; // a null vector is no element
         *value = *used;
     }
+    inPlace.release();
     return status;
 }
 
 template <class E>
-int convertItem(PyObject *item, E *value, swig_type_info *)
+int convertItem(PyObject *item, E *value, swig_type_info *, KeptObjects *, std::size_t)
 {
     return asElement(item, value);
 }
 
 template <class T>
-int convertItem(PyObject *item, T **value, swig_type_info *elementType)
+int convertItem(PyObject *item, T **value, swig_type_info *elementType, KeptObjects *kept,
+                std::size_t at)
 {
-    return asElement(item, value, elementType);
+    return asElement(item, value, elementType, kept, at);
 }
 
 template <class E>
-int convertItem(PyObject *item, std::vector<E> *value, swig_type_info *elementType)
+int convertItem(PyObject *item, std::vector<E> *value, swig_type_info *elementType,
+                KeptObjects *, std::size_t)
 {
     return asElement(item, value, elementType);
 }
 
 // Converts one item and, unless only testing, appends it.
 template <class E>
-int appendItem(PyObject *item, std::vector<E> *built, swig_type_info *elementType)
+int appendItem(PyObject *item, std::vector<E> *built, swig_type_info *elementType,
+               KeptObjects *kept)
 {
     E element{};
-    int const status = convertItem(item, built ? &element : nullptr, elementType);
+    int const status = convertItem(item, built ? &element : nullptr, elementType, kept,
+                                   built ? built->size() : 0);
     if (SWIG_IsOK(status) && built)
         built->push_back(std::move(element));
     return status;
 }
 
-// A sequence builds a new vector in `*built` (lists and tuples without the sequence protocol);
-// a pointer object of exactly this vector type is used in place. `*used` names the result, null
-// for None. With null destinations it only tests, setting no error and building nothing.
-// `elementType` is the descriptor of object elements, or of nested vectors.
+// The items of a sequence, converted in order. Converting an item may run Python code (a
+// nested sequence, a "this" property) that changes a list under the walk, so each list item is
+// read afresh and held while it converts. Any other sequence's length is only its claim: the
+// vector grows with the items read, never ahead of them.
 template <class E>
-int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_type_info *type,
-             swig_type_info *elementType)
+int convertItems(PyObject *obj, std::vector<E> *built, swig_type_info *elementType,
+                 KeptObjects *kept)
 {
-    if (PyList_Check(obj) || PyTuple_Check(obj))
+    if (PyTuple_Check(obj))
     {
-        Py_ssize_t const size = PySequence_Fast_GET_SIZE(obj);
-        PyObject **items = PySequence_Fast_ITEMS(obj);
+        Py_ssize_t const size = PyTuple_GET_SIZE(obj);
         if (built)
             built->reserve(static_cast<std::size_t>(size));
         for (Py_ssize_t i = 0; i < size; ++i)
-            if (!SWIG_IsOK(appendItem(items[i], built, elementType)))
+            if (!SWIG_IsOK(appendItem(PyTuple_GET_ITEM(obj, i), built, elementType, kept)))
                 return SWIG_ERROR;
-        if (used)
-            *used = built;
         return SWIG_OK;
     }
-    if (PySequence_Check(obj))
+    if (PyList_Check(obj))
     {
-        Py_ssize_t const size = PySequence_Size(obj);
-        if (size < 0)
+        if (built)
+            built->reserve(static_cast<std::size_t>(PyList_GET_SIZE(obj)));
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(obj); ++i)
+        {
+            PyObject *const item = PyList_GET_ITEM(obj, i);
+            Py_INCREF(item);
+            int const status = appendItem(item, built, elementType, kept);
+            Py_DECREF(item);
+            if (!SWIG_IsOK(status))
+                return SWIG_ERROR;
+        }
+        return SWIG_OK;
+    }
+    Py_ssize_t const claimed = PySequence_Size(obj);
+    if (claimed < 0)
+    {
+        PyErr_Clear();
+        return SWIG_ERROR;
+    }
+    for (Py_ssize_t i = 0; i < claimed; ++i)
+    {
+        PyObject *const item = PySequence_GetItem(obj, i);
+        int const status = item ? appendItem(item, built, elementType, kept) : SWIG_ERROR;
+        Py_XDECREF(item);
+        if (!SWIG_IsOK(status))
         {
             PyErr_Clear();
             return SWIG_ERROR;
         }
-        if (built)
-            built->reserve(static_cast<std::size_t>(size));
-        for (Py_ssize_t i = 0; i < size; ++i)
+    }
+    return SWIG_OK;
+}
+
+// A sequence builds a new vector in `*built`; a pointer object of exactly this vector type is
+// used in place (and kept in `kept` for the call). `*used` names the result, null for None.
+// With null destinations it only tests, setting no error and building nothing. `elementType` is
+// the descriptor of object elements, or of nested vectors. Running out of memory fails the
+// conversion with MemoryError; nothing escapes it.
+template <class E>
+int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_type_info *type,
+             swig_type_info *elementType, KeptObjects *kept)
+{
+    if (PySequence_Check(obj))
+    {
+        int status = SWIG_ERROR;
+        try
         {
-            PyObject *item = PySequence_GetItem(obj, i);
-            int const status = item ? appendItem(item, built, elementType) : SWIG_ERROR;
-            Py_XDECREF(item);
-            if (!SWIG_IsOK(status))
-            {
-                PyErr_Clear();
-                return SWIG_ERROR;
-            }
+            status = convertItems(obj, built, elementType, kept);
         }
-        if (used)
+        catch (std::bad_alloc const &)
+        {
+            status = SWIG_MemoryError;
+        }
+        catch (std::length_error const &)
+        {
+            status = SWIG_MemoryError;
+        }
+        if (SWIG_IsOK(status) && used)
             *used = built;
-        return SWIG_OK;
+        else if (!SWIG_IsOK(status) && built)
+            std::vector<E>().swap(*built);
+        return status;
     }
     void *pointer = nullptr;
-    if (type && SWIG_IsOK(SWIG_ConvertPtr(obj, &pointer, type, 0)))
+    if (!type)
+        return SWIG_ERROR;
+    if (!used)
+        return SWIG_ConvertPtr(obj, &pointer, type, 0);
+    PyObject *held = nullptr;
+    int const status = convertPointer(obj, &pointer, type, 0, &held);
+    if (!SWIG_IsOK(status))
+        return SWIG_ERROR;
+    *used = static_cast<std::vector<E> *>(pointer);
+    if (kept && held)
     {
-        if (used)
-            *used = static_cast<std::vector<E> *>(pointer);
-        return SWIG_OK;
+        Py_XDECREF(kept->container);
+        kept->container = held;
     }
-    return SWIG_ERROR;
+    else
+        Py_XDECREF(held);
+    return SWIG_OK;
 }
 
 // A dict's items, each a pair of strings. None gives no map (`*used` null).
@@ -151,18 +216,25 @@ inline int asStringMap(PyObject *obj, std::map<std::string, std::string> *built,
         return SWIG_ERROR;
     }
     int status = SWIG_OK;
-    for (Py_ssize_t i = 0; SWIG_IsOK(status) && i < PyList_GET_SIZE(items); ++i)
+    try
     {
-        std::vector<std::string> pair;
-        status = asVector<std::string>(PyList_GET_ITEM(items, i), built ? &pair : nullptr, nullptr,
-                                       nullptr, nullptr);
-        if (SWIG_IsOK(status) && built)
+        for (Py_ssize_t i = 0; SWIG_IsOK(status) && i < PyList_GET_SIZE(items); ++i)
         {
-            if (pair.size() != 2)
-                status = SWIG_ERROR;
-            else
-                (*built)[pair[0]] = pair[1];
+            std::vector<std::string> pair;
+            status = asVector<std::string>(PyList_GET_ITEM(items, i), built ? &pair : nullptr,
+                                           nullptr, nullptr, nullptr);
+            if (SWIG_IsOK(status) && built)
+            {
+                if (pair.size() != 2)
+                    status = SWIG_ERROR;
+                else
+                    (*built)[pair[0]] = pair[1];
+            }
         }
+    }
+    catch (std::bad_alloc const &)
+    {
+        status = SWIG_MemoryError;
     }
     Py_DECREF(items);
     if (SWIG_IsOK(status) && used)
@@ -216,6 +288,12 @@ inline PyObject *toPython(float value) { return PyFloat_FromDouble(value); }
 inline PyObject *toPython(double value) { return PyFloat_FromDouble(value); }
 inline PyObject *toPython(std::string const &value) { return fromString(value); }
 
+// A math value held by value: a new owned copy.
+inline PyObject *toPython(KOM_Vector3 const &value)
+{
+    return KOMconvertValueForInterpreter(new KOM_Vector3(value), SWIG_POINTER_OWN);
+}
+
 template <class A, class B>
 PyObject *toPython(std::pair<A, B> const &pair)
 {
@@ -265,30 +343,31 @@ template <class K, class V>
 PyObject *toPython(std::map<K, V> const &entries)
 {
     PyObject *dict = PyDict_New();
+    bool failed = !dict;
     auto entry = entries.begin();
-    for (; dict && entry != entries.end(); ++entry)
+    for (; !failed && entry != entries.end(); ++entry)
     {
         PyObject *key = toPython(entry->first);
         if (!key)
-            break;
-        PyObject *value = toPython(entry->second);
-        if (!value)
+        {
+            release(entry->second);
+            failed = true;
+        }
+        else if (PyObject *value = toPython(entry->second))
+        {
+            failed = PyDict_SetItem(dict, key, value) < 0;
+            Py_DECREF(key);
+            Py_DECREF(value);
+        }
+        else
         {
             Py_DECREF(key); // an owned key's proxy deletes its object
-            ++entry;
-            break;
-        }
-        int const status = PyDict_SetItem(dict, key, value);
-        Py_DECREF(key);
-        Py_DECREF(value);
-        if (status < 0)
-        {
-            ++entry;
-            break;
+            failed = true;
         }
     }
-    if (entry == entries.end() && dict)
+    if (!failed)
         return dict;
+    // Whatever the failed entry held went with it; the rest was never handed to a proxy.
     releaseFrom(entry, entries.end());
     Py_XDECREF(dict);
     return nullptr;

@@ -53,6 +53,40 @@ print("Spare parameter", weight.name(), "=", weight.eval(), "from", weight.parmT
 print("kscript:", kal.kscriptExpression("1+2"), kal.kscriptExpression("vector(1, 2) * $F"),
       repr(kal.kscriptExpandString("frame $F of ${FPS}")), kal.kscript("ls /obj")[0].split())
 
+# Geometry: what a surface node cooks follows its parameters and inputs. Values come back with
+# the Python type their attribute holds; a node's geometry is read-only, a frozen copy is not.
+shape = merge.geometry()
+print(merge.name(), "cooks", len(shape.points()), "points and", len(shape.iterPrims()), "primitives, the first a",
+      type(shape.prims()[0]).__name__, "through points", [v.point().number() for v in shape.prims()[0].vertices()])
+print("Its first point is at", shape.points()[0].attribValue("P"))
+try:
+    shape.createPoint()
+except kal.GeometryPermissionError:
+    print("A node's geometry is read-only; freeze() gives an editable copy")
+copy = shape.freeze()
+copy.addAttrib(kal.attribType.Point, "weight", 0.5)
+copy.addAttrib(kal.attribType.Global, "source", merge.path())
+print("The copy's points weigh", copy.iterPoints()[-1].attribValue("weight"), "and came from",
+      copy.attribValue("source"))
+
+# Math values: transforms act on row vectors and compose as scale * rotate * translate, with
+# angles in degrees; a matrix explodes back into the components that built it.
+kmath = kal.kmath
+rounded = lambda values: [round(value, 3) + 0.0 for value in values]  # + 0.0: no "-0.0"
+transform = kmath.buildScale(2, 2, 2) * kmath.buildRotate(0, 90, 0) * kmath.buildTranslate(1, 2, 3)
+point = kal.Vector3(1, 0, 0) * transform
+print("(1, 0, 0) scaled, turned and moved lands at", point)
+print("The transform explodes into",
+      ", ".join("%s %s" % (name, rounded(value))
+                for name, value in sorted(transform.explode().items())))
+print("Its inverse brings the point back:",
+      (point * transform.inverted()).isAlmostEqual(kal.Vector3(1, 0, 0)))
+bounds = kal.BoundingBox(-1, -1, -1, 1, 1, 1) * transform
+print("A unit cube's bounds after it:", bounds.minvec(), "to", bounds.maxvec(), "size", bounds.sizevec())
+sky = kal.Color((0.2, 0.4, 0.8))
+print("Colour", rounded(sky.rgb()), "has hue", round(sky.hsv()[0], 1), "and twice as bright is",
+      rounded((sky * 2).rgb()))
+
 # Copy and move between networks; names that are taken get a new number.
 copies = kal.copyNodesTo([box, xform], geo)
 print("Copied into", [n.path() for n in copies])

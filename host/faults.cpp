@@ -59,6 +59,8 @@ std::function<void()> errorThrower(std::string const &error, std::string const &
 
 } // namespace
 
+unsigned char theHostWatch = 0;
+
 bool addFault(std::string const &operation, std::string const &error, std::string const &message,
               int times)
 {
@@ -66,11 +68,18 @@ bool addFault(std::string const &operation, std::string const &error, std::strin
     if (!raise)
         return false;
     if (times > 0)
+    {
         theFaults[operation].push_back({std::move(raise), times});
+        theHostWatch |= WatchedByFaults;
+    }
     return true;
 }
 
-void clearFaults() { theFaults.clear(); }
+void clearFaults()
+{
+    theFaults.clear();
+    theHostWatch &= ~WatchedByFaults;
+}
 
 void fireFault(char const *operation)
 {
@@ -85,6 +94,8 @@ void fireFault(char const *operation)
         pending.pop_front();
     if (pending.empty())
         theFaults.erase(found);
+    if (theFaults.empty())
+        theHostWatch &= ~WatchedByFaults;
     raise();
 }
 

@@ -16,4 +16,9 @@ void clearFaults();
 // Throws the pending fault of `operation`, if any (hostOperation calls it).
 void fireFault(char const *operation);
 
+// Why host operations must look at the journal and the faults: a bit while the journal records,
+// a bit while a fault is pending. With neither, an operation pays one test (hostOperation).
+enum HostWatch : unsigned char { WatchedByJournal = 1, WatchedByFaults = 2 };
+extern unsigned char theHostWatch;
+
 } // namespace kalhost

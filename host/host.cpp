@@ -40,7 +40,7 @@ KOM_PyInterpreterAutoUnlock::KOM_PyInterpreterAutoUnlock()
 {
 }
 
-KOM_PyInterpreterAutoUnlock::~KOM_PyInterpreterAutoUnlock()
+KOM_PyInterpreterAutoUnlock::~KOM_PyInterpreterAutoUnlock() noexcept(false)
 {
     PyEval_RestoreThread(static_cast<PyThreadState *>(mySavedThreadState));
 }

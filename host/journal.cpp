@@ -63,7 +63,11 @@ JournalValue JournalFormat<KOM_EnumValue>::format(KOM_EnumValue const &value)
     return JournalValue::ofText(text);
 }
 
-void setJournalling(bool on) { theJournalling = on; }
+void setJournalling(bool on)
+{
+    theJournalling = on;
+    theHostWatch = on ? theHostWatch | WatchedByJournal : theHostWatch & ~WatchedByJournal;
+}
 bool isJournalling() { return theJournalling; }
 std::vector<JournalEntry> const &journalEntries() { return theEntries; }
 void clearJournal() { theEntries.clear(); }

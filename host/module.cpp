@@ -14,6 +14,7 @@
 #include "host/journal.h"
 #include "host/keyframes.h"
 #include "host/kscript.h"
+#include "host/mathvalues.h"
 #include "host/nodes.h"
 #include "host/nodetypes.h"
 #include "host/parms.h"
@@ -30,14 +31,12 @@ class HostUi : public KOM_ui {};
 class HostGalleries : public KOM_galleries {};
 class HostKda : public KOM_kda {};
 class HostKipFile : public KOM_kipFile {};
-class HostKmath : public KOM_kmath {};
 class HostShelves : public KOM_shelves {};
 
 HostUi theUi;
 HostGalleries theGalleries;
 HostKda theKda;
 HostKipFile theKipFile;
-HostKmath theKmath;
 HostShelves theShelves;
 
 std::map<std::string, std::pair<int, int>> theIconCache;
@@ -182,7 +181,7 @@ public:
     KOM_kmath *__kmath() override
     {
         hostOperation("Module.__kmath");
-        return &theKmath;
+        return &theKmath();
     }
 
     KOM_shelves *__shelves() override

@@ -3,14 +3,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
+#include "host/geometry.h"
 #include "host/journal.h"
+#include "host/mathvalues.h"
 #include "host/parms.h"
 #include "host/parmtemplates.h"
-#include "host/values.h"
 #include "model/enums.h"
 #include "model/errors.h"
 
@@ -444,14 +446,14 @@ KOM_Vector2 *NodeHandle::size()
 {
     hostOperation("Node.size");
     scene();
-    return new Vector2Value(NodeSize[0], NodeSize[1]);
+    return new KOM_Vector2(NodeSize[0], NodeSize[1]);
 }
 
 KOM_Vector2 *NodeHandle::position()
 {
     hostOperation("Node.position");
     auto const self = scene();
-    return new Vector2Value(self->position[0], self->position[1]);
+    return new KOM_Vector2(self->position[0], self->position[1]);
 }
 
 namespace
@@ -516,7 +518,7 @@ KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_i
         y -= DefaultSpacing[1];
     self->position[0] = x;
     self->position[1] = y;
-    return new Vector2Value(x, y);
+    return new KOM_Vector2(x, y);
 }
 
 void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
@@ -531,20 +533,52 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
             throw KOM_OperationFailed((node->path() + " is not a child of " + self->path()).c_str());
     float const across = horizontal_spacing < 0.0f ? DefaultSpacing[0] : horizontal_spacing;
     float const down = vertical_spacing < 0.0f ? DefaultSpacing[1] : vertical_spacing;
-    std::map<SceneNode *, int> depth;
-    std::function<int(SceneNode *)> depthOf = [&](SceneNode *node) {
-        auto const found = depth.find(node);
-        if (found != depth.end())
-            return found->second;
-        depth[node] = 0; // guards against loops
-        int result = 0;
+    std::unordered_set<SceneNode const *> laidOut;
+    for (auto const &node : nodes)
+        laidOut.insert(node.get());
+    auto sourcesOf = [&](SceneNode const *node) {
+        std::vector<SceneNode const *> sources;
         for (auto const &input : node->inputs)
+            if (auto const source = input.indirect ? nullptr : input.node.lock())
+                if (laidOut.count(source.get()))
+                    sources.push_back(source.get());
+        return sources;
+    };
+    // A node's depth is one more than its deepest laid-out source's. Chains of wires are as
+    // long as scripts make them, so the walk keeps its own path; a node on the path counts as
+    // depth 0, which ends loops.
+    std::unordered_map<SceneNode const *, int> depth;
+    auto depthOf = [&](SceneNode const *start) {
+        struct Step
         {
-            auto const source = input.indirect ? nullptr : input.node.lock();
-            if (source && std::find(nodes.begin(), nodes.end(), source) != nodes.end())
-                result = std::max(result, depthOf(source.get()) + 1);
+            SceneNode const *node;
+            std::vector<SceneNode const *> sources;
+            std::size_t next;
+            int deepest;
+        };
+        if (depth.emplace(start, 0).second)
+        {
+            std::vector<Step> path{{start, sourcesOf(start), 0, 0}};
+            while (!path.empty())
+            {
+                Step &step = path.back();
+                if (step.next < step.sources.size())
+                {
+                    SceneNode const *const source = step.sources[step.next++];
+                    auto const [known, fresh] = depth.emplace(source, 0);
+                    if (fresh)
+                        path.push_back({source, sourcesOf(source), 0, 0});
+                    else
+                        step.deepest = std::max(step.deepest, known->second + 1);
+                    continue;
+                }
+                int const finished = depth[step.node] = step.deepest;
+                path.pop_back();
+                if (!path.empty())
+                    path.back().deepest = std::max(path.back().deepest, finished + 1);
+            }
         }
-        return depth[node] = result;
+        return depth[start];
     };
     std::map<int, int> columnsUsed;
     for (auto const &node : nodes)
@@ -631,17 +665,15 @@ KOM_Color *NodeHandle::color()
 {
     hostOperation("Node.color");
     float const *rgb = scene()->color;
-    return new ColorValue(rgb[0], rgb[1], rgb[2]);
+    return new KOM_Color(colorFromRGB(rgb[0], rgb[1], rgb[2]));
 }
 
 void NodeHandle::setColor(KOM_Color &color)
 {
     hostOperation("Node.setColor", "<color>");
     auto const self = scene();
-    auto const value = dynamic_cast<ColorValue *>(&color);
-    if (!value)
-        throw KOM_Error("The colour was not made by this application");
-    std::copy(value->rgb(), value->rgb() + 3, self->color);
+    auto const rgb = rgbOf(color);
+    std::copy(rgb.begin(), rgb.end(), self->color);
 }
 
 KOM_EnumValue *NodeHandle::expressionLanguage()
@@ -719,16 +751,11 @@ void NodeHandle::allowEditingOfContents(bool propagate)
     if (self->assetName.empty())
         throw KOM_OperationFailed((self->path() + " is not a digital asset").c_str());
     self->assetEditable = true;
-    std::function<void(SceneNode &)> unlockWithin = [&](SceneNode &network) {
-        for (auto const &child : network.children)
-        {
-            if (!child->assetName.empty())
-                child->assetEditable = true;
-            unlockWithin(*child);
-        }
-    };
     if (propagate)
-        unlockWithin(*self);
+        forEachWithin(self, [](std::shared_ptr<SceneNode> const &within) {
+            if (!within->assetName.empty())
+                within->assetEditable = true;
+        });
 }
 
 void NodeHandle::matchCurrentDefinition()
@@ -824,6 +851,14 @@ std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> NodeHandle::indirectInputs()
     for (int index = 0; index < SubnetInputCount; ++index)
         result.emplace_back(new IndirectInputHandle(self, index));
     return result;
+}
+
+// --- SopNode ---------------------------------------------------------------------------
+
+KOM_Geometry *NodeHandle::geometry()
+{
+    hostOperation("SopNode.geometry");
+    return geometryHandle(scene());
 }
 
 } // namespace kalhost

@@ -146,6 +146,7 @@ public:
                                  char const *subnet_name) override;
     void extractAndDelete() override;
     std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> indirectInputs() override;
+    KOM_Geometry *geometry() override;
 
 private:
     // The scene node, refusing edits inside a locked asset.

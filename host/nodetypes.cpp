@@ -23,6 +23,11 @@ ParmTupleInfo floatVector(std::string const &name, std::string const &label, dou
     return {name, label, KOM_FloatParmData, {name + "x", name + "y", name + "z"}, {value, value, value}};
 }
 
+ParmTupleInfo intScalar(std::string const &name, std::string const &label, double value)
+{
+    return {name, label, KOM_IntParmData, {name}, {value}};
+}
+
 std::vector<NodeTypeInfo> const theNodeTypes = {
     {"geo", KOM_ObjectCategory, KOM_SopCategory, 0, "Geometry", 0, 1, false, false,
      {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
@@ -35,11 +40,16 @@ std::vector<NodeTypeInfo> const theNodeTypes = {
      {{"size", "Size", KOM_FloatParmData, {"sizex", "sizey", "sizez"}, {1.0, 1.0, 1.0}},
       {"divisions", "Divisions", KOM_IntParmData, {"divisions"}, {1.0}},
       {"group", "Group", KOM_StringParmData, {"group"}}}},
-    {"grid", KOM_SopCategory, KOM_NoCategory, 0, "Grid", 0, 0, true},
-    {"sphere", KOM_SopCategory, KOM_NoCategory, 0, "Sphere", 0, 0, true},
+    {"grid", KOM_SopCategory, KOM_NoCategory, 0, "Grid", 0, 0, true, false,
+     {intScalar("rows", "Rows", 10), intScalar("cols", "Columns", 10),
+      {"size", "Size", KOM_FloatParmData, {"sizex", "sizey"}, {10.0, 10.0}}}},
+    {"sphere", KOM_SopCategory, KOM_NoCategory, 0, "Sphere", 0, 0, true, false,
+     {intScalar("rows", "Rows", 10), intScalar("cols", "Columns", 10)}},
     {"null", KOM_SopCategory, KOM_NoCategory, 0, "Null", 1, 1},
     {"merge", KOM_SopCategory, KOM_NoCategory, 0, "Merge", 1, 9999, false, true},
-    {"xform", KOM_SopCategory, KOM_NoCategory, 0, "Transform", 1, 1},
+    {"xform", KOM_SopCategory, KOM_NoCategory, 0, "Transform", 1, 1, false, false,
+     {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
+      floatVector("s", "Scale", 1.0)}},
     {"popnet", KOM_PopNetCategory, KOM_PopCategory, 0, "Particle Network", 0, 4},
     {"source", KOM_PopCategory, KOM_NoCategory, 0, "Source", 0, 1, true},
     {"cop2net", KOM_Cop2NetCategory, KOM_Cop2Category, 0, "Compositing Network", 0, 4},
@@ -75,10 +85,10 @@ bool isValidAlias(char const *alias)
 void collectInstances(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type,
                       std::vector<KOM_ElemPtr<KOM_Node>> &found)
 {
-    if (node->type == type)
-        found.emplace_back(NodeHandle::handleFor(node));
-    for (auto const &child : node->children)
-        collectInstances(child, type, found);
+    forEachWithin(node, [&](std::shared_ptr<SceneNode> const &within) {
+        if (within->type == type)
+            found.emplace_back(NodeHandle::handleFor(within));
+    });
 }
 
 class CategoryObject : public KOM_NodeTypeCategory

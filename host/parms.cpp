@@ -595,16 +595,13 @@ KOM_Parm *ownedParmHandle(std::shared_ptr<SceneNode> const &node,
 namespace
 {
 
-void collectAliases(std::shared_ptr<SceneNode> const &node, bool recurse,
+void collectAliases(std::shared_ptr<SceneNode> const &node,
                     std::map<KOM_ElemPtr<KOM_Parm>, std::string> &aliases)
 {
     for (auto const &tuple : node->parmTuples)
         for (std::size_t i = 0; i < tuple->parms.size(); ++i)
             if (!tuple->parms[i].alias.empty())
                 aliases[ownedParmHandle(node, tuple, static_cast<int>(i))] = tuple->parms[i].alias;
-    if (recurse)
-        for (auto const &child : node->children)
-            collectAliases(child, recurse, aliases);
 }
 
 } // namespace
@@ -622,6 +619,17 @@ void copyParms(SceneNode const &from, SceneNode &to)
     to.parmTuples.clear();
     for (auto const &tuple : from.parmTuples)
         to.parmTuples.push_back(std::make_shared<SceneParmTuple>(*tuple));
+}
+
+std::shared_ptr<SceneParmTuple> findParmTuple(SceneNode const &node, std::string const &name)
+{
+    return findTuple(node, name);
+}
+
+double evalParmNumber(std::shared_ptr<SceneNode> const &node, std::shared_ptr<SceneParmTuple> const &tuple,
+                      std::size_t component)
+{
+    return evalNumber({node, tuple, tuple->parms.at(component)}, currentFrame());
 }
 
 KOM_Parm *parmHandle(std::shared_ptr<SceneNode> const &node, std::string const &name)
@@ -700,7 +708,12 @@ void removeSpareParmTuple(std::shared_ptr<SceneNode> const &node, KOM_ParmTuple 
 std::map<KOM_ElemPtr<KOM_Parm>, std::string> parmAliases(std::shared_ptr<SceneNode> const &node, bool recurse)
 {
     std::map<KOM_ElemPtr<KOM_Parm>, std::string> aliases;
-    collectAliases(node, recurse, aliases);
+    if (!recurse)
+        collectAliases(node, aliases);
+    else
+        forEachWithin(node, [&](std::shared_ptr<SceneNode> const &within) {
+            collectAliases(within, aliases);
+        });
     return aliases;
 }
 

@@ -53,6 +53,13 @@ public:
 };
 
 void createParms(SceneNode &node);
+// Evaluation for other families: the tuple of that name, null when none; one component of a
+// numeric tuple at the current frame, as evaluation gives it (integers rounded). Throws what
+// evaluation throws (KOM_TypeError for a string tuple, KOM_OperationFailed for a failing
+// expression).
+std::shared_ptr<SceneParmTuple> findParmTuple(SceneNode const &node, std::string const &name);
+double evalParmNumber(std::shared_ptr<SceneNode> const &node, std::shared_ptr<SceneParmTuple> const &tuple,
+                      std::size_t component);
 void copyParms(SceneNode const &from, SceneNode &to);
 
 // New owned handles; null when the node has no parameter (tuple) of that name.

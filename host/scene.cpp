@@ -44,8 +44,8 @@ void detach(std::shared_ptr<SceneNode> const &node)
     node->parent.reset();
 }
 
-// A copy of `node` and its contents; `copies` maps each original to its copy.
-std::shared_ptr<SceneNode> deepCopy(SceneNode const &node, NodeMap &copies)
+// A copy of `node` alone: no contents, no place in a network.
+std::shared_ptr<SceneNode> shallowCopy(SceneNode const &node, NodeMap &copies)
 {
     auto copy = std::make_shared<SceneNode>(node);
     copyParms(node, *copy);
@@ -53,17 +53,32 @@ std::shared_ptr<SceneNode> deepCopy(SceneNode const &node, NodeMap &copies)
     copy->parent.reset();
     copy->currentChild.reset();
     copy->selected = false;
-    copies[&node] = copy;
-    for (auto const &child : node.children)
-    {
-        auto childCopy = deepCopy(*child, copies);
-        childCopy->parent = copy;
-        copy->children.push_back(childCopy);
-    }
     copy->networkBoxes.clear();
     for (auto const &box : node.networkBoxes)
         copy->networkBoxes.push_back(std::make_shared<SceneNetworkBox>(*box));
+    copies[&node] = copy;
     return copy;
+}
+
+// A copy of `node` and its contents; `copies` maps each original to its copy. Networks nest
+// as deep as scripts make them, so the walk keeps its own list of networks still to copy.
+std::shared_ptr<SceneNode> deepCopy(SceneNode const &node, NodeMap &copies)
+{
+    auto top = shallowCopy(node, copies);
+    std::vector<std::pair<SceneNode const *, std::shared_ptr<SceneNode>>> pending{{&node, top}};
+    while (!pending.empty())
+    {
+        auto const [original, copy] = pending.back();
+        pending.pop_back();
+        for (auto const &child : original->children)
+        {
+            auto childCopy = shallowCopy(*child, copies);
+            childCopy->parent = copy;
+            copy->children.push_back(childCopy);
+            pending.emplace_back(child.get(), childCopy);
+        }
+    }
+    return top;
 }
 
 // Points the inputs of the copies at the copies of their sources; cuts wires to nodes not
@@ -128,13 +143,36 @@ std::string availableName(SceneNode const &network, std::string const &wanted)
     }
 }
 
+SceneNode::~SceneNode()
+{
+    // Contents that nothing else holds go with their network; freeing them one network at a
+    // time keeps the stack flat however deep networks nest.
+    std::vector<std::shared_ptr<SceneNode>> pending = std::move(children);
+    while (!pending.empty())
+    {
+        std::shared_ptr<SceneNode> node = std::move(pending.back());
+        pending.pop_back();
+        if (node.use_count() == 1)
+            for (auto &child : node->children)
+                pending.push_back(std::move(child));
+    }
+}
+
 std::string SceneNode::path() const
 {
-    auto const up = parent.lock();
-    if (!up)
+    std::vector<SceneNode const *> chain;
+    std::shared_ptr<SceneNode const> up;
+    for (SceneNode const *node = this; node->parent.lock(); node = up.get())
+    {
+        chain.push_back(node);
+        up = node->parent.lock();
+    }
+    if (chain.empty())
         return "/";
-    std::string const above = up->path();
-    return (above == "/" ? above : above + "/") + name;
+    std::string result;
+    for (auto node = chain.rbegin(); node != chain.rend(); ++node)
+        result += "/" + (*node)->name;
+    return result;
 }
 
 std::shared_ptr<SceneNode> SceneNode::child(std::string const &childName) const

@@ -12,7 +12,8 @@ struct KOM_EnumValue;
 namespace kalhost
 {
 
-struct SceneParmTuple; // the parameters' own state, kept by host/parms
+struct SceneParmTuple;     // the parameters' own state, kept by host/parms
+struct SceneGeometryCache; // what a surface node cooked last, kept by host/geometry
 
 struct SceneNetworkBox
 {
@@ -34,6 +35,7 @@ struct SceneNode
     };
     std::vector<Input> inputs;
     std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
+    std::shared_ptr<SceneGeometryCache> cookCache;
 
     // How the node looks in its network.
     float position[2] = {0.0f, 0.0f};
@@ -50,6 +52,10 @@ struct SceneNode
     std::string assetName;
     bool assetEditable = false;
 
+    SceneNode() = default;
+    SceneNode(SceneNode const &) = default;
+    ~SceneNode();
+
     std::string path() const;
     std::shared_ptr<SceneNode> child(std::string const &childName) const;
     // Still reachable from the root: handles on nodes that are not fail.
@@ -62,6 +68,22 @@ struct SceneNode
     // The nodes of the same network wired to this node's outputs.
     std::vector<std::shared_ptr<SceneNode>> outputs() const;
 };
+
+// Visits `network` and every node inside it, each network before its contents and in their
+// order. The walk keeps its own list instead of the stack: networks nest as deep as scripts
+// make them.
+template <class Visit>
+void forEachWithin(std::shared_ptr<SceneNode> const &network, Visit visit)
+{
+    std::vector<std::shared_ptr<SceneNode>> pending{network};
+    while (!pending.empty())
+    {
+        std::shared_ptr<SceneNode> const node = std::move(pending.back());
+        pending.pop_back();
+        visit(node);
+        pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
+    }
+}
 
 // The number a name ends with ("geo12" ends with 12), 0 when it ends with none.
 int trailingNumber(std::string const &name);

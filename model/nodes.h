@@ -8,6 +8,7 @@
 #include "model/sequences.h"
 
 class KOM_Color;
+class KOM_Geometry;
 class KOM_KDAModule;
 class KOM_NetworkBox;
 class KOM_NodeConnection;
@@ -135,7 +136,12 @@ class KOM_DopNetNode : public virtual KOM_ObjNode {};
 class KOM_PopNetNode : public virtual KOM_Node {};
 class KOM_PopNode : public virtual KOM_Node {};
 class KOM_ShopNode : public virtual KOM_Node {};
-class KOM_SopNode : public virtual KOM_Node {};
+class KOM_SopNode : public virtual KOM_Node
+{
+public:
+    // The geometry the node cooks, read-only.
+    virtual KOM_Geometry *geometry() = 0;
+};
 class KOM_VopNetNode : public virtual KOM_Node {};
 
 class KOM_NetworkBox

@@ -12,13 +12,68 @@ def finish(text):
                           r'\1METH_VARARGS\2', text)
     assert count, "no registration entries found"
 
-    # Registration takes a class: results of the type are made by calling it, so anything else
-    # registered would be called as one.
-    text, count = re.subn(r'(if \(!SWIG_Python_UnpackTuple\(args, "swigregister", 1, 1, &obj\)\) return NULL;\n)',
-                          r'\1  if (!PyType_Check(obj)) {\n'
-                          r'    PyErr_SetString(PyExc_TypeError, "swigregister expects a class");\n'
-                          r'    return NULL;\n  }\n', text)
+    # --- reliability: registration, loading and pointer look-up -------------------------------
+    # Registration admits only classes every later conversion can use (module/registry.h).
+    text, count = re.subn(r'SWIG_TypeNewClientData\((SWIGTYPE_\w+), SWIG_NewClientData\(obj\)\);',
+                          r'if (!kal::registerClass(\1, obj)) return NULL;', text)
     assert count, "registration bodies not found"
+
+    # The module loads once per process, in the main interpreter: its initialisation runs
+    # again for every interpreter that imports it (a size of 0, not -1, which would copy the
+    # first module's dict instead), so that it can refuse the others.
+    stock = "    PyModuleDef_HEAD_INIT,\n    SWIG_name,\n    NULL,\n    -1,\n"
+    assert stock in text, "module definition not found"
+    text = text.replace(stock, stock.replace("-1,", "0,"))
+    stock = "SWIG_init(void) {\n  PyObject *m, *d, *md, *globals;\n"
+    assert stock in text, "module initialisation not found"
+    text = text.replace(stock, stock + "  if (!kal::loadingInMainInterpreter()) return NULL;\n")
+
+    # A proxy holds one pointer object: initialising it again (or with its own pointer object,
+    # which would chain it to itself and never be freed) is refused.
+    stock = """      Py_DECREF(SwigPyObject_append((PyObject*) sthis, obj[1]));"""
+    assert stock in text, "proxy chaining not found"
+    text = text.replace(stock, """      PyErr_SetString(PyExc_TypeError, "swiginit: the proxy already holds its object");
+      return NULL;""")
+
+    # "this" read through a property or __getattr__ may be a temporary that dies with the
+    # reference the look-up drops; such a pointer object is taken as none. (kal's conversions
+    # look it up owning what they read: kal::pointerObjectOf.)
+    stock = """      obj = PyObject_GetAttr(pyobj,SWIG_This());
+      if (obj) {
+	Py_DECREF(obj);
+      } else {"""
+    assert text.count(stock) == 1, "pointer look-up through attributes not found"
+    text = text.replace(stock, """      obj = PyObject_GetAttr(pyobj,SWIG_This());
+      if (obj) {
+	if (Py_REFCNT(obj) == 1) {
+	  Py_DECREF(obj);
+	  return 0;
+	}
+	Py_DECREF(obj);
+      } else {""")
+
+    # Appending to an error's message keeps its type and releases what the error held: its
+    # traceback keeps frames, and everything they refer to, alive.
+    stock = re.search(r'SWIG_Python_AddErrorMsg\(const char\* mesg\)\n\{\n.*?\n\}\n', text, flags=re.S)
+    assert stock, "error message helper not found"
+    text = text.replace(stock.group(0), """SWIG_Python_AddErrorMsg(const char* mesg)
+{
+  PyObject *type = 0, *value = 0, *traceback = 0;
+  PyErr_Fetch(&type, &value, &traceback);
+  PyObject *text = value ? PyObject_Str(value) : 0;
+  const char *before = text ? PyUnicode_AsUTF8(text) : 0;
+  PyErr_Clear();
+  if (before)
+    PyErr_Format(type, "%s %s", before, mesg);
+  else
+    PyErr_SetString(type ? type : PyExc_RuntimeError, mesg);
+  Py_XDECREF(text);
+  Py_XDECREF(type);
+  Py_XDECREF(value);
+  Py_XDECREF(traceback);
+}
+""")
+    # --- end of reliability ---------------------------------------------------------------
 
     # cvar: a name it does not carry is a NameError with a fixed text.
     text, count = re.subn(r'PyErr_Format\(PyExc_AttributeError, "Unknown C global variable \'%s\'", n\)',
@@ -76,6 +131,16 @@ def finish(text):
                       text, flags=re.S)
     assert stock, "documentation look-up not found"
     text = text.replace(stock.group(0), stock.group(1) + "    (void)name;\n    return NULL;\n  }\n")
+
+    # The math values' arithmetic operators: a wrong number of operands answers NotImplemented.
+    operator = r'(?:Vector[234]|Quaternion|BoundingBox|Matrix[34]|Color)___(?:add|sub|mul)__'
+    text, count = re.subn(r'(if \(!SWIG_Python_UnpackTuple\(args, "' + operator + r'", 2, 2, swig_obj\)\)) SWIG_fail;',
+                          r'\1 return kal_wrongOperandCount();', text)
+    assert count, "single-form arithmetic operators not found"
+    text, count = re.subn(r'(fail:\n  )SWIG_Python_RaiseOrModifyTypeError(\("Wrong number or type of arguments for '
+                          r"overloaded function '" + operator + r"'[^;]*;)\n  return 0;",
+                          r'\1return kal_operatorOverloadFailure\2', text)
+    assert count, "overloaded arithmetic operators not found"
 
     # Overload failures list unqualified prototypes.
     text = text.replace('"Wrong number or type of arguments for overloaded function',

@@ -55,3 +55,22 @@ TEST_F(Host, FaultFiresAfterRecordingForTheGivenNumberOfCalls)
     EXPECT_EQ(journalEntries().size(), 4u);
     EXPECT_FALSE(addFault("Module.root", "NoSuchError", "", 1));
 }
+
+// Operations skip both books with one test; the test must see every reason to look.
+TEST_F(Host, OperationsLookOnlyWhileJournallingOrWhileAFaultIsPending)
+{
+    EXPECT_EQ(theHostWatch, WatchedByJournal);
+    setJournalling(false);
+    EXPECT_EQ(theHostWatch, 0);
+    ASSERT_TRUE(addFault("Module.root", "Error", "", 1));
+    ASSERT_TRUE(addFault("Module.frame", "Error", "", 1));
+    EXPECT_EQ(theHostWatch, WatchedByFaults);
+    EXPECT_THROW(KOM().root(), KOM_Error);
+    EXPECT_EQ(theHostWatch, WatchedByFaults); // Module.frame is still pending
+    EXPECT_THROW(KOM().frame(), KOM_Error);
+    EXPECT_EQ(theHostWatch, 0);
+    addFault("Module.root", "Error", "", 1);
+    setJournalling(true);
+    clearFaults();
+    EXPECT_EQ(theHostWatch, WatchedByJournal);
+}

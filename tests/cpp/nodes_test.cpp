@@ -6,8 +6,8 @@
 
 #include "host/host.h"
 #include "host/journal.h"
+#include "host/mathvalues.h"
 #include "host/nodes.h"
-#include "host/values.h"
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodetypes.h"
@@ -60,8 +60,7 @@ protected:
     static std::pair<float, float> xy(KOM_Vector2 *value)
     {
         std::unique_ptr<KOM_Vector2> owned(value);
-        auto const vector = dynamic_cast<Vector2Value *>(value);
-        return {vector->x(), vector->y()};
+        return {value->x, value->y};
     }
 
     std::shared_ptr<SceneNode> obj;
@@ -90,6 +89,27 @@ TEST_F(NodeNetwork, LayoutPutsEachNodeOneRowBelowItsDeepestInput)
     EXPECT_EQ(merge->position[1], 0.0f);
     EXPECT_EQ(xform->position[1], -3.0f);
     EXPECT_EQ(grid->position[0], 2.0f); // not laid out this time
+}
+
+TEST_F(NodeNetwork, LayoutFollowsAChainOfWiresAsLongAsScriptsMakeIt)
+{
+    int const length = 1 << 16;
+    auto const first = sop("null");
+    auto last = first;
+    for (int i = 1; i < length; ++i)
+    {
+        // Placed directly: naming each through the scene would cost more than the layout.
+        auto const next = std::make_shared<SceneNode>(*first);
+        next->name = "n" + std::to_string(i);
+        next->inputs = {{last}};
+        geo->children.push_back(next);
+        last = next;
+    }
+    first->inputs = {{last}}; // and a loop back to the start, which the walk begins at
+    NodeHandle(geo).layoutChildren({}, 1.0f, 1.0f);
+    EXPECT_EQ(geo->children[1]->position[1], -1.0f);
+    EXPECT_EQ(last->position[1], -static_cast<float>(length - 1));
+    EXPECT_EQ(first->position[1], -static_cast<float>(length));
 }
 
 TEST_F(NodeNetwork, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)

@@ -6,6 +6,7 @@
 #include "host/host.h"
 #include "host/journal.h"
 #include "host/nodetypes.h"
+#include "host/scene.h"
 #include "model/enums.h"
 #include "model/errors.h"
 #include "model/module.h"
@@ -89,6 +90,19 @@ TEST_F(NodeTypes, InstancesAreFoundAtAnyDepth)
     EXPECT_EQ(found->path(), "/obj/a/box1");
     for (auto const &geo : type(KOM_ObjectCategory, "geo")->instances())
         delete geo.get();
+}
+
+TEST_F(NodeTypes, InstancesAreFoundInsideNetworksNestedAsDeepAsScriptsMakeThem)
+{
+    auto network = theScene().find("/obj", nullptr);
+    for (int i = 0; i < 1 << 16; ++i)
+        network = theScene().create(network, "subnet", "s");
+    theScene().create(network, "geo", "deepest");
+    auto const instances = type(KOM_ObjectCategory, "geo")->instances();
+    ASSERT_EQ(instances.size(), 1u);
+    std::unique_ptr<KOM_Node> found(instances[0].get());
+    EXPECT_EQ(found->name(), "deepest");
+    resetHost();
 }
 
 TEST_F(NodeTypes, ShadingContextsAnswerForShaderTypesOnly)

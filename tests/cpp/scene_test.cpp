@@ -86,6 +86,43 @@ TEST_F(Network, DeletedNodesAreNoLongerInTheSceneThroughAnyAncestor)
     EXPECT_THROW(theScene().destroy(theScene().root()), KOM_OperationFailed);
 }
 
+// Networks nest as deep as scripts make them: walks of the scene keep their own lists instead
+// of the stack, which a chain this deep would overflow.
+TEST_F(Network, WalksOfAVeryDeepChainOfSubnetsKeepTheStackFlat)
+{
+    int const depth = 1 << 16;
+    std::weak_ptr<SceneNode> original, copy;
+    {
+        auto const top = theScene().create(obj, "subnet", "deep");
+        auto bottom = top;
+        for (int i = 0; i < depth; ++i)
+            bottom = theScene().create(bottom, "subnet", "s");
+        std::string const path = bottom->path();
+        EXPECT_EQ(path.size(), std::string("/obj/deep").size() + 2 * depth);
+        EXPECT_EQ(path.substr(0, 13), "/obj/deep/s/s");
+        EXPECT_EQ(theScene().find(path, nullptr), bottom);
+
+        auto const copies = theScene().copyTo({top}, obj);
+        ASSERT_EQ(copies.size(), 1u);
+        auto copiedBottom = copies[0];
+        for (int i = 0; i < depth; ++i)
+        {
+            ASSERT_EQ(copiedBottom->children.size(), 1u);
+            copiedBottom = copiedBottom->children[0];
+        }
+        EXPECT_TRUE(copiedBottom->children.empty());
+        EXPECT_EQ(copiedBottom->path(), "/obj/deep1" + path.substr(9));
+        original = bottom;
+        copy = copiedBottom;
+        theScene().destroy(top);
+    }
+    EXPECT_TRUE(original.expired());
+    obj.reset();
+    geo.reset();
+    resetHost();
+    EXPECT_TRUE(copy.expired());
+}
+
 TEST(Clock, FramesCountFromOne)
 {
     Clock clock;

@@ -22,8 +22,10 @@ import math
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -68,6 +70,136 @@ class Index:
 class Floaty:
     def __float__(self):
         return 2.5
+
+
+# Values that run Python code while a wrapper converts them. What they do reaches the other
+# values of the call they are an argument of (the runner names them before each call), so they
+# work on every family's objects without knowing any class.
+
+class Victims:
+    """The self and arguments of the call being made."""
+    values = ()
+
+
+def _free(value):
+    # Drops the proxy's pointer object: its object goes unless something else keeps it.
+    vars(value).pop("this", None) if hasattr(value, "__dict__") else None
+
+
+def _delete(value):
+    import _kal
+    delete = getattr(_kal, "delete_" + type(value).__name__, None)
+    if delete is not None:
+        delete(value)
+
+
+def _mutate(value):
+    # Changes a container (reallocating it) or the scene behind an object.
+    for method, args in (("resize", (64,)), ("clear", ()), ("destroy", ())):
+        if hasattr(value, method):
+            getattr(value, method)(*args)
+
+
+def _rebind(value):
+    # Hands the proxy the pointer object of another value of the call.
+    others = [other for other in Victims.values if other is not value and pointer_of(other)]
+    if others and hasattr(value, "__dict__"):
+        vars(value)["this"] = pointer_of(others[0])
+
+
+def _reset(value):
+    import kalhost
+    kalhost.reset()
+
+
+def _collect(value):
+    gc.collect()
+
+
+ACTIONS = {"free": _free, "delete": _delete, "mutate": _mutate, "rebind": _rebind,
+           "reset": _reset, "collect": _collect}
+
+
+def run_action(name):
+    if name is None:
+        return
+    for value in list(Victims.values):
+        if is_proxy(value):
+            try:
+                ACTIONS[name](value)
+            except Exception:
+                pass
+
+
+class HostileSequence:
+    """A sequence whose length and items run `action`; it claims `length` items and has three.
+    Items are floats, or the first proxy among the call's values."""
+
+    def __init__(self, action, length=3, items="float"):
+        self.action, self.length, self.items = action, length, items
+
+    def __len__(self):
+        run_action(self.action)
+        return self.length
+
+    def __getitem__(self, index):
+        run_action(self.action)
+        if not 0 <= index < min(self.length, 3):
+            raise IndexError(index)
+        if self.items == "proxy":
+            return next((value for value in Victims.values if is_proxy(value)), None)
+        return 1.0
+
+
+class HostileIndex:
+    """An integer (for slices and the like) whose conversion runs `action`."""
+
+    def __init__(self, action):
+        self.action = action
+
+    def __index__(self):
+        run_action(self.action)
+        return 1
+
+
+class OnDemandSequence:
+    """Makes each item when asked, a new proxy that nothing but the caller keeps."""
+
+    def __init__(self, make):
+        self.make = make
+
+    def __len__(self):
+        return 3
+
+    def __getitem__(self, index):
+        if not 0 <= index < 3:
+            raise IndexError(index)
+        return self.make()
+
+
+class SlotsThis:
+    """No instance dict: "this" is a property that runs `action` and hands out a pointer object
+    that only the caller keeps (a fresh proxy's, or one taken from a value of the call)."""
+    __slots__ = ("action", "make")
+
+    def __init__(self, action, make):
+        self.action, self.make = action, make
+
+    @property
+    def this(self):
+        run_action(self.action)
+        made = self.make()
+        pointer = pointer_of(made)
+        vars(made).pop("this", None)
+        return pointer
+
+
+class SlotsHolder:
+    """No instance dict: "this" is a slot holding a pointer object."""
+    __slots__ = ("this",)
+
+    def __init__(self, pointer):
+        self.this = pointer
 
 
 class IntSubclass(int):
@@ -118,6 +250,9 @@ SCALARS = {
     "{1: 'b'}": lambda: {1: "b"}, "{'a': None}": lambda: {"a": None},
     "{'a\\0': '\\udc80'}": lambda: {"a\0": "\udc80"},
     "object()": object, "LyingSequence": LyingSequence, "FailingSequence": FailingSequence,
+    "claims sys.maxsize": lambda: HostileSequence(None, sys.maxsize),
+    "claims 2**40": lambda: HostileSequence(None, 2**40),
+    "claims 2**31-1": lambda: HostileSequence(None, 2**31 - 1),
     "Index": Index, "Floaty": Floaty, "IntSubclass(5)": lambda: IntSubclass(5),
     "StrSubclass('geo')": lambda: StrSubclass("geo"),
     "FloatSubclass(1.5)": lambda: FloatSubclass(1.5),
@@ -155,7 +290,9 @@ class Pool:
         self.values = {label: make() for label, make in SCALARS.items() if label not in skipped}
         self.values["kal.Node"] = kal.Node
         self.values["kal.cvar"] = kal.cvar
+        self.makers = {}
         self._build_objects()
+        self._add_hostile()
 
     def _delete(self, proxy):
         getattr(self._kal, "delete_" + type(proxy).__name__)(proxy)
@@ -190,15 +327,64 @@ class Pool:
                     pass
         self._harvest()
 
-    def _harvest(self):
-        for label, function in self.getters():
+    def _harvest(self, passes=4):
+        # What harvested objects answer is harvested too (a geometry's points, a point's
+        # attributes), pass after pass until one finds no class it had not seen.
+        for _ in range(passes):
+            seen = len(self.values)
+            for label, function in self.getters():
+                try:
+                    result = function()
+                except (Exception, SystemExit):
+                    continue
+                items = result if isinstance(result, tuple) else (result,)
+                for index, item in enumerate(items):
+                    if is_proxy(item):
+                        self._keep(item)
+                        self.makers.setdefault(type(item).__name__, (function, index, len(items)))
+                        self._harvest_first_item(item)
+            if len(self.values) == seen:
+                break
+
+    def _harvest_first_item(self, sequence):
+        """A lazy sequence's items are objects of their own classes (a face's vertices)."""
+        if type(sequence).__name__.endswith("Generator"):
             try:
-                result = function()
+                item = sequence[0]
             except (Exception, SystemExit):
-                continue
-            for item in (result if isinstance(result, tuple) else (result,)):
-                if is_proxy(item):
-                    self.values.setdefault("harvest:" + type(item).__name__, item)
+                return
+            for part in (item if isinstance(item, tuple) else (item,)):
+                if is_proxy(part):
+                    self._keep(part)
+
+    def _keep(self, item, per_class=2):
+        """Up to two objects of each class, from different getters (a node's geometry and its
+        frozen copy behave differently)."""
+        label = "harvest:" + type(item).__name__
+        for number in range(1, per_class + 1):
+            key = label if number == 1 else "%s:%d" % (label, number)
+            if key not in self.values:
+                self.values[key] = item
+                return
+
+    def _add_hostile(self):
+        """Values that run Python code inside a conversion (see HostileSequence): for every
+        action, and for every class the getters hand out, sequences of proxies made on demand
+        and objects whose "this" is a property."""
+        add = self.values.__setitem__
+        for action in sorted(ACTIONS):
+            add("hostile-len:" + action, HostileSequence(action))
+            add("hostile-items:" + action, HostileSequence(action, items="proxy"))
+            add("hostile-index:" + action, HostileIndex(action))
+            add("hostile-slice:" + action, slice(HostileIndex(action), 2))
+        actions = sorted(ACTIONS)
+        for number, (name, (function, index, count)) in enumerate(sorted(self.makers.items())):
+            def make(function=function, index=index, count=count):
+                result = function()
+                return result[index] if count > 1 else result
+            add("on-demand:" + name, OnDemandSequence(make))
+            add("slots-this:" + name, SlotsThis(actions[number % len(actions)], make))
+        add("slots:geo", SlotsHolder(pointer_of(self.values["node:geo"])))
 
     def getters(self):
         """(label, argument-free call): module functions, then methods of fresh nodes (one
@@ -247,6 +433,7 @@ class Pool:
 
     def close(self):
         self.values.clear()
+        self.makers.clear()
 
 
 # --- what gets called ---------------------------------------------------------------------------
@@ -343,6 +530,11 @@ ERRORS = ["Error", "ObjectWasDeleted", "OperationFailed", "InvalidInput", "Inval
           "invalid_argument"]
 
 
+# Labels of the values that run Python code inside conversions: drawn more often than their
+# share of the pool, since the faults they find need them in the right place.
+HOSTILE = ("hostile-", "on-demand:", "slots", "claims ")
+
+
 class Generator:
     def __init__(self, seed, group=None):
         self.rng = random.Random(seed)
@@ -359,16 +551,17 @@ class Generator:
                                     rng.randint(1, 3)]})
         labels = pool.labels()
         proxies = [label for label in labels if is_proxy(pool.values[label])]
+        hostile = [label for label in labels if label.startswith(HOSTILE)]
         calls = []
         for target in self.targets:
             for _ in range(CALLS_PER_TARGET):
-                calls.append(self.call(target, pool, labels, proxies))
+                calls.append(self.call(target, pool, labels, proxies, hostile))
         rng.shuffle(calls)
         steps.extend({"call": call} for call in calls)
         steps.append({"check": True})
         return steps
 
-    def call(self, target, pool, labels, proxies):
+    def call(self, target, pool, labels, proxies, hostile):
         rng = self.rng
         function, cls = resolve(target)
         receiver = None
@@ -378,7 +571,8 @@ class Generator:
                 receiver = rng.choice(own)
 
         def value():
-            return rng.choice(proxies if rng.random() < 0.3 else labels)
+            draw = rng.random()
+            return rng.choice(proxies if draw < 0.3 else hostile if draw < 0.5 else labels)
 
         count = rng.choice((0, 1, 1, 2, 2, 2, 3, 3, 4, 5, 6))
         call = {"target": target, "self": receiver, "args": [value() for _ in range(count)]}
@@ -468,6 +662,7 @@ class Runner:
         if call.get("self"):
             args.insert(0, values[call["self"]])
         kwargs = {name: values[label] for name, label in call.get("kwargs", {}).items()}
+        Victims.values = tuple(args) + tuple(kwargs.values())
         try:
             function(*args, **kwargs)
         except SystemError as error:
@@ -475,6 +670,7 @@ class Runner:
         except (Exception, SystemExit):
             pass
         finally:
+            Victims.values = ()
             if call["target"].endswith("_swigregister"):
                 self.restore_registration(call["target"])
             del args, kwargs
@@ -540,12 +736,24 @@ def replay(steps):
 # --- subprocesses, minimising, saving -----------------------------------------------------------
 
 def _child(arguments, timeout):
-    """Runs this file in a fresh interpreter: (None, "") on success, else (outcome, detail)."""
+    """Runs this file in a fresh interpreter: (None, "") on success, else (outcome, detail).
+    It works in a new temporary folder, which is also its HOME, so that the families that write
+    files (scene files, asset libraries, shelves, generated code) write nowhere else."""
+    folder = tempfile.mkdtemp(prefix="kalfuzz-")
+    # Freed memory is overwritten, so that a use after free fails here as well, not only under
+    # AddressSanitizer.
+    environment = dict(os.environ, HOME=folder, MALLOC_PERTURB_="165")
+    # Paths the child is given relative to this folder would not be found from its own.
+    environment["PYTHONPATH"] = os.pathsep.join(
+        os.path.abspath(path) for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path)
     try:
         done = subprocess.run([sys.executable, os.path.abspath(__file__)] + arguments,
-                              capture_output=True, text=True, timeout=timeout)
+                              capture_output=True, text=True, timeout=timeout, cwd=folder,
+                              env=environment)
     except subprocess.TimeoutExpired:
         return "hang", "no answer within %d s" % timeout
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
     if done.returncode == 0:
         return None, ""
     if done.returncode < 0:
@@ -650,6 +858,7 @@ def run_for(seconds, seed, rounds_per_batch=3):
     rng = random.Random(seed)
     names = sorted(groups())
     failures = 0
+    batches = 0
     log_path = os.path.join(os.environ.get("TMPDIR", "/tmp"), "kalfuzz-log-%d.jsonl" % os.getpid())
     while time.monotonic() < deadline:
         rng.shuffle(names)
@@ -659,6 +868,7 @@ def run_for(seconds, seed, rounds_per_batch=3):
             batch_seed = rng.getrandbits(32)
             outcome, detail = _child(["batch", str(batch_seed), str(rounds_per_batch), "--group",
                                       group, "--log", log_path], BATCH_TIMEOUT)
+            batches += 1
             if not outcome:
                 continue
             failures += 1
@@ -669,6 +879,7 @@ def run_for(seconds, seed, rounds_per_batch=3):
                   flush=True)
     if os.path.exists(log_path):
         os.unlink(log_path)
+    print("kalfuzz: %d batches, %d failed" % (batches, failures), flush=True)
     return failures
 
 

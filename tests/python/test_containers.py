@@ -336,3 +336,53 @@ def test_good_and_failing_operations_leave_nothing_allocated():
     gc.collect()
     assert allocated_bytes() - before < 100_000  # one leaked vector per round would be 240 kB
     assert kalhost.liveHandles() == handles
+
+
+# Python code that runs while a container's arguments convert (the items of a nested sequence)
+# may free the container or resize it under an iterator argument.
+
+class Row:
+    """Two floats; asking for the first runs `meanwhile`."""
+
+    def __init__(self, meanwhile):
+        self.meanwhile = meanwhile
+
+    def __len__(self):
+        return 2
+
+    def __getitem__(self, index):
+        if index == 0:
+            self.meanwhile()
+        if index >= 2:
+            raise IndexError(index)
+        return 1.5
+
+
+def test_a_container_whose_pointer_object_is_dropped_during_conversion_takes_the_value():
+    rows = kal._FloatTupleTuple([[1.0]])
+    pointer = vars(rows)["this"]
+    rows.append(Row(lambda: vars(rows).pop("this")))
+    assert "this" not in vars(rows)
+    assert kal._FloatTupleTuple.__len__(pointer) == 2
+
+
+def test_a_container_deleted_during_conversion_is_refused():
+    rows = kal._FloatTupleTuple([[1.0]])
+    with pytest.raises(ValueError, match=r"^invalid null reference in method '_FloatTupleTuple_append', argument 1"):
+        rows.append(Row(lambda: _kal.delete__FloatTupleTuple(rows)))
+
+
+@pytest.mark.parametrize("grow, expected", [
+    (lambda rows: [rows.append([9.0]) for _ in range(100)], (1.0,)),
+    (lambda rows: rows.clear(), None),
+])
+def test_an_iterator_argument_follows_its_container_resized_during_conversion(grow, expected):
+    rows = kal._FloatTupleTuple([[1.0], [2.0]])
+    position = rows.begin() + 1
+    if expected is None:
+        with pytest.raises(IndexError, match="^index out of range$"):
+            rows.insert(position, Row(lambda: grow(rows)))
+        assert len(rows) == 0
+    else:
+        rows.insert(position, Row(lambda: grow(rows)))
+        assert rows[0] == expected and rows[1] == (1.5, 1.5) and len(rows) == 103

@@ -1,6 +1,9 @@
 """Scalar, string, sequence and map arguments as the host receives them, and results."""
+import gc
 import math
 import os
+import re
+import sys
 
 import pytest
 
@@ -162,3 +165,152 @@ def test_a_million_conversions_leave_memory_flat():
         "print(rss() - before)\n")
     pages = int(process.stdout.strip() or "-1")
     assert pages < 256, process.stderr  # under a megabyte of growth for a million calls
+
+
+# Python code that runs while a wrapper converts its arguments (a sequence's __len__ or
+# __getitem__, a "this" property) may drop or delete what the wrapper already converted: the
+# call keeps it alive, and refuses what was deleted as it would refuse it now.
+
+class Sequence:
+    """`count` floats (or whatever `item` makes), claiming `length`; the first item it gives
+    runs `meanwhile`."""
+
+    def __init__(self, meanwhile=lambda: None, length=None, item=lambda index: 1.0, count=3):
+        self.meanwhile, self.item, self.count = meanwhile, item, count
+        self.length = count if length is None else length
+
+    def __len__(self):
+        return self.length
+
+    def __getitem__(self, index):
+        if index == 0:
+            self.meanwhile()
+        if index >= self.count:
+            raise IndexError(index)
+        return self.item(index)
+
+
+def live_handles():
+    gc.collect()
+    return kalhost.liveHandles()
+
+
+def drop_pointer(proxy):
+    return lambda: vars(proxy).pop("this")
+
+
+def delete_object(proxy):
+    return lambda: getattr(_kal, "delete_" + type(proxy).__name__)(proxy)
+
+
+@pytest.mark.parametrize("length", [sys.maxsize, 2**40, 2**31 - 1])
+@pytest.mark.parametrize("call", [lambda geo, seq: geo.setPosition(seq),
+                                  lambda geo, seq: geo.parmTuple("t").set(seq)],
+                         ids=["Node.setPosition", "ParmTuple.set"])
+def test_a_length_is_a_claim_never_an_allocation(obj, call, length):
+    geo = obj.createNode("geo")
+    with pytest.raises(TypeError, match=r"^in method '(Node_setPosition|ParmTuple_set)', argument 2"):
+        call(geo, Sequence(length=length))
+
+
+def test_self_whose_pointer_object_is_dropped_during_conversion_lives_until_the_call_returns(obj):
+    geo = obj.createNode("geo")
+    kalhost.clearCalls()
+    before = live_handles()
+    geo.setPosition(Sequence(drop_pointer(geo), count=2))
+    assert received("Node.setPosition") == ((1.0, 1.0),)
+    assert live_handles() == before - 1 and "this" not in vars(geo)
+
+
+@pytest.mark.parametrize("target, entry", [
+    (lambda geo: geo, "Node_setPosition', argument 1 of type 'KOM_Node *'"),
+    (lambda geo: geo.parmTuple("t"), "ParmTuple_set', argument 1 of type 'KOM_ParmTuple *'"),
+], ids=["Node.setPosition", "ParmTuple.set"])
+def test_self_deleted_during_conversion_is_refused_before_the_host_is_called(obj, target, entry):
+    self = target(obj.createNode("geo"))
+    call = self.setPosition if isinstance(self, kal.Node) else self.set
+    kalhost.clearCalls()
+    with pytest.raises(ValueError, match="^invalid null reference in method '" + re.escape(entry)):
+        call(Sequence(delete_object(self), count=2))
+    assert host_calls("Node.setPosition") == host_calls("ParmTuple.set") == []
+
+
+@pytest.mark.parametrize("call", [lambda obj, seq: obj.layoutChildren(child_nodes=seq),
+                                  lambda obj, seq: kal.copyNodesTo(seq, obj)],
+                         ids=["Node.layoutChildren", "copyNodesTo"])
+def test_node_lists_keep_the_nodes_a_sequence_makes_on_demand(obj, call):
+    for _ in range(3):
+        obj.createNode("geo")
+    before = live_handles()
+    result = call(obj, Sequence(item=lambda index: kal.node("/obj/geo%d" % (index + 1))))
+    del result
+    assert live_handles() == before
+    assert [call[1][0] for call in host_calls() if call[0] in ("Node.layoutChildren", "Module.copyNodesTo")] == \
+        [("/obj/geo1", "/obj/geo2", "/obj/geo3")]
+
+
+def test_a_node_deleted_while_its_list_converts_arrives_as_a_null_element(obj):
+    first, second = obj.createNode("geo"), obj.createNode("geo")
+    items = [first, second]
+    kalhost.clearCalls()
+    with pytest.raises(kal.Error, match="Expected a node, got None"):
+        obj.layoutChildren(child_nodes=Sequence(delete_object(first), item=lambda index: items[min(index, 1)]))
+    assert received("Node.layoutChildren")[0] == (None, "/obj/geo2", "/obj/geo2")
+
+
+class SlotsNode:
+    """No instance dict: "this" is a property handing out a pointer object only it keeps."""
+    __slots__ = ("path",)
+
+    def __init__(self, path):
+        self.path = path
+
+    @property
+    def this(self):
+        node = kal.node(self.path)
+        pointer = vars(node).pop("this")
+        return pointer
+
+
+def test_a_this_property_may_hand_out_a_temporary_pointer_object(obj):
+    obj.createNode("geo")
+    before = live_handles()
+    kalhost.clearCalls()
+    obj.layoutChildren(child_nodes=[SlotsNode("/obj/geo1"), SlotsNode("/obj/geo1")])
+    assert received("Node.layoutChildren")[0] == ("/obj/geo1", "/obj/geo1")
+    assert live_handles() == before
+
+
+def test_a_list_changed_by_its_own_items_conversion_is_read_as_it_is_now(obj):
+    geo, box = obj.createNode("geo"), obj.createNode("geo")
+    nodes = [None, geo]
+
+    class Shrinking:
+        __slots__ = ()
+
+        @property
+        def this(self):
+            del nodes[1:]
+            return vars(box)["this"]
+    nodes[0] = Shrinking()
+    kalhost.clearCalls()
+    obj.layoutChildren(child_nodes=nodes)
+    assert received("Node.layoutChildren")[0] == ("/obj/geo2",)
+
+
+def test_a_failing_item_leaves_nothing_behind():
+    before = live_handles()
+
+    def convert():
+        node = kal.node("/obj")  # held by the frame that the failure's traceback keeps
+
+        class Failing:
+            def __len__(self):
+                return 2
+
+            def __getitem__(self, index):
+                raise RuntimeError(node)
+        with pytest.raises(TypeError):
+            kal._FloatTuple(Failing())
+    convert()
+    assert live_handles() == before

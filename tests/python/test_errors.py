@@ -132,7 +132,9 @@ def test_translated_errors_do_not_leak_their_copies():
 
 # Every form of every overloaded entry, and the defaulted forms of keyword entries, each with the
 # errors its own row translates; any other error arrives as plain Error. Forms made from default
-# arguments are wrapped separately and must keep the row of the operation they shorten.
+# arguments are wrapped separately and must keep the row of the operation they shorten. A row may
+# name the host operation when it is not the entry's own, and is None for a form the module
+# computes itself: a fault on that operation then changes nothing.
 WIRING = ("ObjectWasDeleted", "OperationFailed", "InvalidInput", "PermissionError", "Error")
 NETWORK_BOX = ("ObjectWasDeleted", "InvalidNodeName", "OperationFailed", "Error")
 SET_NUMBER = ("ObjectWasDeleted", "PermissionError", "TypeError", "Error")
@@ -278,6 +280,184 @@ FORMS = {
     },
 }
 
+# The math values. Their host operations list few errors or none.
+FLOATS = "std::vector<float,std::allocator<float > > const &"
+DOUBLES = "std::vector<double,std::allocator<double > > const &"
+ROWS = ("std::vector<std::vector<double,std::allocator<double > >,"
+        "std::allocator<std::vector<double,std::allocator<double > > > > const &")
+SIZE = ("InvalidSize",)
+KMATH = ("ValueError", "Error")
+for n, cls in ((2, kal.Vector2), (3, kal.Vector3), (4, kal.Vector4)):
+    name = "Vector%d" % n
+    FORMS["new_" + name] = {
+        "KOM_%s()" % name: (lambda s, cls=cls: cls(), None, name + ".setTo"),
+        "KOM_%s(%s)" % (name, ",".join(["float"] * n)): (lambda s, cls=cls, n=n: cls(*[1] * n), None,
+                                                        name + ".setTo"),
+        "KOM_%s(%s)" % (name, FLOATS): (lambda s, cls=cls, n=n: cls([1] * n), SIZE, name + ".setTo"),
+    }
+for name, cls, count in (("Vector2", kal.Vector2, 2), ("Vector3", kal.Vector3, 3),
+                         ("Vector4", kal.Vector4, 4), ("Quaternion", kal.Quaternion, 4),
+                         ("BoundingBox", kal.BoundingBox, 6)):
+    for operation in ("isAlmostEqual", "almostEqual"):
+        FORMS["%s_%s" % (name, operation)] = {
+            "%s(KOM_%s &,float)" % (operation, name):
+                (lambda s, cls=cls, op=operation: getattr(cls(), op)(cls(), 0.5), (),
+                 name + ".isAlmostEqual"),
+            "%s(KOM_%s &)" % (operation, name):
+                (lambda s, cls=cls, op=operation: getattr(cls(), op)(cls()), (), name + ".isAlmostEqual"),
+        }
+FORMS["new_Quaternion"] = {
+    "KOM_Quaternion()": (lambda s: kal.Quaternion(), None, "Quaternion.setTo"),
+    "KOM_Quaternion(float,float,float,float)":
+        (lambda s: kal.Quaternion(1, 2, 3, 4), None, "Quaternion.setTo"),
+}
+FORMS["new_BoundingBox"] = {
+    "KOM_BoundingBox()": (lambda s: kal.BoundingBox(), None, "BoundingBox.setTo"),
+    "KOM_BoundingBox(float,float,float,float,float,float)":
+        (lambda s: kal.BoundingBox(0, 0, 0, 1, 1, 1), None, "BoundingBox.setTo"),
+}
+FORMS["BoundingBox_enlargeToContain"] = {
+    "enlargeToContain(KOM_Vector3 const &)":
+        (lambda s: kal.BoundingBox().enlargeToContain(kal.Vector3()), ()),
+    "enlargeToContain(KOM_BoundingBox const &)":
+        (lambda s: kal.BoundingBox().enlargeToContain(kal.BoundingBox()), ()),
+}
+FORMS["new_Color"] = {
+    "KOM_Color()": (lambda s: kal.Color(), None, "Module.Color"),
+    "KOM_Color(%s)" % FLOATS: (lambda s: kal.Color([1, 0, 0]), SIZE, "Module.Color"),
+}
+for n, cls in ((3, kal.Matrix3), (4, kal.Matrix4)):
+    name = "Matrix%d" % n
+    FORMS["new_" + name] = {
+        "KOM_%s()" % name: (lambda s, cls=cls: cls(), None, name + ".setTo"),
+        "KOM_%s(double)" % name: (lambda s, cls=cls: cls(1), None, name + ".setTo"),
+        "KOM_%s(%s)" % (name, DOUBLES): (lambda s, cls=cls, n=n: cls([0] * (n * n)), SIZE, name + ".setTo"),
+    }
+    FORMS[name + "_isAlmostEqual"] = {
+        "isAlmostEqual(KOM_%s &,double)" % name: (lambda s, cls=cls: cls().isAlmostEqual(cls(), 0.5), ()),
+        "isAlmostEqual(KOM_%s &)" % name: (lambda s, cls=cls: cls().isAlmostEqual(cls()), ()),
+    }
+    FORMS[name + "_setTo"] = {
+        "setTo(%s)" % DOUBLES: (lambda s, cls=cls, n=n: cls().setTo([0] * (n * n)), SIZE),
+        "setTo(%s)" % ROWS: (lambda s, cls=cls, n=n: cls().setTo([[0] * n] * n), SIZE),
+    }
+FORMS["new_Matrix4"]["KOM_Matrix4(%s)" % ROWS] = (lambda s: kal.Matrix4([[0] * 4] * 4), SIZE, "Matrix4.setTo")
+FORMS["Matrix4_extractTranslates"] = {
+    "extractTranslates(char const *)":
+        (lambda s: kal.Matrix4(1).extractTranslates("srt"), ("OperationFailed", "ValueError")),
+    "extractTranslates()": (lambda s: kal.Matrix4(1).extractTranslates(), ("OperationFailed", "ValueError")),
+}
+FORMS["kmath_buildTranslate"] = {
+    "buildTranslate(double,double,double)": (lambda s: kal.kmath.buildTranslate(1, 2, 3), ()),
+    "buildTranslate(%s)" % DOUBLES: (lambda s: kal.kmath.buildTranslate([1, 2, 3]), ()),
+    "buildTranslate(KOM_Vector3 const &)": (lambda s: kal.kmath.buildTranslate(kal.Vector3()), ()),
+}
+for builder in ("buildScale", "buildShear"):
+    FORMS["kmath_" + builder] = {
+        "%s(double,double,double)" % builder: (lambda s, b=builder: getattr(kal.kmath, b)(1, 2, 3), ()),
+        "%s(%s)" % (builder, DOUBLES): (lambda s, b=builder: getattr(kal.kmath, b)([1, 2, 3]), KMATH),
+        "%s(KOM_Vector3 const &)" % builder:
+            (lambda s, b=builder: getattr(kal.kmath, b)(kal.Vector3(1, 2, 3)), ()),
+    }
+FORMS["kmath_buildRotate"] = {
+    "buildRotate(double,double,double,char const *)":
+        (lambda s: kal.kmath.buildRotate(1, 2, 3, "zyx"), KMATH),
+    "buildRotate(double,double,double)": (lambda s: kal.kmath.buildRotate(1, 2, 3), KMATH),
+    "buildRotate(%s,char const *)" % DOUBLES: (lambda s: kal.kmath.buildRotate([1, 2, 3], "zyx"), KMATH),
+    "buildRotate(%s)" % DOUBLES: (lambda s: kal.kmath.buildRotate([1, 2, 3]), KMATH),
+    "buildRotate(KOM_Vector3 const &,char const *)":
+        (lambda s: kal.kmath.buildRotate(kal.Vector3(), "zyx"), KMATH),
+    "buildRotate(KOM_Vector3 const &)": (lambda s: kal.kmath.buildRotate(kal.Vector3()), KMATH),
+}
+FORMS["kmath_buildRotateAboutAxis"] = {
+    "buildRotateAboutAxis(%s,double)" % DOUBLES:
+        (lambda s: kal.kmath.buildRotateAboutAxis([0, 0, 1], 5), KMATH),
+    "buildRotateAboutAxis(KOM_Vector3 const &,double)":
+        (lambda s: kal.kmath.buildRotateAboutAxis(kal.Vector3(0, 0, 1), 5), ()),
+}
+
+
+
+# Geometry: each form reaches the host on a frozen box that has an int attribute "a" of every
+# class, made afresh for each call.
+class _Fickle:
+    """One item, a str at the first look and an int after it: it fails the test of the float
+    sequence and then converts as ints, the only way to the by-name int-sequence form."""
+
+    def __init__(self):
+        self.looks = 0
+
+    def __len__(self):
+        return 1
+
+    def __getitem__(self, index):
+        if index:
+            raise IndexError(index)
+        self.looks += 1
+        return "x" if self.looks == 1 else 1
+
+
+def _attributed():
+    geometry = kal.node("/obj").createNode("geo").createNode("box").geometry().freeze()
+    for attrib_type in (kal.attribType.Point, kal.attribType.Prim, kal.attribType.Vertex,
+                        kal.attribType.Global):
+        geometry.addAttrib(attrib_type, "a", 1)
+    return geometry
+
+
+def _geometry_forms():
+    elements = {
+        "Geometry": (lambda g: g, lambda g: g.findGlobalAttrib("a")),
+        "Point": (lambda g: g.points()[0], lambda g: g.findPointAttrib("a")),
+        "Prim": (lambda g: g.prims()[0], lambda g: g.findPrimAttrib("a")),
+        "Vertex": (lambda g: g.prims()[0].vertex(0), lambda g: g.findVertexAttrib("a")),
+    }
+    getter_row = ("ObjectWasDeleted", "OperationFailed", "Error")
+    forms = {}
+    for cls, (element, attrib) in elements.items():
+        for getter in ("floatAttribValue", "floatListAttribValue", "intAttribValue",
+                       "intListAttribValue", "stringAttribValue", "attribValue"):
+            def by_name(s, element=element, getter=getter):
+                return getattr(element(_attributed()), getter)("a")
+
+            def by_attrib(s, element=element, attrib=attrib, getter=getter):
+                geometry = _attributed()
+                return getattr(element(geometry), getter)(attrib(geometry))
+            # attribValue is the binding's own: the host operation it reaches is the data type's.
+            extra = ("Attrib.dataType",) if getter == "attribValue" else ()
+            row = ("OperationFailed", "ObjectWasDeleted", "Error") if extra else getter_row
+            forms["%s_%s" % (cls, getter)] = {
+                "%s(char const *)" % getter: (by_name, row) + extra,
+                "%s(KOM_Attrib &)" % getter: (by_attrib, row) + extra,
+            }
+    point, floats = kal.attribType.Point, "std::vector<float,std::allocator<float > > const &"
+    ints = "std::vector<int,std::allocator<int > > const &"
+    add = ("ObjectWasDeleted", "GeometryPermissionError", "TypeError", "Error")
+    forms["Geometry_addAttrib"] = {
+        "addAttrib(KOM_EnumValue &,char const *,%s)" % form: (
+            lambda s, value=value: _attributed().addAttrib(point, "b", *value), add)
+        for form, value in (("int", (1,)), ("float", (1.5,)), ("char const *", ("s",)),
+                            (ints, ((1, 2),)), (floats + ",bool", ((1.5,), True)), (floats, ((1.5,),)))}
+    by_name = ("ObjectWasDeleted", "GeometryPermissionError", "OperationFailed", "TypeError", "Error")
+    forms["Geometry_setGlobalAttribValue"] = {
+        "setGlobalAttribValue(%s,%s)" % (first, form): (
+            lambda s, named=first == "char const *", value=value: _attributed().setGlobalAttribValue(
+                "a" if named else _attributed().findGlobalAttrib("a"), value()),
+            by_name if first == "char const *" else tuple(e for e in by_name if e != "TypeError"))
+        for first in ("char const *", "KOM_Attrib &")
+        for form, value in (("int", lambda: 1), ("float", lambda: 1.5), ("char const *", lambda: "s"),
+                            (ints, _Fickle if first == "char const *" else lambda: (1, 2)),
+                            (floats, lambda: (1.5, 2)))}
+    delete = ("ObjectWasDeleted", "GeometryPermissionError", "Error")
+    forms["Geometry_deletePrims"] = {
+        "deletePrims(std::vector<KOM_Prim *,std::allocator<KOM_Prim * > > const &%s)" % form: (
+            lambda s, flag=flag: (lambda g: g.deletePrims(g.prims()[:1], *flag))(_attributed()), delete)
+        for form, flag in ((",bool", (True,)), ("", ()))}
+    return forms
+
+
+FORMS.update(_geometry_forms())
+
 
 def overloaded_entries():
     """Each overloaded entry of _kal and the prototypes its dispatcher lists, in order."""
@@ -321,8 +501,66 @@ def test_each_form_translates_the_errors_of_its_own_row(scene, entry, form):
     translated = {}
     for error in DESCRIPTIONS:
         kalhost.fail(operation[0] if operation else entry.replace("_", ".", 1), error, "from the host")
+    # A row may name the host operation to fault, for an entry the binding writes itself.
+    call, row, *named = FORMS[entry][form]
+    operation = named[0] if named else entry.replace("_", ".", 1)
+    if row is None:
+        for error in DESCRIPTIONS:
+            kalhost.fail(operation, error, "from the host")
+        call(scene)
+        return
+    translated = {}
+    for error in DESCRIPTIONS:
+        kalhost.fail(operation, error, "from the host")
         with pytest.raises(kal.Error) as raised:
             call(scene)
         assert raised.value.instanceMessage() == "from the host"
         translated[error] = type(raised.value).__name__
     assert translated == {error: error if error in row else "Error" for error in DESCRIPTIONS}
+
+
+class FailingError(Exception):
+    __swig_destroy__ = _kal.delete_OperationFailed
+
+    def __new__(cls, *args):
+        raise LookupError("no instance")
+
+
+def test_an_error_class_that_cannot_make_its_instance_raises_that_failure():
+    import gc
+    gc.collect()
+    before = kalhost.liveHandles()
+    _kal.OperationFailed_swigregister(FailingError)
+    try:
+        kalhost.fail("Node.createNode", "OperationFailed", "x")
+        with pytest.raises(LookupError, match="no instance"):
+            kal.node("/obj").createNode("geo")
+    finally:
+        _kal.OperationFailed_swigregister(kal.OperationFailed)
+    gc.collect()
+    assert kalhost.liveHandles() == before
+
+
+# The questions that choose a result's class run outside the operation's catch list; whatever
+# they throw is translated all the same, and the result's handle is freed.
+@pytest.mark.parametrize("question, error, raised", [
+    ("Node.categoryCode", "ObjectWasDeleted", kal.ObjectWasDeleted),
+    ("Node.categoryCode", "OperationFailed", kal.Error),
+    ("Node.categoryCode", "SystemExit", SystemExit),
+    ("Node.flagBits", "SystemExit", SystemExit),
+    ("Node.flagBits", "out_of_range", RuntimeError),
+    ("Node.flagBits", "invalid_argument", RuntimeError),
+    ("NodeType.isManager", "SystemExit", SystemExit),
+])
+def test_errors_from_the_questions_that_choose_a_result_class_are_translated(question, error, raised):
+    import gc
+    obj = kal.node("/obj")
+    gc.collect()
+    before = kalhost.liveHandles()
+    kalhost.fail(question, error, "7" if error == "SystemExit" else "asked")
+    with pytest.raises(raised) as caught:
+        obj.createNode("geo").type() if question.startswith("NodeType") else obj.createNode("geo")
+    if raised is SystemExit:
+        assert caught.value.code == 7
+    gc.collect()
+    assert kalhost.liveHandles() == before

@@ -9,6 +9,7 @@ import pytest
 
 import _kal
 import kal
+import kalhost
 from conftest import host_calls, run_python
 
 CLASS_TREE = {
@@ -92,6 +93,53 @@ def test_registration_entries_come_bases_first_and_take_an_argument_tuple():
     with pytest.raises(TypeError):  # results are made by calling what was registered
         _kal.Node_swigregister(kal.node("/obj"))
     assert type(kal.node("/obj")) is kal.Node
+
+
+@pytest.fixture
+def registration():
+    """Registers the proper class again after the test, whatever it registered."""
+    yield
+    for name in ("ObjNode", "OperationFailed"):
+        getattr(_kal, name + "_swigregister")(getattr(kal, name))
+
+
+class PythonDestroy(kal.ObjNode):
+    def __swig_destroy__(self):
+        pass
+
+
+class NotAnException(object):
+    __swig_destroy__ = _kal.delete_OperationFailed
+
+
+@pytest.mark.parametrize("entry, cls, refusal", [
+    ("ObjNode", PythonDestroy, "__swig_destroy__ to be a built-in delete entry"),
+    ("ObjNode", type(len), "a class that can make instances"),
+    ("OperationFailed", NotAnException, "an exception class for an error type"),
+    ("OperationFailed", int, "an exception class for an error type"),
+])
+def test_registration_refuses_what_results_could_not_use_and_keeps_the_earlier_class(
+        registration, entry, cls, refusal):
+    with pytest.raises(TypeError, match="swigregister expects " + re.escape(refusal)):
+        getattr(_kal, entry + "_swigregister")(cls)
+    geo = kal.node("/obj").createNode("geo")
+    assert type(geo) is kal.ObjNode
+    del geo
+    kalhost.fail("Node.createNode", "OperationFailed", "kept")
+    with pytest.raises(kal.OperationFailed, match="kept"):
+        kal.node("/obj").createNode("geo")
+
+
+def test_a_second_interpreter_cannot_import_kal_and_leaves_the_first_ones_classes():
+    process = run_python(
+        "import _testcapi, kal, kalhost\n"
+        "status = _testcapi.run_in_subinterp('import kal')\n"
+        "kalhost.fail('Node.createNode', 'OperationFailed', 'x')\n"
+        "try:\n    kal.node('/obj').createNode('geo')\n"
+        "except kal.Error as error:\n    print(status, type(error).__name__)\n"
+        "print(type(kal.node('/obj').createNode('geo')).__name__)\n")
+    assert process.stdout.split() == ["-1", "OperationFailed", "ObjNode"], process.stderr
+    assert "ImportError: _kal can be imported only in the main interpreter" in process.stderr
 
 
 def test_only_the_listed_classes_have_constructors():

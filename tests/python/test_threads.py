@@ -152,6 +152,69 @@ def test_nothing_is_left_alive(observed):
     assert observed["leaked"] == 0
 
 
+# Shutdown, each in its own interpreter: the interpreter ends daemon threads that are inside
+# kal calls, finalises whatever proxies are still alive, and a thread may ask the host to exit.
+
+SHUTDOWNS = {
+    "daemon threads waiting for the host lock": """
+import sys, threading, time, kal
+sys.setswitchinterval(1e-6)
+def preload():
+    while True:
+        kal._addPreloadIcon("icon", 1, 2)
+for _ in range(3):
+    threading.Thread(target=preload, daemon=True).start()
+time.sleep(0.05)
+""",
+    "daemon threads inside other kal calls": """
+import threading, time, kal
+def work():
+    obj = kal.node("/obj")
+    while True:
+        obj.createNode("geo").setPosition((1.0, 2.0))
+        obj.children()
+for _ in range(3):
+    threading.Thread(target=work, daemon=True).start()
+time.sleep(0.05)
+""",
+    "live proxies and errors at exit": """
+import kal, kalhost
+obj = kal.node("/obj")
+kept = [obj, obj.createNode("geo"), kal._FloatTupleTuple([[1.0]]), kal.cvar.primType_Polygon,
+        kal.node("/obj").parmTuple("t") if kal.node("/obj/geo1") else None, kal.kmath]
+kept.append(kept[2].begin())
+kept[2].this.append  # a bound method of a pointer object
+kalhost.fail("Node.name", "ObjectWasDeleted", "gone")
+try:
+    obj.name()
+except kal.Error as error:
+    kept.append(error)
+kept.append(kept)
+""",
+    "kal.exit from a thread": """
+import threading, kal, kalhost
+outcome = []
+def leave():
+    try:
+        kal.exit(3)
+    except SystemExit as request:
+        outcome.append(request.code)
+thread = threading.Thread(target=leave)
+thread.start()
+thread.join()
+assert outcome == [3] and kal._isExiting(), outcome
+""",
+}
+
+
+@pytest.mark.parametrize("script", SHUTDOWNS.values(), ids=SHUTDOWNS.keys())
+def test_the_interpreter_shuts_down_cleanly(script):
+    for _ in range(3):
+        child = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                               timeout=60)
+        assert child.returncode == 0 and child.stderr == "", child.stderr[-3000:]
+
+
 if __name__ == "__main__":
     faulthandler.enable()
     print(json.dumps(stress()))
