@@ -53,6 +53,17 @@ class Setup:
         self.names = {"node": module.node("/obj" if exact else "/obj/bench"),
                       "position": (1.0, 2.0), "Error": module.ObjectWasDeleted}
         self.names["parm"] = module.node("/obj/bench").parm("tx")
+        if "animated" in statement:
+            # ty animated: three keyframes, evaluated between two of them, on a cubic.
+            for frame, value in ((1, 0.0), (12, 5.0), (24, 0.0)):
+                key = kal.Keyframe(value)
+                key.setFrame(frame)
+                key.setSlope(0.0)
+                geo.parm("ty").setKeyframe(key)
+            kal.setFrame(6.5)
+            self.names["animated"] = module.node("/obj/bench").parm("ty")
+        if "kscriptExpression" in statement:
+            self.names["kscriptExpression"] = module.kscriptExpression
         if "v + w" in statement:
             self.names["v"], self.names["w"] = module.Vector3(1, 2, 3), module.Vector3(4, 5, 6)
         if "m * n" in statement:
@@ -90,6 +101,8 @@ def rows():
          "node.createNode(node_type_name='null').destroy()", False, False),
         ("error -> exception (Node.name)", ERROR_CALL, True, False),
         ("Parm.eval", "parm.eval()", False, False),
+        ("Parm.eval (animated: keyframes, cubic)", "animated.eval()", False, False),
+        ("kal.kscriptExpression (float result)", "kscriptExpression('1+2')", False, False),
         ("Vector3 + Vector3 (computed in the wrapper)", "v + w", False, False),
         ("Matrix4 * Matrix4 (host)", "m * n", False, False),
         ("Geometry.points() (100 x 100 grid)", "grid.points()", False, False),

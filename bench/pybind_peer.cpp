@@ -29,6 +29,26 @@ py::object evalParm(KOM_Parm &parm)
     }
 }
 
+// The same rule as kal.kscriptExpression: the exact contained type picks the Python type.
+py::object kscriptExpression(char const *expression)
+{
+    boost::any const result = KOM().kscriptExpression(expression);
+    std::type_info const &type = result.type();
+    if (type == typeid(float))
+        return py::float_(*boost::any_cast<float>(&result));
+    if (type == typeid(std::string))
+        return py::str(*boost::any_cast<std::string>(&result));
+    if (type == typeid(std::vector<float>))
+        return py::tuple(py::cast(*boost::any_cast<std::vector<float>>(&result)));
+    if (type == typeid(std::vector<std::vector<float>>))
+    {
+        auto const &rows = *boost::any_cast<std::vector<std::vector<float>>>(&result);
+        py::tuple matrix(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            matrix[i] = py::tuple(py::cast(rows[i]));
+        return std::move(matrix);
+    }
+    return py::none();
 // The same rule as attribValue: a look-up in the element's geometry, then the data type and
 // size pick the Python type.
 py::object attribValue(KOM_Point &point, char const *name)
@@ -131,4 +151,5 @@ PYBIND11_MODULE(kalpeer, module)
 
     module.def("node", [](char const *path) { return KOM().node(path); },
                py::return_value_policy::take_ownership);
+    module.def("kscriptExpression", &kscriptExpression);
 }

@@ -357,20 +357,7 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_NodeType *const &type, int ow
     }
 }
 
-inline PyObject *KOMconvertValueForInterpreter(KOM_BaseKeyframe *const &keyframe, int own)
-{
-    if (!keyframe)
-        Py_RETURN_NONE;
-    KOM_EnumValue evaluated{};
-    if (!kal::ask(keyframe, own, [&] { return keyframe->evaluatedType(); }, &evaluated))
-        return nullptr;
-    // Only float keyframes have a class of their own here; string ones stay base keyframes.
-    if (kal::sameValue(evaluated, KOM_parmData::Float))
-        return kal::wrapAs<KOM_Keyframe>(keyframe, SWIGTYPE_p_KOM_Keyframe, own);
-    return SWIG_NewPointerObj(keyframe, SWIGTYPE_p_KOM_BaseKeyframe, own);
-}
-
-// The three selections by a type value's id (numbered from 1 in each enumeration).
+// The selections by a type value's id (numbered from 1 in each enumeration).
 inline PyObject *KOMconvertValueForInterpreter(KOM_Prim *const &prim, int own)
 {
     if (!prim)
@@ -381,23 +368,6 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_Prim *const &prim, int own)
     if (type && type->valueId == KOM_PolygonPrimId) // a face of another kind stays a Prim
         return kal::wrapAs<KOM_Polygon>(prim, SWIGTYPE_p_KOM_Polygon, own);
     return SWIG_NewPointerObj(prim, SWIGTYPE_p_KOM_Prim, own);
-}
-
-inline PyObject *KOMconvertValueForInterpreter(KOM_ParmTemplate *const &parmTemplate, int own)
-{
-    if (!parmTemplate)
-        Py_RETURN_NONE;
-    KOM_EnumValue type{};
-    if (!kal::ask(parmTemplate, own, [&] { return parmTemplate->type(); }, &type))
-        return nullptr;
-    switch (type.valueId)
-    {
-    case KOM_IntParmTemplateId: return kal::wrapAs<KOM_IntParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_IntParmTemplate, own);
-    case KOM_FloatParmTemplateId: return kal::wrapAs<KOM_FloatParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_FloatParmTemplate, own);
-    case KOM_StringParmTemplateId: return kal::wrapAs<KOM_StringParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_StringParmTemplate, own);
-    case KOM_ToggleParmTemplateId: return kal::wrapAs<KOM_ToggleParmTemplate>(parmTemplate, SWIGTYPE_p_KOM_ToggleParmTemplate, own);
-    default: return SWIG_NewPointerObj(parmTemplate, SWIGTYPE_p_KOM_ParmTemplate, own);
-    }
 }
 
 inline PyObject *KOMconvertValueForInterpreter(KOM_PaneTab *const &paneTab, int own)

@@ -40,6 +40,19 @@ kal.setFrame(12)
 print("t evaluates to", geo.parmTuple("t").eval(), "at frame 12; divisions is",
       repr(kal.evalParm(box.path() + "/divisions")), "and group is", repr(box.evalParm("group")))
 
+# Animation: keyframes on a parameter, a spare parameter made from a template, and kscript.
+rz = geo.parm("rz")
+for frame, angle in ((1, 0.0), (12, 90.0), (24, 0.0)):
+    key = kal.Keyframe(angle)
+    key.setFrame(frame)
+    rz.setKeyframe(key)
+print("rz is keyed at frames", [key.frame() for key in rz.keyframes()], "and is",
+      [rz.evalAtFrame(f) for f in (1, 6, 12, 18, 24)], "at frames 1, 6, 12, 18 and 24")
+weight = geo.addSpareParmTuple(kal.FloatParmTemplate("weight", "Weight", 1, (0.5,), max=1.0))
+print("Spare parameter", weight.name(), "=", weight.eval(), "from", weight.parmTemplate())
+print("kscript:", kal.kscriptExpression("1+2"), kal.kscriptExpression("vector(1, 2) * $F"),
+      repr(kal.kscriptExpandString("frame $F of ${FPS}")), kal.kscript("ls /obj")[0].split())
+
 # Geometry: what a surface node cooks follows its parameters and inputs. Values come back with
 # the Python type their attribute holds; a node's geometry is read-only, a frozen copy is not.
 shape = merge.geometry()

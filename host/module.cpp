@@ -12,10 +12,13 @@
 #include <sstream>
 
 #include "host/journal.h"
+#include "host/keyframes.h"
+#include "host/kscript.h"
 #include "host/mathvalues.h"
 #include "host/nodes.h"
 #include "host/nodetypes.h"
 #include "host/parms.h"
+#include "host/parmtemplates.h"
 #include "model/module.h"
 
 namespace kalhost
@@ -122,6 +125,14 @@ void checkSessionSource(std::string const &source)
 [[noreturn]] void outsideKeyframeSegment()
 {
     throw KOM_NotAvailable("Animation functions are only available in parameter expressions");
+}
+
+std::vector<std::vector<float>> matrixOf(KscriptValue const &value)
+{
+    std::vector<std::vector<float>> rows;
+    for (auto const &row : value.matrix)
+        rows.emplace_back(row.begin(), row.end());
+    return rows;
 }
 
 class HostModule : public KOM_Module
@@ -444,6 +455,18 @@ public:
         return zelContextForCategory(category);
     }
 
+    std::string kscriptCommandHelp(char const *command_name) override
+    {
+        hostOperation("Module.kscriptCommandHelp", command_name);
+        return kscriptHelp(command_name);
+    }
+
+    std::vector<std::string> kscript(char const *command) override
+    {
+        hostOperation("Module.kscript", command);
+        return runKscript(command);
+    }
+
     bool almostEqual(double x, double y) override
     {
         hostOperation("Module.almostEqual", x, y);
@@ -509,6 +532,150 @@ public:
     {
         hostOperation("Module.sessionModuleSource");
         return mySessionSource;
+    }
+
+    // The value of the parameter at the path (relative to the current node), read as a node
+    // path relative to the parameter's node, made absolute; empty for an empty value.
+    std::string chsop(char const *text) override
+    {
+        hostOperation("Module.chsop", text);
+        KscriptContext const context = sceneContext();
+        std::string const path = text;
+        std::size_t const slash = path.rfind('/');
+        std::string const nodePath = slash == std::string::npos ? "." : path.substr(0, slash);
+        auto const node = theScene().find(nodePath.empty() ? "/" : nodePath, context.node);
+        KscriptValue value;
+        if (!node || !referencedParmValue(node, path.substr(slash + 1), context.frame, 0, &value))
+            throw KOM_OperationFailed(("No parameter " + path).c_str());
+        if (value.kind != KscriptValue::Text)
+            throw KOM_OperationFailed(("Not a string parameter: " + path).c_str());
+        if (value.text.empty())
+            return "";
+        auto const target = theScene().find(value.text, node);
+        if (!target)
+            throw KOM_OperationFailed(("No node " + value.text).c_str());
+        return target->path();
+    }
+
+    boost::any kscriptExpression(char const *expression) override
+    {
+        hostOperation("Module.kscriptExpression", expression);
+        KscriptValue const value = evalKscript(expression, sceneContext());
+        switch (value.kind)
+        {
+        case KscriptValue::Number: return static_cast<float>(value.number);
+        case KscriptValue::Text: return value.text;
+        case KscriptValue::Vector: return std::vector<float>(value.vector.begin(), value.vector.end());
+        case KscriptValue::Matrix: return matrixOf(value);
+        case KscriptValue::Double: return value.number;
+        case KscriptValue::Int: return static_cast<int>(value.number);
+        default: return boost::any();
+        }
+    }
+
+    double kscriptFloatExpression(char const *expression) override
+    {
+        hostOperation("Module.kscriptFloatExpression", expression);
+        KscriptValue const value = evalKscript(expression, sceneContext());
+        if (!value.isNumeric())
+            throw KOM_OperationFailed(("The expression gives no number: " + std::string(expression)).c_str());
+        return value.number;
+    }
+
+    // Numbers show as text too.
+    std::string kscriptStringExpression(char const *expression) override
+    {
+        hostOperation("Module.kscriptStringExpression", expression);
+        KscriptValue const value = evalKscript(expression, sceneContext());
+        if (value.kind == KscriptValue::Text)
+            return value.text;
+        if (!value.isNumeric())
+            throw KOM_OperationFailed(("The expression gives no string: " + std::string(expression)).c_str());
+        return formatNumber(value.number);
+    }
+
+    std::vector<float> kscriptVectorExpression(char const *expression) override
+    {
+        hostOperation("Module.kscriptVectorExpression", expression);
+        KscriptValue const value = evalKscript(expression, sceneContext());
+        if (value.kind != KscriptValue::Vector)
+            throw KOM_OperationFailed(("The expression gives no vector: " + std::string(expression)).c_str());
+        return std::vector<float>(value.vector.begin(), value.vector.end());
+    }
+
+    std::vector<std::vector<float>> kscriptMatrixExpression(char const *expression) override
+    {
+        hostOperation("Module.kscriptMatrixExpression", expression);
+        KscriptValue const value = evalKscript(expression, sceneContext());
+        if (value.kind != KscriptValue::Matrix)
+            throw KOM_OperationFailed(("The expression gives no matrix: " + std::string(expression)).c_str());
+        return matrixOf(value);
+    }
+
+    std::string kscriptExpandString(char const *text) override
+    {
+        hostOperation("Module.kscriptExpandString", text);
+        return expandKscriptString(text, sceneContext());
+    }
+
+    KOM_FloatParmTemplate *newFloatParmTemplate(char const *name, char const *label, int num_components,
+                                                std::vector<float> const &default_value, float min, float max,
+                                                bool min_is_strict, bool max_is_strict, KOM_EnumValue &look,
+                                                KOM_EnumValue &naming_scheme,
+                                                std::map<std::string, std::string> const &tags) override
+    {
+        hostOperation("Module.newFloatParmTemplate", name, label, num_components, default_value, min, max,
+                      min_is_strict, max_is_strict, look, naming_scheme, tags);
+        return kalhost::newFloatParmTemplate(name, label, num_components, default_value, min, max, min_is_strict,
+                                             max_is_strict, look, naming_scheme, tags);
+    }
+
+    KOM_IntParmTemplate *newIntParmTemplate(char const *name, char const *label, int num_components,
+                                            std::vector<int> const &default_value, int min, int max,
+                                            bool min_is_strict, bool max_is_strict, KOM_EnumValue &look,
+                                            KOM_EnumValue &naming_scheme,
+                                            std::map<std::string, std::string> const &tags) override
+    {
+        hostOperation("Module.newIntParmTemplate", name, label, num_components, default_value, min, max,
+                      min_is_strict, max_is_strict, look, naming_scheme, tags);
+        return kalhost::newIntParmTemplate(name, label, num_components, default_value, min, max, min_is_strict,
+                                           max_is_strict, look, naming_scheme, tags);
+    }
+
+    KOM_StringParmTemplate *newStringParmTemplate(char const *name, char const *label, int num_components,
+                                                  std::vector<std::string> const &default_value,
+                                                  KOM_EnumValue &naming_scheme,
+                                                  std::map<std::string, std::string> const &tags) override
+    {
+        hostOperation("Module.newStringParmTemplate", name, label, num_components, default_value, naming_scheme,
+                      tags);
+        return kalhost::newStringParmTemplate(name, label, num_components, default_value, naming_scheme, tags);
+    }
+
+    KOM_ToggleParmTemplate *newToggleParmTemplate(char const *name, char const *label, bool default_value,
+                                                  KOM_EnumValue &naming_scheme,
+                                                  std::map<std::string, std::string> const &tags) override
+    {
+        hostOperation("Module.newToggleParmTemplate", name, label, default_value, naming_scheme, tags);
+        return kalhost::newToggleParmTemplate(name, label, default_value, naming_scheme, tags);
+    }
+
+    KOM_Keyframe *newKeyframe() override
+    {
+        hostOperation("Module.newKeyframe");
+        return kalhost::newKeyframe();
+    }
+
+    KOM_Keyframe *newKeyframe(double value) override
+    {
+        hostOperation("Module.newKeyframe", value);
+        return kalhost::newKeyframe(value);
+    }
+
+    KOM_Keyframe *newKeyframe(double value, double time) override
+    {
+        hostOperation("Module.newKeyframe", value, time);
+        return kalhost::newKeyframe(value, time);
     }
 
     void reset()

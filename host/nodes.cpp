@@ -12,6 +12,7 @@
 #include "host/journal.h"
 #include "host/mathvalues.h"
 #include "host/parms.h"
+#include "host/parmtemplates.h"
 #include "model/enums.h"
 #include "model/errors.h"
 
@@ -800,7 +801,7 @@ std::vector<KOM_ElemPtr<KOM_Parm>> NodeHandle::spareParms()
 
 KOM_ParmTuple *NodeHandle::addSpareParmTuple(KOM_ParmTemplate &parm_template)
 {
-    hostOperation("Node.addSpareParmTuple", "<parm template>");
+    hostOperation("Node.addSpareParmTuple", parm_template);
     return kalhost::addSpareParmTuple(scene(), parm_template);
 }
 

@@ -28,6 +28,16 @@ struct ParmTupleInfo
     std::vector<double> defaults = {};       // numeric tuples: one per component
     std::string textDefault = "";            // string tuples: every component
     std::vector<std::string> menuItems = {};
+    // What a parameter template adds (host/parmtemplates.h); the defaults suit the node types.
+    std::vector<std::string> textDefaults = {}; // string tuples: one per component, over textDefault
+    int templateTypeId = 0;                     // a parmTemplateType id; 0: by the data type
+    KOM_EnumValue const *look = nullptr;        // null: parmLook.Regular
+    KOM_EnumValue const *namingScheme = nullptr; // null: by the number of components
+    double min = 0.0;
+    double max = 10.0;
+    bool minIsStrict = false;
+    bool maxIsStrict = false;
+    std::map<std::string, std::string> tags = {};
 };
 
 struct NodeTypeInfo

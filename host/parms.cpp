@@ -9,6 +9,7 @@
 
 #include "host/journal.h"
 #include "host/nodes.h"
+#include "host/parmtemplates.h"
 #include "model/enums.h"
 #include "model/errors.h"
 
@@ -83,9 +84,17 @@ void assignNumber(SceneParmTuple const &tuple, SceneParm &parm, double value, bo
         while (it != keys.end() && it->frame < currentFrame())
             ++it;
         if (it != keys.end() && it->frame == currentFrame())
-            it->value = value;
+        {
+            it->data.value = value;
+            it->data.expression.reset();
+        }
         else
-            keys.insert(it, SceneKeyframe{currentFrame(), value, ""});
+        {
+            SceneKeyframe key{currentFrame()};
+            key.data.time = (key.frame - 1.0) / theScene().clock().fps;
+            key.data.value = value;
+            keys.insert(it, key);
+        }
         return;
     }
     parm.number = value;
@@ -110,7 +119,7 @@ void revert(SceneParmTuple const &tuple, SceneParm &parm, std::size_t index)
 {
     requireUnlocked(parm);
     parm.number = index < tuple.info.defaults.size() ? tuple.info.defaults[index] : 0.0;
-    parm.text = tuple.info.textDefault;
+    parm.text = index < tuple.info.textDefaults.size() ? tuple.info.textDefaults[index] : tuple.info.textDefault;
     parm.expression.clear();
     parm.expressionLanguage = nullptr;
     parm.keyframes.clear();
@@ -202,8 +211,7 @@ KOM_ParmTuple *ParmHandle::tuple()
 KOM_ParmTemplate *ParmHandle::parmTemplate()
 {
     hostOperation("Parm.parmTemplate");
-    locate();
-    return nullptr; // no template objects until their family exists
+    return newParmTemplate(locate().tuple->info);
 }
 
 std::string ParmHandle::name()
@@ -332,15 +340,24 @@ KOM_EnumValue *ParmHandle::expressionLanguage()
     return const_cast<KOM_EnumValue *>(requireExpression().expressionLanguage);
 }
 
+// A keyframe without a time is set at the current frame. Numeric parameters take numeric
+// keyframes with a value or an expression, string parameters string keyframes.
 void ParmHandle::setKeyframe(KOM_BaseKeyframe &keyframe)
 {
     hostOperation("Parm.setKeyframe", keyframe);
     Located at = locate();
     requireUnlocked(at.parm);
-    auto source = dynamic_cast<HostKeyframe *>(&keyframe);
-    if (!source)
-        throw KOM_TypeError("The keyframe belongs to another host");
-    SceneKeyframe const key = source->sceneKeyframe();
+    KeyframeData const &data = keyframeData(keyframe);
+    if (at.tuple->info.dataType == KOM_StringParmData)
+    {
+        if (!dynamic_cast<KOM_StringKeyframe *>(&keyframe) || !data.expression)
+            throw KOM_TypeError("A string parameter takes string keyframes with an expression");
+    }
+    else if (!dynamic_cast<KOM_Keyframe *>(&keyframe) || !(data.value || data.expression))
+        throw KOM_TypeError("A numeric parameter takes keyframes with a value or an expression");
+    SceneKeyframe key{data.time ? *data.time * theScene().clock().fps + 1.0 : currentFrame(), data};
+    if (!std::isfinite(key.frame))
+        throw KOM_TypeError("The keyframe's time is not a finite number");
     auto &keys = at.parm.keyframes;
     auto it = keys.begin();
     while (it != keys.end() && it->frame < key.frame)
@@ -533,43 +550,17 @@ int KeptParmHandle::componentIndex()
     return static_cast<int>(&at.parm - at.tuple->parms.data());
 }
 
-namespace
-{
-
-// Keyframes as the host hands them out; their own family gives them operations. A float
-// parameter's keyframes are KOM_Keyframe, a string parameter's KOM_StringKeyframe.
-template <class Interface>
-class KeyframeHandle : public Interface, public HostKeyframe, private LiveCounted
-{
-public:
-    KeyframeHandle(SceneKeyframe key, KOM_EnumValue const &evaluated)
-        : myKey(std::move(key)), myEvaluated(evaluated)
-    {
-    }
-    SceneKeyframe sceneKeyframe() const override { return myKey; }
-    KOM_EnumValue evaluatedType() override
-    {
-        hostOperation("BaseKeyframe.evaluatedType");
-        return myEvaluated;
-    }
-
-private:
-    SceneKeyframe myKey;
-    KOM_EnumValue myEvaluated;
-};
-
-} // namespace
-
 std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> ParmHandle::keyframes()
 {
     hostOperation("Parm.keyframes");
     Located at = locate();
     std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> keys;
     for (auto const &key : at.parm.keyframes)
-        if (at.tuple->info.dataType == KOM_StringParmData)
-            keys.emplace_back(new KeyframeHandle<KOM_StringKeyframe>(key, KOM_parmData::String));
-        else
-            keys.emplace_back(new KeyframeHandle<KOM_Keyframe>(key, KOM_parmData::Float));
+    {
+        KeyframeData data = key.data;
+        data.time = (key.frame - 1.0) / theScene().clock().fps;
+        keys.emplace_back(newKeyframeOf(data, at.tuple->info.dataType == KOM_StringParmData));
+    }
     return keys;
 }
 
@@ -734,12 +725,5 @@ JournalValue JournalFormat<KOM_Parm>::format(KOM_Parm const &parm)
                          "<deleted parameter>");
 }
 
-
-JournalValue JournalFormat<KOM_BaseKeyframe>::format(KOM_BaseKeyframe const &keyframe)
-{
-    auto key = dynamic_cast<HostKeyframe const *>(&keyframe);
-    return JournalValue::ofText(key ? "<keyframe at " + formatNumber(key->sceneKeyframe().frame) + ">"
-                                    : "<keyframe>");
-}
 
 } // namespace kalhost

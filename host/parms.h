@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "host/journal.h"
+#include "host/keyframes.h"
+#include "host/kscript.h"
 #include "host/scene.h"
-#include "model/keyframes.h"
 #include "model/parms.h"
 
 struct KOM_EnumValue;
@@ -21,15 +22,7 @@ namespace kalhost
 
 KALHOST_JOURNAL_FORMAT(KOM_Parm);         // its path
 KALHOST_JOURNAL_FORMAT(KOM_ParmTuple);    // its path
-KALHOST_JOURNAL_FORMAT(KOM_BaseKeyframe); // its frame
 
-
-struct SceneKeyframe
-{
-    double frame = 0.0;
-    double value = 0.0;
-    std::string text; // the value of a string keyframe
-};
 
 struct SceneParm
 {
@@ -59,14 +52,6 @@ public:
     virtual ParmTupleInfo tupleInfo() const = 0;
 };
 
-// Keyframes of this host hand their values to a parameter through this base.
-class HostKeyframe
-{
-public:
-    virtual ~HostKeyframe() {}
-    virtual SceneKeyframe sceneKeyframe() const = 0;
-};
-
 void createParms(SceneNode &node);
 // Evaluation for other families: the tuple of that name, null when none; one component of a
 // numeric tuple at the current frame, as evaluation gives it (integers rounded). Throws what
@@ -89,6 +74,11 @@ std::vector<KOM_ElemPtr<KOM_Parm>> spareParmHandles(std::shared_ptr<SceneNode> c
 KOM_ParmTuple *addSpareParmTuple(std::shared_ptr<SceneNode> const &node, KOM_ParmTemplate &parmTemplate);
 // Throws KOM_OperationFailed unless the tuple is a spare tuple of that node.
 void removeSpareParmTuple(std::shared_ptr<SceneNode> const &node, KOM_ParmTuple &parmTuple);
+
+// The value at `frame` of the parameter `name` of `node`, for a ch() reference `depth` deep;
+// false when the node has no such parameter.
+bool referencedParmValue(std::shared_ptr<SceneNode> const &node, std::string const &name, double frame,
+                         int depth, KscriptValue *value);
 
 std::map<KOM_ElemPtr<KOM_Parm>, std::string> parmAliases(std::shared_ptr<SceneNode> const &node, bool recurse);
 void clearParmAliases(std::shared_ptr<SceneNode> const &node);

@@ -9,6 +9,7 @@
 
 #include "host/journal.h"
 #include "host/nodes.h"
+#include "host/parmtemplates.h"
 #include "model/enums.h"
 #include "model/errors.h"
 
@@ -63,8 +64,7 @@ KOM_Node *ParmTupleHandle::node()
 KOM_ParmTemplate *ParmTupleHandle::parmTemplate()
 {
     hostOperation("ParmTuple.parmTemplate");
-    locate();
-    return nullptr; // no template objects until their family exists
+    return newParmTemplate(locate().tuple->info);
 }
 
 std::string ParmTupleHandle::name()

@@ -165,9 +165,6 @@ PyObject *ch(char const *path) { return evalParm(path); }
 %ignore KOM_Node_evalParm;
 %ignore KOM_Node_evalParmTuple;
 
-// Asked only to choose the Python class, until the family shows its operations.
-%ignore KOM_ParmTemplate::type;
-
 %include "model/parms.h"
 
 // Defined above as KOM_<Class>_<operation>.

@@ -7,12 +7,16 @@
 
 #include "model/services.h"
 #include "model/assets.h"
+#include <boost/any.hpp>
+
 #include "model/enums.h"
 #include "model/errors.h"
+#include "model/keyframes.h"
 #include "model/mathvalues.h"
 #include "model/nodes.h"
 #include "model/nodetypes.h"
 #include "model/parms.h"
+#include "model/parmtemplates.h"
 #include "model/scenefile.h"
 #include "model/shelves.h"
 #include "model/ui.h"
@@ -105,7 +109,9 @@ public:
     virtual std::vector<KOM_ElemPtr<KOM_ZelContext>> zelContexts() = 0;
     virtual KOM_ZelContext *zelContextForShaderType(KOM_EnumValue &shader_type) = 0;
     virtual KOM_ZelContext *zelContextForNodeTypeCategory(KOM_NodeTypeCategory &category) = 0;
-    // kscriptCommandHelp and kscript (expression family).
+    virtual std::string kscriptCommandHelp(char const *command_name) = 0;
+    // The command's results, in an order the host chooses.
+    virtual std::vector<std::string> kscript(char const *command) = 0;
     virtual bool almostEqual(double x, double y) = 0;
     virtual std::string findFile(char const *file_name) = 0;
     virtual std::vector<std::string> findFiles(char const *file_name) = 0;
@@ -116,8 +122,34 @@ public:
     virtual void setSessionModuleSource(char const *source) = 0;
     virtual void appendSessionModuleSource(char const *source) = 0;
     virtual std::string sessionModuleSource() = 0;
-    // chsop, the kscript expression functions, then the parameter template and keyframe
-    // constructors (their families).
+    virtual std::string chsop(char const *text) = 0;
+    // Holds a float, a std::string, a std::vector<float>, a std::vector<std::vector<float>>,
+    // or anything else (nothing included), which scripts get as None.
+    virtual boost::any kscriptExpression(char const *expression) = 0;
+    virtual double kscriptFloatExpression(char const *expression) = 0;
+    virtual std::string kscriptStringExpression(char const *expression) = 0;
+    virtual std::vector<float> kscriptVectorExpression(char const *expression) = 0;
+    virtual std::vector<std::vector<float>> kscriptMatrixExpression(char const *expression) = 0;
+    virtual std::string kscriptExpandString(char const *text) = 0;
+    // Parameter template and keyframe factories: each returns a new object, the caller's.
+    virtual KOM_FloatParmTemplate *newFloatParmTemplate(
+        char const *name, char const *label, int num_components, std::vector<float> const &default_value,
+        float min, float max, bool min_is_strict, bool max_is_strict, KOM_EnumValue &look,
+        KOM_EnumValue &naming_scheme, std::map<std::string, std::string> const &tags) = 0;
+    virtual KOM_IntParmTemplate *newIntParmTemplate(
+        char const *name, char const *label, int num_components, std::vector<int> const &default_value,
+        int min, int max, bool min_is_strict, bool max_is_strict, KOM_EnumValue &look,
+        KOM_EnumValue &naming_scheme, std::map<std::string, std::string> const &tags) = 0;
+    virtual KOM_StringParmTemplate *newStringParmTemplate(
+        char const *name, char const *label, int num_components,
+        std::vector<std::string> const &default_value, KOM_EnumValue &naming_scheme,
+        std::map<std::string, std::string> const &tags) = 0;
+    virtual KOM_ToggleParmTemplate *newToggleParmTemplate(char const *name, char const *label,
+                                                          bool default_value, KOM_EnumValue &naming_scheme,
+                                                          std::map<std::string, std::string> const &tags) = 0;
+    virtual KOM_Keyframe *newKeyframe() = 0;
+    virtual KOM_Keyframe *newKeyframe(double value) = 0;
+    virtual KOM_Keyframe *newKeyframe(double value, double time) = 0;
 };
 
 // The host's icon cache, filled ahead of use. Call it holding KOM_theKOMLock.
@@ -243,6 +275,29 @@ inline std::string readFile(char const *file_path) { return KOM().readFile(file_
 inline void setSessionModuleSource(char const *source) { KOM().setSessionModuleSource(source); }
 inline void appendSessionModuleSource(char const *source) { KOM().appendSessionModuleSource(source); }
 inline std::string sessionModuleSource() { return KOM().sessionModuleSource(); }
+inline std::string kscriptCommandHelp(char const *command_name)
+{
+    return KOM().kscriptCommandHelp(command_name);
+}
+inline std::vector<std::string> kscript(char const *command) { return KOM().kscript(command); }
+inline std::string chsop(char const *text) { return KOM().chsop(text); }
+inline double kscriptFloatExpression(char const *expression)
+{
+    return KOM().kscriptFloatExpression(expression);
+}
+inline std::string kscriptStringExpression(char const *expression)
+{
+    return KOM().kscriptStringExpression(expression);
+}
+inline std::vector<float> kscriptVectorExpression(char const *expression)
+{
+    return KOM().kscriptVectorExpression(expression);
+}
+inline std::vector<std::vector<float>> kscriptMatrixExpression(char const *expression)
+{
+    return KOM().kscriptMatrixExpression(expression);
+}
+inline std::string kscriptExpandString(char const *text) { return KOM().kscriptExpandString(text); }
 
 // Not a forwarding function: it fills the host's icon cache under the host lock, which it
 // waits for without holding the interpreter lock, so that other Python threads keep running.

@@ -1,4 +1,4 @@
-// Parameters, parameter tuples and parameter templates.
+// Parameters and parameter tuples.
 #pragma once
 
 #include <string>
@@ -116,19 +116,6 @@ public:
     // Not exposed: as KOM_Parm::dataTypeCode.
     virtual int dataTypeCode() = 0;
 };
-
-class KOM_ParmTemplate
-{
-public:
-    virtual ~KOM_ParmTemplate() {}
-    // A parmTemplateType value; it chooses the Python class.
-    virtual KOM_EnumValue type() = 0;
-};
-
-class KOM_FloatParmTemplate : public virtual KOM_ParmTemplate {};
-class KOM_IntParmTemplate : public virtual KOM_ParmTemplate {};
-class KOM_StringParmTemplate : public virtual KOM_ParmTemplate {};
-class KOM_ToggleParmTemplate : public virtual KOM_ParmTemplate {};
 
 // Evaluation written for the binding: the parameter's data type code alone picks the Python
 // result (int, float, str, or None for any other code). Each returns a new reference, or

@@ -8,6 +8,7 @@
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/parms.h"
+#include "host/parmtemplates.h"
 #include "model/enums.h"
 #include "model/errors.h"
 #include "model/module.h"
@@ -18,27 +19,13 @@ using namespace kalhost;
 namespace
 {
 
-class StubTemplate : public KOM_FloatParmTemplate, public HostParmTemplate
+// A numeric keyframe at that frame.
+std::unique_ptr<KOM_Keyframe> keyAt(double frame, double value)
 {
-public:
-    explicit StubTemplate(ParmTupleInfo info) : myInfo(std::move(info)) {}
-    ParmTupleInfo tupleInfo() const override { return myInfo; }
-    KOM_EnumValue type() override { return KOM_parmTemplateType::Float; }
-
-private:
-    ParmTupleInfo myInfo;
-};
-
-class StubKeyframe : public KOM_Keyframe, public HostKeyframe
-{
-public:
-    StubKeyframe(double frame, double value) : myKey{frame, value, ""} {}
-    SceneKeyframe sceneKeyframe() const override { return myKey; }
-    KOM_EnumValue evaluatedType() override { return KOM_parmData::Float; }
-
-private:
-    SceneKeyframe myKey;
-};
+    std::unique_ptr<KOM_Keyframe> key(newKeyframe(value));
+    key->setFrame(frame);
+    return key;
+}
 
 class Parms : public ::testing::Test
 {
@@ -107,9 +94,8 @@ TEST_F(Parms, BadExpressionsFailWhenEvaluated)
 TEST_F(Parms, KeyframesInterpolateAndSettingAnAnimatedParameterKeysIt)
 {
     auto tx = parm("/obj/g/tx");
-    StubKeyframe late(10.0, 100.0), early(0.0, 0.0);
-    tx->setKeyframe(late);
-    tx->setKeyframe(early);
+    tx->setKeyframe(*keyAt(10.0, 100.0));
+    tx->setKeyframe(*keyAt(0.0, 0.0));
     EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(2.5f), 25.0f);
     EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(-5.0f), 0.0f);
     EXPECT_FLOAT_EQ(tx->evalAsFloatAtFrame(50.0f), 100.0f);
@@ -138,9 +124,10 @@ TEST_F(Parms, CopiesHaveTheirOwnValues)
 TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
 {
     auto geo = theScene().find("/obj/g", theScene().root());
-    StubTemplate stub({"extra", "Extra", KOM_IntParmData, {"extra1", "extra2"}, {4.0, 5.0}});
+    std::unique_ptr<KOM_IntParmTemplate> stub(newIntParmTemplate(
+        "extra", "Extra", 2, {4, 5}, 0, 10, false, false, KOM_parmLook::Regular, KOM_parmNamingScheme::Base1, {}));
     long const before = LiveCounted::count();
-    KOM_ParmTuple *spare = addSpareParmTuple(geo, stub);
+    KOM_ParmTuple *spare = addSpareParmTuple(geo, *stub);
     EXPECT_EQ(LiveCounted::count(), before);
     EXPECT_EQ(spare->__len__(), 2);
     EXPECT_EQ(spare->evalAsInts(), (std::vector<int>{4, 5}));
@@ -148,7 +135,7 @@ TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
     EXPECT_EQ(spares.size(), 2u);
     for (auto handle : spares)
         delete handle.get();
-    EXPECT_THROW(addSpareParmTuple(geo, stub), KOM_OperationFailed);
+    EXPECT_THROW(addSpareParmTuple(geo, *stub), KOM_OperationFailed);
     std::unique_ptr<KOM_ParmTuple> translate(parmTupleHandle(geo, "t"));
     EXPECT_THROW(removeSpareParmTuple(geo, *translate), KOM_OperationFailed);
     removeSpareParmTuple(geo, *spare);

@@ -250,6 +250,29 @@ FORMS = {
         "setPending(std::vector<std::string,std::allocator<std::string > > const &)":
             (lambda s: s.t.setPending(("a", "b", "c")), SET_STRINGS),
     },
+    # Keyframe expressions translate only the host's TypeError; constructors translate nothing
+    # (a third item names the host operation when it is not the entry's own).
+    "BaseKeyframe_setExpression": {
+        "setExpression(std::string const &,KOM_EnumValue *)":
+            (lambda s: kal.Keyframe().setExpression("1", kal.exprLanguage.Kscript), ("TypeError",)),
+        "setExpression(std::string const &)": (lambda s: kal.Keyframe().setExpression("1"), ("TypeError",)),
+    },
+    "new_Keyframe": {
+        "KOM_Keyframe()": (lambda s: kal.Keyframe(), (), "Module.newKeyframe"),
+        "KOM_Keyframe(double)": (lambda s: kal.Keyframe(1), (), "Module.newKeyframe"),
+        "KOM_Keyframe(double,double)": (lambda s: kal.Keyframe(1, 2), (), "Module.newKeyframe"),
+        "KOM_Keyframe(KOM_Keyframe const &)": (lambda s: kal.Keyframe(s.key), (), "Keyframe.Keyframe"),
+    },
+    "new_StringKeyframe": {form: (call, (), "StringKeyframe.StringKeyframe") for form, call in (
+        ("KOM_StringKeyframe()", lambda s: kal.StringKeyframe()),
+        ("KOM_StringKeyframe(std::string const &,KOM_EnumValue &)",
+         lambda s: kal.StringKeyframe("e", kal.exprLanguage.Kscript)),
+        ("KOM_StringKeyframe(std::string const &)", lambda s: kal.StringKeyframe("e")),
+        ("KOM_StringKeyframe(std::string const &,double,KOM_EnumValue &)",
+         lambda s: kal.StringKeyframe("e", 1.0, kal.exprLanguage.Kscript)),
+        ("KOM_StringKeyframe(std::string const &,double)", lambda s: kal.StringKeyframe("e", 1.0)),
+        ("KOM_StringKeyframe(KOM_StringKeyframe const &)", lambda s: kal.StringKeyframe(s.string_key)),
+    )},
     "SopNodeType_selectors": {
         "selectors(std::vector<int,std::allocator<int > >)":
             (lambda s: s.sop_type.selectors([0]), ("ObjectWasDeleted", "OperationFailed", "Error")),
@@ -468,12 +491,16 @@ def scene():
         subnet=subnet, inner=subnet.createNode("null"), other=subnet.createNode("null"),
         indirect=subnet.indirectInputs()[0], box=subnet.createNetworkBox("box"),
         tx=geo.parm("tx"), ty=geo.parm("ty"), t=geo.parmTuple("t"),
-        sop_type=geo.createNode("box").type())
+        sop_type=geo.createNode("box").type(), key=kal.Keyframe(1.0), string_key=kal.StringKeyframe("e"))
 
 
 @pytest.mark.parametrize("entry, form", [(entry, form) for entry in FORMS for form in FORMS[entry]],
                          ids=lambda name: name)
 def test_each_form_translates_the_errors_of_its_own_row(scene, entry, form):
+    call, row, *operation = FORMS[entry][form]
+    translated = {}
+    for error in DESCRIPTIONS:
+        kalhost.fail(operation[0] if operation else entry.replace("_", ".", 1), error, "from the host")
     # A row may name the host operation to fault, for an entry the binding writes itself.
     call, row, *named = FORMS[entry][form]
     operation = named[0] if named else entry.replace("_", ".", 1)

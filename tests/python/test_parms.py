@@ -207,7 +207,7 @@ def test_the_referenced_parameter_stays_with_the_host(geo):
 def test_descriptions_aliases_and_flags(geo, box):
     sx = geo.parm("sx")
     assert (sx.description(), sx.componentIndex(), sx.isSpare(), sx.keyframes()) == ("Scale", 0, False, ())
-    assert isinstance(sx.node(), kal.ObjNode) and sx.node() == geo and sx.parmTemplate() is None
+    assert isinstance(sx.node(), kal.ObjNode) and sx.node() == geo and sx.parmTemplate().name() == "s"
     sx.setAlias("width")
     sx.setAutoscope(True)
     assert (sx.alias(), sx.isAutoscoped()) == ("width", True)
