@@ -49,6 +49,8 @@ py::object kscriptExpression(char const *expression)
         return std::move(matrix);
     }
     return py::none();
+}
+
 // The same rule as attribValue: a look-up in the element's geometry, then the data type and
 // size pick the Python type.
 py::object attribValue(KOM_Point &point, char const *name)
