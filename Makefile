@@ -32,7 +32,7 @@ ASAN_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize
 # come from malloc so that their leaks show, and stacks are unwound fully so that a report
 # (and a suppression) sees through the interpreter's frames to ours.
 ASAN_ENV := LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
-  PYTHONMALLOC=malloc \
+  PYTHONMALLOC=malloc KAL_FUZZ_ROUNDS=1 \
   ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:strict_init_order=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
