@@ -38,19 +38,12 @@ def finish(text):
     # "this" read through a property or __getattr__ may be a temporary that dies with the
     # reference the look-up drops; such a pointer object is taken as none. (kal's conversions
     # look it up owning what they read: kal::pointerObjectOf.)
-    stock = """      obj = PyObject_GetAttr(pyobj,SWIG_This());
-      if (obj) {
-	Py_DECREF(obj);
-      } else {"""
-    assert text.count(stock) == 1, "pointer look-up through attributes not found"
-    text = text.replace(stock, """      obj = PyObject_GetAttr(pyobj,SWIG_This());
-      if (obj) {
-	if (Py_REFCNT(obj) == 1) {
-	  Py_DECREF(obj);
-	  return 0;
-	}
-	Py_DECREF(obj);
-      } else {""")
+    # Both forms of the look-up: Python 3 builds the slow one.
+    text, count = re.subn(
+        r'( *)obj = PyObject_GetAttr\(pyobj,SWIG_This\(\)\);\n( *)if \(obj\) \{\n(\s*)Py_DECREF\(obj\);\n',
+        r'\1obj = PyObject_GetAttr(pyobj,SWIG_This());\n\2if (obj) {\n\3if (Py_REFCNT(obj) == 1) {\n'
+        r'\3  Py_DECREF(obj);\n\3  return 0;\n\3}\n\3Py_DECREF(obj);\n', text)
+    assert count == 2, "pointer look-up through attributes not found"
 
     # Appending to an error's message keeps its type and releases what the error held: its
     # traceback keeps frames, and everything they refer to, alive.

@@ -209,9 +209,14 @@ assert outcome == [3] and kal._isExiting(), outcome
 
 @pytest.mark.parametrize("script", SHUTDOWNS.values(), ids=SHUTDOWNS.keys())
 def test_the_interpreter_shuts_down_cleanly(script):
+    # Daemon threads end mid-call at exit and the interpreter never frees what their frames
+    # held; under the leak checker that is expected, and every other sanitizer check stays on.
+    env = dict(os.environ)
+    if "ASAN_OPTIONS" in env:
+        env["ASAN_OPTIONS"] += ":detect_leaks=0"
     for _ in range(3):
         child = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
-                               timeout=60)
+                               timeout=60, env=env)
         assert child.returncode == 0 and child.stderr == "", child.stderr[-3000:]
 
 
