@@ -11,6 +11,7 @@
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodetypes.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
@@ -42,29 +43,14 @@ protected:
     void SetUp() override { resetHost(); }
 };
 
-class NodeNetwork : public ::testing::Test
+class NodeNetwork : public Network
 {
 protected:
-    void SetUp() override
-    {
-        resetHost();
-        obj = theScene().find("/obj", nullptr);
-        geo = theScene().create(obj, "geo", "g");
-    }
-
-    std::shared_ptr<SceneNode> sop(char const *type, char const *name = nullptr)
-    {
-        return theScene().create(geo, type, name);
-    }
-
     static std::pair<float, float> xy(KOM_Vector2 *value)
     {
         std::unique_ptr<KOM_Vector2> owned(value);
         return {value->x, value->y};
     }
-
-    std::shared_ptr<SceneNode> obj;
-    std::shared_ptr<SceneNode> geo;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "host/nodes.h"
+#include "tests/cpp/network_fixture.h"
 #include "model/errors.h"
 #include "model/module.h"
 
@@ -12,25 +13,6 @@ using namespace kalhost;
 
 namespace
 {
-
-class Network : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        resetHost();
-        obj = theScene().find("/obj", nullptr);
-        geo = theScene().create(obj, "geo", "g");
-    }
-
-    std::shared_ptr<SceneNode> sop(char const *type, char const *name = nullptr)
-    {
-        return theScene().create(geo, type, name);
-    }
-
-    std::shared_ptr<SceneNode> obj;
-    std::shared_ptr<SceneNode> geo;
-};
 
 TEST_F(Network, TrailingNumbersAreRaisedUntilFree)
 {
