@@ -93,6 +93,16 @@ print("Copied into", [n.path() for n in copies])
 kal.cd("/obj")
 print("The current node is", kal.pwd().path(), "- relative paths start there:", kal.node("tour_geo").path())
 
+# A simulation network drops a rigid body as the frame advances (examples/simulation.py has more).
+drop = kal.node("/obj").createNode("dopnet", "tour_drop")
+drop.createNode("rigidobject", "ball").parmTuple("t").set((0.0, 3.0, 0.0))
+for frame in (1, 12, 24):
+    kal.setFrame(frame)
+    ball = drop.simulation().findObject("ball")
+    print("Frame", frame, "- the falling ball is at", ball.record("Position").field("t"),
+          "resting" if ball.record("Basic").field("resting") else "in the air")
+kal.setFrame(1)
+
 print("Frame", kal.frame(), "at", kal.fps(), "frames per second is", kal.time(), "seconds")
 
 try:

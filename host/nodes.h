@@ -8,6 +8,7 @@
 #include "host/scene.h"
 #include "model/assets.h"
 #include "model/nodes.h"
+#include "model/simulation.h"
 
 namespace kalhost
 {
@@ -151,6 +152,17 @@ public:
     void extractAndDelete() override;
     std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> indirectInputs() override;
     KOM_Geometry *geometry() override;
+
+    // Simulation nodes and networks (host/simulation.cpp).
+    KOM_Node *dopNetNode() override;
+    KOM_DopSimulation *simulation() override;
+    std::vector<KOM_ElemPtr<KOM_DopData>> processedObjects() override;
+    bool isBypassed() override;
+    void bypass(bool on) override;
+    bool isDisplayFlagSet() override;
+    void setDisplayFlag(bool on) override;
+    KOM_Node *displayNode() override;
+    std::vector<KOM_ElemPtr<KOM_Node>> findNodesThatProcessedObject(KOM_DopObject &dop_object) override;
 
 private:
     // The scene node, refusing edits inside a locked asset.

@@ -23,6 +23,11 @@ ParmTupleInfo floatVector(std::string const &name, std::string const &label, dou
     return {name, label, KOM_FloatParmData, {name + "x", name + "y", name + "z"}, {value, value, value}};
 }
 
+ParmTupleInfo floatScalar(std::string const &name, std::string const &label, double value)
+{
+    return {name, label, KOM_FloatParmData, {name}, {value}};
+}
+
 ParmTupleInfo intScalar(std::string const &name, std::string const &label, double value)
 {
     return {name, label, KOM_IntParmData, {name}, {value}};
@@ -60,7 +65,11 @@ std::vector<NodeTypeInfo> const theNodeTypes = {
     {"output", KOM_RopCategory, KOM_NoCategory, 0, "Output", 0, 1},
     {"vopnet", KOM_VopNetCategory, KOM_VopCategory, 0, "Shader Network", 0, 0},
     {"constant", KOM_VopCategory, KOM_NoCategory, 0, "Constant", 0, 0, true},
-    {"rigidobject", KOM_DopCategory, KOM_NoCategory, 0, "Rigid Object", 0, 1},
+    // Where a rigid body starts and how it meets the ground (host/simulation.h).
+    {"rigidobject", KOM_DopCategory, KOM_NoCategory, 0, "Rigid Object", 0, 1, false, false,
+     {{"t", "Position", KOM_FloatParmData, {"tx", "ty", "tz"}, {0.0, 5.0, 0.0}},
+      floatVector("v", "Velocity", 0.0), floatScalar("mass", "Mass", 1.0),
+      floatScalar("bounce", "Bounce", 0.0), floatScalar("radius", "Radius", 0.5)}},
 };
 
 // What users change on a type; the table above stays the baseline.

@@ -26,6 +26,7 @@ namespace kalhost
 struct SceneNode;
 struct SceneParmTuple;     // the parameters' own state, kept by host/parms
 struct SceneGeometryCache; // what a surface node cooked last, kept by host/geometry
+struct SceneSimulation;    // what a simulation network ran, kept by host/simulation
 
 struct SceneNetworkBox
 {
@@ -184,6 +185,7 @@ public:
     SceneChildren children;
     std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
     std::shared_ptr<SceneGeometryCache> cookCache;
+    std::shared_ptr<SceneSimulation> simulation;
 
     float color[3] = {0.8f, 0.8f, 0.8f};
     std::string comment;

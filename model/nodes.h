@@ -131,8 +131,6 @@ public:
 
 class KOM_ObjNode : public virtual KOM_Node {};
 class KOM_ChopNode : public virtual KOM_Node {};
-class KOM_DopNode : public virtual KOM_Node {};
-class KOM_DopNetNode : public virtual KOM_ObjNode {};
 class KOM_PopNetNode : public virtual KOM_Node {};
 class KOM_PopNode : public virtual KOM_Node {};
 class KOM_ShopNode : public virtual KOM_Node {};

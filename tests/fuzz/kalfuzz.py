@@ -307,6 +307,20 @@ class Pool:
         add("node:geo", geo)
         add("node:box", geo.createNode("box"))
         add("node:subnet", obj.createNode("subnet"))
+        # One node of every object type, and of every type each of those networks holds: every
+        # node class, and what those nodes answer (a simulation network's simulation and its
+        # data), joins the pool through the getters without code of its own.
+        networks = [obj]
+        while networks:
+            network = networks.pop(0)
+            category = network.childTypeCategory()
+            for type_name in sorted(category.nodeTypes()) if category else ():
+                try:
+                    node = network.createNode(type_name)
+                except Exception:
+                    continue
+                if network is obj and node.childTypeCategory():
+                    networks.append(node)
         for name, parent, kind in (("destroyed:geo", obj, "geo"), ("destroyed:box", geo, "box")):
             node = parent.createNode(kind)
             node.destroy()

@@ -377,6 +377,18 @@ FORMS["kmath_buildRotateAboutAxis"] = {
 }
 
 
+def _simulated_object():
+    network = kal.node("/obj").createNode("dopnet")
+    network.createNode("rigidobject", "ball")
+    return network.simulation().findObject("ball")
+
+
+FORMS["DopData_record"] = {
+    "record(char const *,int)": (lambda s: _simulated_object().record("Basic", 0), PLAIN),
+    "record(char const *)": (lambda s: _simulated_object().record("Basic"), PLAIN),
+}
+
+
 
 # Geometry: each form reaches the host on a frozen box that has an int attribute "a" of every
 # class, made afresh for each call.
