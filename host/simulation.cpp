@@ -1,6 +1,5 @@
-// Simulation handles: the simulation of a network, its data (objects, the relationship between
-// them, their subdata) and their records, read at the current frame; and what simulation nodes
-// and networks answer.
+// Simulation handles: the simulation of a network and its data (objects, the relationship
+// between them, their subdata); and what simulation nodes and networks answer.
 #include "host/simulation.h"
 
 #include <fnmatch.h>
@@ -20,246 +19,6 @@ namespace kalhost
 namespace
 {
 
-// --- What data there is ---------------------------------------------------------------------
-
-// The kind of a data item: its type name, and the subdata an item of this kind holds. The
-// address of a kind is the data handle the module's type test reads.
-struct DataKind
-{
-    char const *typeName;
-    std::vector<DataKind const *> subData;
-    std::vector<char const *> subDataNames;
-};
-
-DataKind const PositionKind{"SIM_Position", {}, {}};
-DataKind const PhysicalKind{"SIM_PhysicalParms", {}, {}};
-DataKind const CollideKind{"SIM_ConstraintCollide", {}, {}};
-DataKind const ObjectKind{KOM_DopObjectTypeName, {&PositionKind, &PhysicalKind}, {"Position", "Physical"}};
-DataKind const RelationshipKind{KOM_DopRelationshipTypeName, {&CollideKind}, {"Collide"}};
-
-// Every body collides with the ground and with the others.
-char const *const CollisionsName = "collisions";
-
-// Which data item a handle refers to: an object (by its number) or the relationship, or one of
-// their subdata by name.
-struct DataRef
-{
-    bool relationship = false;
-    int objid = -1;
-    std::string sub;
-
-    bool operator==(DataRef const &other) const
-    {
-        return relationship == other.relationship && objid == other.objid && sub == other.sub;
-    }
-    DataKind const &topKind() const { return relationship ? RelationshipKind : ObjectKind; }
-    DataKind const &kind() const
-    {
-        DataKind const &top = topKind();
-        for (std::size_t i = 0; i < top.subDataNames.size(); ++i)
-            if (sub == top.subDataNames[i])
-                return *top.subData[i];
-        return top;
-    }
-    std::string id() const
-    {
-        std::string const top = relationship ? std::string("relationship:") + CollisionsName
-                                              : "object:" + std::to_string(objid);
-        return sub.empty() ? top : top + "/" + sub;
-    }
-};
-
-// A data item as it is now: its network, simulation and, for an object, its body.
-struct Resolved
-{
-    std::shared_ptr<SceneNode> network;
-    SceneSimulation *simulation = nullptr;
-    std::size_t body = 0;
-    int frame = 1;
-    std::vector<RigidBodyState> const *states = nullptr;
-
-    RigidBodySetup const &setup() const { return simulation->bodies[body]; }
-    RigidBodyState const &state() const { return (*states)[body]; }
-    std::shared_ptr<SceneNode> node() const { return setup().node.lock(); }
-};
-
-std::shared_ptr<SceneNode> liveNetwork(std::weak_ptr<SceneNode> const &network)
-{
-    auto node = network.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted("The simulation network no longer exists");
-    return node;
-}
-
-// The body of object `objid`, if it takes part now.
-bool findBody(SceneSimulation const &simulation, int objid, std::size_t *body)
-{
-    for (std::size_t i = 0; i < simulation.bodies.size(); ++i)
-        if (simulation.bodies[i].objid == objid)
-        {
-            *body = i;
-            return true;
-        }
-    return false;
-}
-
-bool exists(Resolved const &at, DataRef const &ref, std::size_t *body)
-{
-    if (ref.relationship ? at.simulation->bodies.empty() : !findBody(*at.simulation, ref.objid, body))
-        return false;
-    return ref.sub.empty() || &ref.kind() != &ref.topKind();
-}
-
-Resolved resolve(std::weak_ptr<SceneNode> const &network, DataRef const &ref)
-{
-    Resolved at;
-    at.network = liveNetwork(network);
-    at.simulation = &simulationOf(at.network);
-    if (!exists(at, ref, &at.body))
-        throw KOM_ObjectWasDeleted(("The simulation data " + ref.id() + " no longer exists").c_str());
-    at.frame = simulationFrame();
-    at.states = &statesAt(*at.simulation, at.frame);
-    return at;
-}
-
-// --- Records ------------------------------------------------------------------------------
-
-struct Field
-{
-    std::string name;
-    std::unique_ptr<KOM_DopField> value;
-};
-
-struct Record
-{
-    std::string type;
-    std::vector<Field> fields;
-};
-
-template <class F>
-Field field(char const *name, typename F::Stored const &value)
-{
-    return {name, std::make_unique<F>(value)};
-}
-
-std::array<float, 3> single(std::array<double, 3> const &value)
-{
-    return {float(value[0]), float(value[1]), float(value[2])};
-}
-
-Record positionRecord(Resolved const &at)
-{
-    auto const &p = at.state().position;
-    std::array<std::array<float, 4>, 4> transform{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0},
-                                                  {float(p[0]), float(p[1]), float(p[2]), 1}}};
-    Record record{"Position", {}};
-    record.fields.push_back(field<KOM_DopVector3Field>("t", single(p)));
-    record.fields.push_back(field<KOM_DopVector3Field>("v", single(at.state().velocity)));
-    record.fields.push_back(field<KOM_DopQuaternionField>("orient", {0.0f, 0.0f, 0.0f, 1.0f}));
-    record.fields.push_back(field<KOM_DopMatrix4Field>("transform", transform));
-    return record;
-}
-
-Record physicalRecord(Resolved const &at)
-{
-    RigidBodySetup const &body = at.setup();
-    float const inertia = float(0.4 * body.mass * body.radius * body.radius); // a solid sphere
-    Record record{"Physical", {}};
-    record.fields.push_back(field<KOM_DopFloatField>("mass", float(body.mass)));
-    record.fields.push_back(field<KOM_DopFloatField>("bounce", float(body.bounce)));
-    record.fields.push_back(field<KOM_DopFloatField>("radius", float(body.radius)));
-    record.fields.push_back(field<KOM_DopMatrix3Field>(
-        "inertia", {{{inertia, 0, 0}, {0, inertia, 0}, {0, 0, inertia}}}));
-    return record;
-}
-
-Record optionsRecord(DataRef const &ref)
-{
-    Record record{"Options", {}};
-    record.fields.push_back(field<KOM_DopBooleanField>("active", 1));
-    if (!ref.relationship && ref.sub.empty())
-        record.fields.push_back(field<KOM_DopStringField>("solver", "rigidbody"));
-    return record;
-}
-
-// The records of a data item now, in the order recordTypes gives their types.
-std::vector<Record> recordsOf(Resolved const &at, DataRef const &ref)
-{
-    std::vector<Record> records;
-    if (ref.relationship && ref.sub.empty())
-    {
-        records.push_back({"Basic", {}});
-        records.back().fields.push_back(field<KOM_DopStringField>("name", CollisionsName));
-        for (RigidBodySetup const &body : at.simulation->bodies)
-        {
-            auto const node = body.node.lock();
-            records.push_back({"Objects", {}});
-            records.back().fields.push_back(field<KOM_DopStringField>("name", node ? node->name : ""));
-            records.back().fields.push_back(field<KOM_DopIntegerField>("objid", body.objid));
-        }
-    }
-    else if (ref.relationship)
-    {
-        records.push_back({"Collide", {}});
-        records.back().fields.push_back(field<KOM_DopFloatField>("friction", 1.0f));
-    }
-    else if (ref.sub == "Position")
-        records.push_back(positionRecord(at));
-    else if (ref.sub == "Physical")
-        records.push_back(physicalRecord(at));
-    else
-    {
-        auto const node = at.node();
-        Record basic{"Basic", {}};
-        basic.fields.push_back(field<KOM_DopStringField>("name", node ? node->name : ""));
-        basic.fields.push_back(field<KOM_DopIntegerField>("objid", at.setup().objid));
-        basic.fields.push_back(field<KOM_DopBooleanField>("resting", at.state().resting));
-        basic.fields.push_back(field<KOM_DopVector2Field>("framerange", {1.0f, float(std::max(at.frame, 1))}));
-        records.push_back(std::move(basic));
-        records.push_back(positionRecord(at));
-        records.push_back(physicalRecord(at));
-        // How the object is drawn: a colour and the placement of its texture.
-        Record render{"Render", {}};
-        render.fields.push_back(field<KOM_DopVector4Field>("color", {0.8f, 0.3f, 0.2f, 1.0f}));
-        render.fields.push_back(field<KOM_DopUVField>("uvoffset", {0.0f, 0.0f}));
-        render.fields.push_back(field<KOM_DopUVWField>("uvscale", {1.0f, 1.0f, 1.0f}));
-        records.push_back(std::move(render));
-    }
-    records.push_back(optionsRecord(ref));
-    return records;
-}
-
-Record *findRecord(std::vector<Record> &records, std::string const &type, int index)
-{
-    for (Record &record : records)
-        if (record.type == type && index-- == 0)
-            return &record;
-    return nullptr;
-}
-
-int countRecords(std::vector<Record> const &records, std::string const &type)
-{
-    int count = 0;
-    for (Record const &record : records)
-        count += record.type == type;
-    return count;
-}
-
-KOM_EnumValue *fieldTypeOf(int code)
-{
-    static KOM_EnumValue *const types[] = {
-        &KOM_fieldType::Integer, &KOM_fieldType::Boolean, &KOM_fieldType::Float,
-        &KOM_fieldType::String,  &KOM_fieldType::Vector2, &KOM_fieldType::Vector3,
-        &KOM_fieldType::Vector4, &KOM_fieldType::Quaternion, &KOM_fieldType::Matrix3,
-        &KOM_fieldType::Matrix4, &KOM_fieldType::UV,      &KOM_fieldType::UVW};
-    return code >= 0 && code < int(std::size(types)) ? types[code] : &KOM_fieldType::NoSuchField;
-}
-
-bool matches(char const *pattern, std::string const &name)
-{
-    return pattern && fnmatch(pattern, name.c_str(), 0) == 0;
-}
-
 std::string text(char const *value) { return value ? value : ""; }
 
 // --- Handle classes -----------------------------------------------------------------------
@@ -269,13 +28,13 @@ std::string text(char const *value) { return value ? value : ""; }
 class DopDataHandle : public KOM_DopObject, public KOM_DopRelationship
 {
 public:
-    DopDataHandle(std::shared_ptr<SceneNode> const &network, DataRef ref)
+    DopDataHandle(std::shared_ptr<SceneNode> const &network, DopDataRef ref)
         : myNetwork(network), myRef(std::move(ref))
     {
     }
 
     std::weak_ptr<SceneNode> const &network() const { return myNetwork; }
-    DataRef const &ref() const { return myRef; }
+    DopDataRef const &ref() const { return myRef; }
     std::string describe() const { return liveNetwork(myNetwork)->path() + ":" + myRef.id(); }
 
     bool __eq__(KOM_DopData *data) override
@@ -296,9 +55,9 @@ public:
     }
     std::string __repr__() override
     {
-        hostOperation(className("__repr__"));
-        Resolved const at = resolve(myNetwork, myRef);
-        char const *const what = !myRef.sub.empty() ? "DopData" : myRef.relationship ? "DopRelationship" : "DopObject";
+        hostOperation(named("DopData.__repr__", "DopObject.__repr__", "DopRelationship.__repr__"));
+        DopDataAt const at = resolve(myNetwork, myRef);
+        char const *const what = named("DopData", "DopObject", "DopRelationship");
         return std::string("<") + what + " " + label(at) + " of " + at.network->path() + ">";
     }
     KOM_Node *dopNetNode() override
@@ -314,7 +73,7 @@ public:
     KOM_Node *creator() override
     {
         hostOperation("DopData.creator");
-        Resolved const at = resolve(myNetwork, myRef);
+        DopDataAt const at = resolve(myNetwork, myRef);
         return NodeHandle::handleFor(myRef.relationship ? at.network : at.node());
     }
     std::string id() override
@@ -332,11 +91,7 @@ public:
     std::vector<std::string> recordTypes() override
     {
         hostOperation("DopData.recordTypes");
-        std::vector<std::string> types;
-        for (Record const &record : recordsOf(resolve(myNetwork, myRef), myRef))
-            if (types.empty() || types.back() != record.type)
-                types.push_back(record.type);
-        return types;
+        return recordTypesOf(resolve(myNetwork, myRef), myRef);
     }
     KOM_DopRecord *record(char const *record_type, int record_index) override;
     KOM_IterableList<KOM_DopRecord> *records(char const *record_type) override;
@@ -359,7 +114,7 @@ public:
         std::vector<KOM_ElemPtr<KOM_DopData>> found;
         if (myRef.sub.empty())
             for (char const *name : myRef.topKind().subDataNames)
-                if (kalhost::matches(data_spec, name))
+                if (matchesPattern(data_spec, name))
                     found.emplace_back(subHandle(network, name));
         return found;
     }
@@ -370,7 +125,7 @@ public:
     }
     std::string name() override
     {
-        hostOperation(className("name"));
+        hostOperation(myRef.relationship ? "DopRelationship.name" : "DopObject.name");
         return label(resolve(myNetwork, myRef));
     }
     int objid() override
@@ -381,20 +136,18 @@ public:
     }
     bool matches(char const *spec) override
     {
-        hostOperation(className("matches"), spec);
-        return kalhost::matches(spec, label(resolve(myNetwork, myRef)));
+        hostOperation(myRef.relationship ? "DopRelationship.matches" : "DopObject.matches", spec);
+        return matchesPattern(spec, label(resolve(myNetwork, myRef)));
     }
 
 private:
-    // The operation's name under the interface a script sees this data as.
-    char const *className(char const *operation) const
+    // The text for subdata, objects or relationships: the class a script sees the data as.
+    char const *named(char const *data, char const *object, char const *relationship) const
     {
-        static std::map<std::string, std::string> names;
-        std::string const prefix = !myRef.sub.empty() ? "DopData." : myRef.relationship ? "DopRelationship." : "DopObject.";
-        return names.emplace(prefix + operation, prefix + operation).first->second.c_str();
+        return !myRef.sub.empty() ? data : myRef.relationship ? relationship : object;
     }
     // The name of the object or relationship, or of the subdata.
-    std::string label(Resolved const &at) const
+    std::string label(DopDataAt const &at) const
     {
         if (!myRef.sub.empty())
             return myRef.sub;
@@ -412,142 +165,11 @@ private:
     KOM_DopData *subHandle(std::shared_ptr<SceneNode> const &network, std::string const &name) const;
 
     std::weak_ptr<SceneNode> myNetwork;
-    DataRef myRef;
+    DopDataRef myRef;
 };
 
 using OwnedDataHandle = Counted<DopDataHandle>;
 
-class DopRecordHandle : public KOM_DopRecord
-{
-public:
-    DopRecordHandle(std::shared_ptr<SceneNode> const &network, DataRef ref, std::string type, int index)
-        : myNetwork(network), myRef(std::move(ref)), myType(std::move(type)), myIndex(index)
-    {
-    }
-
-    std::string describe() const
-    {
-        return liveNetwork(myNetwork)->path() + ":" + myRef.id() + " " + myType + " " + std::to_string(myIndex);
-    }
-
-    bool __eq__(KOM_DopRecord *record) override
-    {
-        hostOperation("DopRecord.__eq__", record);
-        return same(record);
-    }
-    bool __ne__(KOM_DopRecord *record) override
-    {
-        hostOperation("DopRecord.__ne__", record);
-        return !same(record);
-    }
-    int __hash__() override
-    {
-        hostOperation("DopRecord.__hash__");
-        std::size_t const network = std::hash<SceneNode const *>()(liveNetwork(myNetwork).get());
-        return int(network ^ (std::hash<std::string>()(myRef.id() + "\n" + myType) * 31u) ^ std::size_t(myIndex));
-    }
-    std::string __repr__() override
-    {
-        hostOperation("DopRecord.__repr__");
-        read();
-        return "<DopRecord " + myType + " " + std::to_string(myIndex) + " of " + describe() + ">";
-    }
-    std::string recordType() override
-    {
-        hostOperation("DopRecord.recordType");
-        read();
-        return myType;
-    }
-    int recordIndex() override
-    {
-        hostOperation("DopRecord.recordIndex");
-        read();
-        return myIndex;
-    }
-    std::vector<std::string> fieldNames() override
-    {
-        hostOperation("DopRecord.fieldNames");
-        std::vector<std::string> names;
-        for (Field const &field : read().fields)
-            names.push_back(field.name);
-        return names;
-    }
-    KOM_EnumValue *fieldType(char const *field_name) override
-    {
-        hostOperation("DopRecord.fieldType", field_name);
-        Field *const found = find(field_name);
-        return fieldTypeOf(found ? found->value->typeCode() : -1);
-    }
-    KOM_DopField *rawField(char const *field_name) override
-    {
-        hostOperation("DopRecord.rawField", field_name);
-        Field *const found = find(field_name);
-        return found ? found->value.release() : nullptr;
-    }
-
-private:
-    // The record as it is now; KOM_ObjectWasDeleted once its data or the record itself is gone.
-    Record &read()
-    {
-        myRecords = recordsOf(resolve(myNetwork, myRef), myRef);
-        Record *const record = findRecord(myRecords, myType, myIndex);
-        if (!record)
-            throw KOM_ObjectWasDeleted(("The record " + myType + " no longer exists").c_str());
-        return *record;
-    }
-    Field *find(char const *name)
-    {
-        for (Field &field : read().fields)
-            if (name && field.name == name)
-                return &field;
-        return nullptr;
-    }
-    bool same(KOM_DopRecord *record) const
-    {
-        auto const other = dynamic_cast<DopRecordHandle const *>(record);
-        return other && other->myRef == myRef && other->myType == myType && other->myIndex == myIndex &&
-               !myNetwork.owner_before(other->myNetwork) && !other->myNetwork.owner_before(myNetwork) &&
-               !myNetwork.expired();
-    }
-
-    std::weak_ptr<SceneNode> myNetwork;
-    DataRef myRef;
-    std::string myType;
-    int myIndex;
-    std::vector<Record> myRecords; // what the last read made
-};
-
-class DopRecordList : public KOM_IterableList<KOM_DopRecord>, private LiveCounted
-{
-public:
-    DopRecordList(std::shared_ptr<SceneNode> const &network, DataRef ref, std::string type)
-        : myNetwork(network), myRef(std::move(ref)), myType(std::move(type))
-    {
-    }
-    int __len__() override
-    {
-        hostOperation("_DopRecordTupleGenerator.__len__");
-        return countRecords(recordsOf(resolve(myNetwork, myRef), myRef), myType);
-    }
-    std::string __repr__() override
-    {
-        hostOperation("_DopRecordTupleGenerator.__repr__");
-        auto const network = resolve(myNetwork, myRef).network;
-        return "<" + myType + " records of " + network->path() + ":" + myRef.id() + ">";
-    }
-    KOM_DopRecord *itemAt(int index) override
-    {
-        hostOperation("_DopRecordTupleGenerator.itemAt", index);
-        return new Counted<DopRecordHandle>(resolve(myNetwork, myRef).network, myRef, myType, index);
-    }
-
-private:
-    std::weak_ptr<SceneNode> myNetwork;
-    DataRef myRef;
-    std::string myType;
-};
-
-// The objects of a simulation, or its relationships, as they are at each call.
 class DopDataList : public KOM_IterableList<KOM_DopData>, private LiveCounted
 {
 public:
@@ -576,10 +198,10 @@ public:
     }
 
 private:
-    std::vector<DataRef> refs() const
+    std::vector<DopDataRef> refs() const
     {
         SceneSimulation const &simulation = simulationOf(liveNetwork(myNetwork));
-        std::vector<DataRef> all;
+        std::vector<DopDataRef> all;
         if (myRelationships)
         {
             if (!simulation.bodies.empty())
@@ -668,10 +290,10 @@ public:
 
 private:
     // Every object or relationship with its name.
-    std::vector<std::pair<std::string, DataRef>> tops(bool relationships) const
+    std::vector<std::pair<std::string, DopDataRef>> tops(bool relationships) const
     {
         SceneSimulation const &simulation = simulationOf(liveNetwork(myNetwork));
-        std::vector<std::pair<std::string, DataRef>> all;
+        std::vector<std::pair<std::string, DopDataRef>> all;
         if (relationships && !simulation.bodies.empty())
             all.push_back({CollisionsName, {true, -1, ""}});
         if (!relationships)
@@ -680,14 +302,14 @@ private:
                     all.push_back({node->name, {false, body.objid, ""}});
         return all;
     }
-    std::pair<bool, DataRef> findTop(std::string const &name, bool relationship) const
+    std::pair<bool, DopDataRef> findTop(std::string const &name, bool relationship) const
     {
         for (auto const &[found, ref] : tops(relationship))
             if (found == name)
                 return {true, ref};
         return {false, {}};
     }
-    KOM_DopData *handleOrNull(std::pair<bool, DataRef> const &found) const
+    KOM_DopData *handleOrNull(std::pair<bool, DopDataRef> const &found) const
     {
         return found.first ? new OwnedDataHandle(liveNetwork(myNetwork), found.second) : nullptr;
     }
@@ -699,12 +321,12 @@ private:
         std::vector<KOM_ElemPtr<KOM_DopData>> found;
         for (auto const &[name, ref] : tops(relationships))
         {
-            if (matches(pattern, name))
+            if (matchesPattern(pattern, name))
                 found.emplace_back(new OwnedDataHandle(network, ref));
             if (withSubData)
                 for (char const *sub : ref.topKind().subDataNames)
-                    if (matches(pattern, name + "/" + sub))
-                        found.emplace_back(new OwnedDataHandle(network, DataRef{ref.relationship, ref.objid, sub}));
+                    if (matchesPattern(pattern, name + "/" + sub))
+                        found.emplace_back(new OwnedDataHandle(network, DopDataRef{ref.relationship, ref.objid, sub}));
         }
         return found;
     }
@@ -718,36 +340,35 @@ std::map<std::string, std::unique_ptr<DopDataHandle>> theKeptData;
 
 KOM_DopData *DopDataHandle::subHandle(std::shared_ptr<SceneNode> const &network, std::string const &name) const
 {
-    return new OwnedDataHandle(network, DataRef{myRef.relationship, myRef.objid, name});
+    return new OwnedDataHandle(network, DopDataRef{myRef.relationship, myRef.objid, name});
 }
 
 KOM_DopRecord *DopDataHandle::record(char const *record_type, int record_index)
 {
     hostOperation("DopData.record", record_type, record_index);
-    Resolved const at = resolve(myNetwork, myRef);
-    auto records = recordsOf(at, myRef);
-    if (!findRecord(records, text(record_type), record_index))
+    DopDataAt const at = resolve(myNetwork, myRef);
+    if (!hasRecord(at, myRef, text(record_type), record_index))
         return nullptr;
-    return new Counted<DopRecordHandle>(at.network, myRef, text(record_type), record_index);
+    return recordHandle(at.network, myRef, text(record_type), record_index);
 }
 
 KOM_IterableList<KOM_DopRecord> *DopDataHandle::records(char const *record_type)
 {
     hostOperation("DopData.records", record_type);
-    return new DopRecordList(resolve(myNetwork, myRef).network, myRef, text(record_type));
+    return recordList(resolve(myNetwork, myRef).network, myRef, text(record_type));
 }
 
 KOM_DopRecord *DopDataHandle::options()
 {
     hostOperation("DopData.options");
-    return new Counted<DopRecordHandle>(resolve(myNetwork, myRef).network, myRef, "Options", 0);
+    return recordHandle(resolve(myNetwork, myRef).network, myRef, "Options", 0);
 }
 
 KOM_DopData *DopDataHandle::findSubData(char const *data_spec)
 {
     hostOperation("DopData.findSubData", data_spec);
-    Resolved const at = resolve(myNetwork, myRef);
-    DataRef sub{myRef.relationship, myRef.objid, text(data_spec)};
+    DopDataAt const at = resolve(myNetwork, myRef);
+    DopDataRef sub{myRef.relationship, myRef.objid, text(data_spec)};
     if (!myRef.sub.empty() || sub.sub.empty() || &sub.kind() == &sub.topKind())
         return nullptr;
     auto &kept = theKeptData[std::to_string(at.simulation->serial) + "\n" + sub.id()];
@@ -777,12 +398,6 @@ JournalValue JournalFormat<KOM_DopObject>::format(KOM_DopObject const &object)
     return JournalFormat<KOM_DopData>::format(object);
 }
 
-JournalValue JournalFormat<KOM_DopRecord>::format(KOM_DopRecord const &record)
-{
-    auto const handle = dynamic_cast<DopRecordHandle const *>(&record);
-    return journalHandle([handle] { return handle ? handle->describe() : "<record>"; }, "<deleted record>");
-}
-
 // --- For the node family --------------------------------------------------------------------
 
 KOM_DopSimulation *simulationHandle(std::shared_ptr<SceneNode> const &network)
@@ -797,7 +412,7 @@ KOM_DopData *objectHandleOf(std::shared_ptr<SceneNode> const &node)
         return nullptr;
     for (RigidBodySetup const &body : simulationOf(network).bodies)
         if (body.node.lock() == node)
-            return new OwnedDataHandle(network, DataRef{false, body.objid, ""});
+            return new OwnedDataHandle(network, DopDataRef{false, body.objid, ""});
     return nullptr;
 }
 
@@ -806,7 +421,7 @@ std::shared_ptr<SceneNode> creatorOfObject(KOM_DopObject &object)
     auto const handle = dataHandleOf(object);
     if (!handle || handle->ref().relationship || !handle->ref().sub.empty())
         return nullptr;
-    Resolved const at = resolve(handle->network(), handle->ref());
+    DopDataAt const at = resolve(handle->network(), handle->ref());
     return at.node();
 }
 
@@ -926,6 +541,6 @@ std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::findNodesThatProcessedObject(KOM_
 
 bool KOM_isDopDataOfType(void const *data_handle, char const *type_name)
 {
-    auto const kind = static_cast<kalhost::DataKind const *>(data_handle);
+    auto const kind = static_cast<kalhost::DopDataKind const *>(data_handle);
     return kind && type_name && std::strcmp(kind->typeName, type_name) == 0;
 }

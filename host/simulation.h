@@ -99,4 +99,79 @@ void setDopBypassed(std::shared_ptr<SceneNode> const &node, bool on);
 std::shared_ptr<SceneNode> dopDisplayNode(std::shared_ptr<SceneNode> const &network);
 void setDopDisplayed(std::shared_ptr<SceneNode> const &node, bool on);
 
+// --- Within the family: shared by host/simulation*.cpp -------------------------------------
+
+// The kind of a data item: its type name, and the subdata an item of this kind holds. The
+// address of a kind is the data handle the module's type test reads.
+struct DopDataKind
+{
+    char const *typeName;
+    std::vector<DopDataKind const *> subData;
+    std::vector<char const *> subDataNames;
+};
+
+extern DopDataKind const ObjectKind;
+extern DopDataKind const RelationshipKind;
+
+// Every body collides with the ground and with the others: the simulation's one relationship.
+inline constexpr char const *CollisionsName = "collisions";
+
+// Which data item a handle refers to: an object (by its number) or the relationship, or one of
+// their subdata by name.
+struct DopDataRef
+{
+    bool relationship = false;
+    int objid = -1;
+    std::string sub;
+
+    bool operator==(DopDataRef const &other) const
+    {
+        return relationship == other.relationship && objid == other.objid && sub == other.sub;
+    }
+    DopDataKind const &topKind() const { return relationship ? RelationshipKind : ObjectKind; }
+    DopDataKind const &kind() const
+    {
+        DopDataKind const &top = topKind();
+        for (std::size_t i = 0; i < top.subDataNames.size(); ++i)
+            if (sub == top.subDataNames[i])
+                return *top.subData[i];
+        return top;
+    }
+    std::string id() const
+    {
+        std::string const top = relationship ? std::string("relationship:") + CollisionsName
+                                              : "object:" + std::to_string(objid);
+        return sub.empty() ? top : top + "/" + sub;
+    }
+};
+
+// A data item as it is now: its network, simulation and, for an object, its body.
+struct DopDataAt
+{
+    std::shared_ptr<SceneNode> network;
+    SceneSimulation *simulation = nullptr;
+    std::size_t body = 0;
+    int frame = 1;
+    std::vector<RigidBodyState> const *states = nullptr;
+
+    RigidBodySetup const &setup() const { return simulation->bodies[body]; }
+    RigidBodyState const &state() const { return (*states)[body]; }
+    std::shared_ptr<SceneNode> node() const { return setup().node.lock(); }
+};
+
+// The network of a handle, KOM_ObjectWasDeleted once it is gone.
+std::shared_ptr<SceneNode> liveNetwork(std::weak_ptr<SceneNode> const &network);
+// The data item as it is now, KOM_ObjectWasDeleted once it is gone.
+DopDataAt resolve(std::weak_ptr<SceneNode> const &network, DopDataRef const &ref);
+bool matchesPattern(char const *pattern, std::string const &name);
+
+// Records (host/simulation_records.cpp): the types of a data item's records in order, whether
+// it has one, and new handles the caller owns.
+std::vector<std::string> recordTypesOf(DopDataAt const &at, DopDataRef const &ref);
+bool hasRecord(DopDataAt const &at, DopDataRef const &ref, std::string const &type, int index);
+KOM_DopRecord *recordHandle(std::shared_ptr<SceneNode> const &network, DopDataRef const &ref,
+                            std::string const &type, int index);
+KOM_IterableList<KOM_DopRecord> *recordList(std::shared_ptr<SceneNode> const &network,
+                                            DopDataRef const &ref, std::string const &type);
+
 } // namespace kalhost

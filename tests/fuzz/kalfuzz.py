@@ -260,6 +260,16 @@ SCALARS = {
 }
 
 
+def _filled(network):
+    """The network, holding one node of each type its category has."""
+    for type_name in sorted(network.childTypeCategory().nodeTypes()):
+        try:
+            network.createNode(type_name)
+        except Exception:
+            pass
+    return network
+
+
 def public_methods(cls):
     return [name for name in sorted(dir(cls))
             if not name.startswith("_") and callable(getattr(cls, name, None))]
@@ -408,8 +418,18 @@ class Pool:
             if type(getattr(_kal, name)) is type(len) and name != "exit" and \
                     (name[0].islower() or name[:1] == "_" and name[1:2].islower()):
                 yield "_kal." + name, getattr(_kal, name)
-        fresh_nodes = (lambda: kal.node("/obj").createNode("geo"),
-                       lambda: kal.node("/obj").createNode("geo").createNode("box"))
+        fresh_nodes = [lambda: kal.node("/obj").createNode("geo"),
+                       lambda: kal.node("/obj").createNode("geo").createNode("box")]
+        # A fresh network of every object type that holds nodes of another category, with one
+        # node of each type it can hold: the classes of those nodes and what they answer (a
+        # simulation network's simulation and its data) join the pool without code of their own.
+        obj = kal.node("/obj")
+        for type_name in sorted(obj.childTypeCategory().nodeTypes()):
+            inner = obj.createNode(type_name)
+            category = inner.childTypeCategory()
+            if category and category.name() != obj.childTypeCategory().name():
+                fresh_nodes.append(lambda type_name=type_name: _filled(obj.createNode(type_name)))
+            inner.destroy()
         for make in fresh_nodes:
             cls = type(make())
             for method in public_methods(cls):
