@@ -230,8 +230,14 @@ void NodeHandle::movePreTransformIntoParmTransform()
     editableScene();
     KOM_Matrix4 const local = product<4>(parmTransformOf(self), preTransformOf(*self));
     setTransformParms(self, local, false);
-    // What the parameters cannot hold (a shear, a locked parameter) stays in the pre-transform.
-    storePreTransform(*self, product<4>(inverseOf<4>(parmTransformOf(self)), local));
+    // What the parameters cannot hold (a shear, a locked parameter) stays in the pre-transform;
+    // rounding alone leaves none.
+    KOM_Matrix4 const rest = product<4>(inverseOf<4>(parmTransformOf(self)), local);
+    KOM_Matrix4 const none = identity();
+    if (allWithin(&rest.m[0][0], &none.m[0][0], 16, 1e-9))
+        self->preTransform.reset();
+    else
+        storePreTransform(*self, rest);
 }
 
 #define KALHOST_MOVE_INTO_PRE_TRANSFORM(METHOD, MOVED)                                            \
