@@ -33,14 +33,20 @@ ParmTupleInfo intScalar(std::string const &name, std::string const &label, doubl
     return {name, label, KOM_IntParmData, {name}, {value}};
 }
 
+// Every object is placed by translate, rotate and scale parameters.
+std::vector<ParmTupleInfo> objectTransform()
+{
+    return {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0), floatVector("s", "Scale", 1.0)};
+}
+
 std::vector<NodeTypeInfo> const theNodeTypes = {
-    {"geo", KOM_ObjectCategory, KOM_SopCategory, 0, "Geometry", 0, 1, false, false,
-     {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
-      floatVector("s", "Scale", 1.0)}},
-    {"subnet", KOM_ObjectCategory, KOM_ObjectCategory, 0, "Subnetwork", 0, 4},
-    {"null", KOM_ObjectCategory, KOM_NoCategory, 0, "Null", 0, 1},
-    {"cam", KOM_ObjectCategory, KOM_NoCategory, 0, "Camera", 0, 1},
-    {"dopnet", KOM_ObjectCategory, KOM_DopCategory, KOM_SimulationNetworkFlag, "Simulation Network", 0, 4},
+    {"geo", KOM_ObjectCategory, KOM_SopCategory, 0, "Geometry", 0, 1, false, false, objectTransform()},
+    {"subnet", KOM_ObjectCategory, KOM_ObjectCategory, 0, "Subnetwork", 0, 4, false, false,
+     objectTransform()},
+    {"null", KOM_ObjectCategory, KOM_NoCategory, 0, "Null", 0, 1, false, false, objectTransform()},
+    {"cam", KOM_ObjectCategory, KOM_NoCategory, 0, "Camera", 0, 1, false, false, objectTransform()},
+    {"dopnet", KOM_ObjectCategory, KOM_DopCategory, KOM_SimulationNetworkFlag, "Simulation Network", 0, 4,
+     false, false, objectTransform()},
     {"box", KOM_SopCategory, KOM_NoCategory, 0, "Box", 0, 1, true, false,
      {{"size", "Size", KOM_FloatParmData, {"sizex", "sizey", "sizez"}, {1.0, 1.0, 1.0}},
       {"divisions", "Divisions", KOM_IntParmData, {"divisions"}, {1.0}},

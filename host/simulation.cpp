@@ -425,44 +425,6 @@ std::shared_ptr<SceneNode> creatorOfObject(KOM_DopObject &object)
     return at.node();
 }
 
-bool isDopBypassed(std::shared_ptr<SceneNode> const &node)
-{
-    auto const network = simulationNetworkOf(node->parent.lock());
-    return network && simulationOf(network).entryFor(node).bypassed;
-}
-
-void setDopBypassed(std::shared_ptr<SceneNode> const &node, bool on)
-{
-    if (auto const network = simulationNetworkOf(node->parent.lock()))
-        simulationOf(network).entryFor(node).bypassed = on;
-}
-
-std::shared_ptr<SceneNode> dopDisplayNode(std::shared_ptr<SceneNode> const &network)
-{
-    if (!network)
-        return nullptr;
-    auto const displayed = simulationOf(network).displayed.lock();
-    if (displayed && displayed->isInScene() && displayed->parent.lock() == network)
-        return displayed;
-    std::shared_ptr<SceneNode> last;
-    for (auto const &child : network->children)
-        if (child->type->categoryCode == KOM_DopCategory)
-            last = child;
-    return last;
-}
-
-void setDopDisplayed(std::shared_ptr<SceneNode> const &node, bool on)
-{
-    auto const network = simulationNetworkOf(node->parent.lock());
-    if (!network)
-        return;
-    auto &displayed = simulationOf(network).displayed;
-    if (on)
-        displayed = node;
-    else if (displayed.lock() == node)
-        displayed.reset();
-}
-
 // --- Simulation nodes and networks ----------------------------------------------------------
 
 namespace
@@ -494,37 +456,6 @@ std::vector<KOM_ElemPtr<KOM_DopData>> NodeHandle::processedObjects()
     if (KOM_DopData *object = objectHandleOf(scene()))
         objects.emplace_back(object);
     return objects;
-}
-
-bool NodeHandle::isBypassed()
-{
-    hostOperation("DopNode.isBypassed");
-    return isDopBypassed(scene());
-}
-
-void NodeHandle::bypass(bool on)
-{
-    hostOperation("DopNode.bypass", on);
-    setDopBypassed(editableScene(), on);
-}
-
-bool NodeHandle::isDisplayFlagSet()
-{
-    hostOperation("DopNode.isDisplayFlagSet");
-    auto const self = scene();
-    return dopDisplayNode(simulationNetworkOf(self->parent.lock())) == self;
-}
-
-void NodeHandle::setDisplayFlag(bool on)
-{
-    hostOperation("DopNode.setDisplayFlag", on);
-    setDopDisplayed(editableScene(), on);
-}
-
-KOM_Node *NodeHandle::displayNode()
-{
-    hostOperation("DopNode.displayNode");
-    return handleFor(dopDisplayNode(simulationNetworkOf(scene()->parent.lock())));
 }
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::findNodesThatProcessedObject(KOM_DopObject &dop_object)

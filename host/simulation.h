@@ -56,22 +56,19 @@ struct SceneSimulation
     SceneNode const *owner = nullptr; // a copied network makes its own
     std::uint64_t serial = 0;         // never reused: names the simulation for kept handles
     double fps = 0.0;
-    std::vector<RigidBodySetup> bodies; // in network order, bypassed objects left out
+    std::vector<RigidBodySetup> bodies; // in network order; bypassed nodes make none
     std::map<int, std::vector<RigidBodyState>> frames;
     std::uint64_t steps = 0; // frames stepped since the network was made, for the host tests
 
-    // What the network keeps per node inside it. An entry whose node is gone (its address
-    // since reused) counts as none.
+    // Objects are numbered from 0 in the order their nodes first took part. An entry whose
+    // node is gone (its address since reused) counts as none.
     struct NodeEntry
     {
         std::weak_ptr<SceneNode> node;
-        int objid = -1; // objects are numbered from 0 in the order they first took part
-        bool bypassed = false;
+        int objid = -1;
     };
     std::unordered_map<SceneNode const *, NodeEntry> nodes;
     int nextObjid = 0;
-    // The display node a script set; else the node created last.
-    std::weak_ptr<SceneNode> displayed;
 
     NodeEntry &entryFor(std::shared_ptr<SceneNode> const &node);
 };
@@ -92,12 +89,6 @@ KOM_DopSimulation *simulationHandle(std::shared_ptr<SceneNode> const &network);
 KOM_DopData *objectHandleOf(std::shared_ptr<SceneNode> const &node);
 // The node that made the object behind a handle, or null for other data.
 std::shared_ptr<SceneNode> creatorOfObject(KOM_DopObject &object);
-
-// Simulation node flags.
-bool isDopBypassed(std::shared_ptr<SceneNode> const &node);
-void setDopBypassed(std::shared_ptr<SceneNode> const &node, bool on);
-std::shared_ptr<SceneNode> dopDisplayNode(std::shared_ptr<SceneNode> const &network);
-void setDopDisplayed(std::shared_ptr<SceneNode> const &node, bool on);
 
 // --- Within the family: shared by host/simulation*.cpp -------------------------------------
 

@@ -131,9 +131,9 @@ SceneSimulation &simulationOf(std::shared_ptr<SceneNode> const &network)
     {
         if (!isRigidObject(*child))
             continue;
-        auto &entry = simulation->entryFor(child);
-        if (entry.bypassed)
+        if (child->flags & FlagBypass)
             continue;
+        auto &entry = simulation->entryFor(child);
         if (entry.objid < 0)
             entry.objid = simulation->nextObjid++;
         RigidBodySetup body;

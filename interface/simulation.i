@@ -123,14 +123,6 @@ inline PyObject *KOMfieldFromRecord(KOM_DopRecord &record, char const *name)
 
 %include "model/simulation.h"
 
-// Each node subclass answers repr() itself, with the node's own text.
-%extend KOM_DopNode {
-    std::string __repr__() { return static_cast<KOM_Node *>($self)->__repr__(); }
-}
-%extend KOM_DopNetNode {
-    std::string __repr__() { return static_cast<KOM_Node *>($self)->__repr__(); }
-}
-
 %extend KOM_DopRecord {
     PyObject *field(char const *field_name) { return KOMfieldFromRecord(*$self, field_name); }
 }

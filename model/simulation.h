@@ -79,6 +79,7 @@ bool KOM_isDopDataOfType(void const *data_handle, char const *type_name);
 class KOM_DopNode : public virtual KOM_Node
 {
 public:
+    std::string __repr__() override = 0;
     // The simulation network holding this node, or None.
     virtual KOM_Node *dopNetNode() = 0;
     // The simulation this node takes part in.
@@ -101,6 +102,7 @@ public:
 class KOM_DopNetNode : public virtual KOM_ObjNode
 {
 public:
+    std::string __repr__() override = 0;
     // The simulation this network runs.
     virtual KOM_DopSimulation *simulation() = 0;
     // The nodes inside this network that processed the given object at the current frame.
