@@ -145,12 +145,14 @@ TEST_F(SimulationNetwork, ObjectsKeepTheirNumbersAndACopyRunsItsOwn)
     EXPECT_EQ(simulationNetworkOf(crate), network);
     EXPECT_EQ(simulationNetworkOf(network->parent.lock()), nullptr);
 
+    theScene().create(network, "rigidobject", "drop");
     crate->flags |= FlagBypass;
     auto const copy = theScene().copyTo({network}, network->parent.lock()).at(0);
     SceneSimulation &copied = simulationOf(copy);
     EXPECT_NE(&copied, &simulationOf(network));
     EXPECT_NE(copied.serial, simulationOf(network).serial);
     ASSERT_EQ(copied.bodies.size(), 1u); // the copied crate is bypassed too
+    EXPECT_EQ(copied.bodies[0].node.lock()->name, "drop");
     EXPECT_EQ(copied.bodies[0].node.lock()->parent.lock(), copy);
 }
 
