@@ -317,6 +317,7 @@ class Pool:
         add("error", error)
         add("bare:error", pointer_of(error))
         add("deleted:error", self._delete(kal.Error("gone")))
+        self._build_every_node_type(kal.node("/"))
         # One instance of every class that builds without arguments, and of every class the
         # module's own getters hand out: later families join the pool without new work.
         for name, cls in sorted(vars(kal).items()):
@@ -326,6 +327,41 @@ class Pool:
                 except Exception:
                     pass
         self._harvest()
+
+    def _build_every_node_type(self, root):
+        """A node of every type in each manager and in each network so made, two deep, the
+        later of two siblings wired to the earlier: every node class and the items of a network
+        (connections, indirect inputs, boxes) come out of what the scene holds."""
+        networks, everything = list(root.children()), []
+        for depth in range(2):
+            made = []
+            for network in networks:
+                category = network.childTypeCategory()
+                names = sorted(category.nodeTypes()) if category is not None else []
+                previous = None
+                for name in names:
+                    try:
+                        node = network.createNode(name)
+                    except Exception:
+                        continue
+                    self._keep(node)
+                    made.append(node)
+                    if previous is not None:
+                        try:
+                            node.setInput(0, previous)
+                        except Exception:
+                            pass
+                    previous = node
+            networks = made
+            everything += made
+        # The harvest below may destroy these nodes before it asks for their wires and inputs.
+        for node in everything:
+            for listing in ("inputConnections", "indirectInputs"):
+                try:
+                    for item in getattr(node, listing)():
+                        self._keep(item)
+                except Exception:
+                    pass
 
     def _harvest(self, passes=4):
         # What harvested objects answer is harvested too (a geometry's points, a point's
