@@ -110,6 +110,7 @@ def rows():
         ("Node.createNode(keywords, defaults) + destroy",
          "node.createNode(node_type_name='null').destroy()", False, False),
         ("error -> exception (Node.name)", ERROR_CALL, True, False),
+        ("ObjNode.worldTransform (new owned Matrix4)", "node.worldTransform()", False, False),
         ("Parm.eval", "parm.eval()", False, False),
         ("Parm.eval (animated: keyframes, cubic)", "animated.eval()", False, False),
         ("kal.kscriptExpression (float result)", "kscriptExpression('1+2')", False, False),

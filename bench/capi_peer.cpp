@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/errors.h"
+#include "model/mathvalues.h"
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"
@@ -51,6 +52,7 @@ struct Proxy
 using NodeProxy = Proxy<KOM_Node>;
 using ParmProxy = Proxy<KOM_Parm>;
 using RecordProxy = Proxy<KOM_DopRecord>;
+using Matrix4Proxy = Proxy<KOM_Matrix4>;
 
 template <class T>
 void deallocate(PyObject *self)
@@ -63,6 +65,7 @@ extern PyTypeObject theNodeType;
 extern PyTypeObject theObjNodeType;
 extern PyTypeObject theParmType;
 extern PyTypeObject theRecordType;
+extern PyTypeObject theMatrix4Type;
 
 // Takes ownership of `object`; None for null.
 template <class T>
@@ -293,6 +296,19 @@ PyObject *recordField(PyObject *object, PyObject *argument)
     }
 }
 
+// The object-node cast kal's conversion of `self` makes too.
+PyObject *objNodeWorldTransform(PyObject *object, PyObject *)
+{
+    try
+    {
+        return wrap(dynamic_cast<KOM_ObjNode &>(self(object)).worldTransform(), &theMatrix4Type);
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
 PyMethodDef theNodeMethods[] = {
     {"name", nodeName, METH_NOARGS, nullptr},
     {"parent", nodeParent, METH_NOARGS, nullptr},
@@ -301,6 +317,11 @@ PyMethodDef theNodeMethods[] = {
      METH_FASTCALL | METH_KEYWORDS, nullptr},
     {"destroy", nodeDestroy, METH_NOARGS, nullptr},
     {"parm", nodeParm, METH_O, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyMethodDef theObjNodeMethods[] = {
+    {"worldTransform", objNodeWorldTransform, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -330,11 +351,13 @@ PyTypeObject makeType(char const *name, Py_ssize_t size, destructor deallocator,
 PyTypeObject theNodeType =
     makeType("kalcapi.Node", sizeof(NodeProxy), deallocate<KOM_Node>, theNodeMethods, nullptr);
 PyTypeObject theObjNodeType =
-    makeType("kalcapi.ObjNode", sizeof(NodeProxy), deallocate<KOM_Node>, nullptr, &theNodeType);
+    makeType("kalcapi.ObjNode", sizeof(NodeProxy), deallocate<KOM_Node>, theObjNodeMethods, &theNodeType);
 PyTypeObject theParmType =
     makeType("kalcapi.Parm", sizeof(ParmProxy), deallocate<KOM_Parm>, theParmMethods, nullptr);
 PyTypeObject theRecordType = makeType("kalcapi.DopRecord", sizeof(RecordProxy), deallocate<KOM_DopRecord>,
                                       theRecordMethods, nullptr);
+PyTypeObject theMatrix4Type =
+    makeType("kalcapi.Matrix4", sizeof(Matrix4Proxy), deallocate<KOM_Matrix4>, nullptr, nullptr);
 
 PyObject *moduleNode(PyObject *, PyObject *argument)
 {
@@ -388,7 +411,7 @@ PyModuleDef theModule = {PyModuleDef_HEAD_INIT, "kalcapi",
 
 PyMODINIT_FUNC PyInit_kalcapi(void)
 {
-    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theParmType, &theRecordType})
+    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theParmType, &theMatrix4Type, &theRecordType})
         if (PyType_Ready(type) < 0)
             return nullptr;
     PyObject *module = PyModule_Create(&theModule);

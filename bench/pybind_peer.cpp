@@ -161,6 +161,9 @@ PYBIND11_MODULE(kalpeer, module)
              py::arg("run_init_scripts") = true, py::arg("load_contents") = true)
         .def("destroy", &KOM_Node::destroy)
         .def("parm", &KOM_Node::parm, py::return_value_policy::take_ownership)
+        .def("worldTransform",
+             [](KOM_Node &node) { return dynamic_cast<KOM_ObjNode &>(node).worldTransform(); },
+             py::return_value_policy::take_ownership)
         .def("geometry", [](KOM_Node &node) { return dynamic_cast<KOM_SopNode &>(node).geometry(); },
              py::return_value_policy::take_ownership);
 

@@ -317,20 +317,6 @@ class Pool:
         add("node:geo", geo)
         add("node:box", geo.createNode("box"))
         add("node:subnet", obj.createNode("subnet"))
-        # One node of every object type, and of every type each of those networks holds: every
-        # node class, and what those nodes answer (a simulation network's simulation and its
-        # data), joins the pool through the getters without code of its own.
-        networks = [obj]
-        while networks:
-            network = networks.pop(0)
-            category = network.childTypeCategory()
-            for type_name in sorted(category.nodeTypes()) if category else ():
-                try:
-                    node = network.createNode(type_name)
-                except Exception:
-                    continue
-                if network is obj and node.childTypeCategory():
-                    networks.append(node)
         for name, parent, kind in (("destroyed:geo", obj, "geo"), ("destroyed:box", geo, "box")):
             node = parent.createNode(kind)
             node.destroy()
@@ -341,6 +327,7 @@ class Pool:
         add("error", error)
         add("bare:error", pointer_of(error))
         add("deleted:error", self._delete(kal.Error("gone")))
+        self._build_every_node_type(kal.node("/"))
         # One instance of every class that builds without arguments, and of every class the
         # module's own getters hand out: later families join the pool without new work.
         for name, cls in sorted(vars(kal).items()):
@@ -350,6 +337,41 @@ class Pool:
                 except Exception:
                     pass
         self._harvest()
+
+    def _build_every_node_type(self, root):
+        """A node of every type in each manager and in each network so made, two deep, the
+        later of two siblings wired to the earlier: every node class and the items of a network
+        (connections, indirect inputs, boxes) come out of what the scene holds."""
+        networks, everything = list(root.children()), []
+        for depth in range(2):
+            made = []
+            for network in networks:
+                category = network.childTypeCategory()
+                names = sorted(category.nodeTypes()) if category is not None else []
+                previous = None
+                for name in names:
+                    try:
+                        node = network.createNode(name)
+                    except Exception:
+                        continue
+                    self._keep(node)
+                    made.append(node)
+                    if previous is not None:
+                        try:
+                            node.setInput(0, previous)
+                        except Exception:
+                            pass
+                    previous = node
+            networks = made
+            everything += made
+        # The harvest below may destroy these nodes before it asks for their wires and inputs.
+        for node in everything:
+            for listing in ("inputConnections", "indirectInputs"):
+                try:
+                    for item in getattr(node, listing)():
+                        self._keep(item)
+                except Exception:
+                    pass
 
     def _harvest(self, passes=4):
         # What harvested objects answer is harvested too (a geometry's points, a point's
