@@ -79,6 +79,7 @@ bool KOM_isDopDataOfType(void const *data_handle, char const *type_name);
 class KOM_DopNode : public virtual KOM_Node
 {
 public:
+    // The node's text, as Node's.
     std::string __repr__() override = 0;
     // The simulation network holding this node, or None.
     virtual KOM_Node *dopNetNode() = 0;
@@ -102,6 +103,7 @@ public:
 class KOM_DopNetNode : public virtual KOM_ObjNode
 {
 public:
+    // The node's text, as Node's.
     std::string __repr__() override = 0;
     // The simulation this network runs.
     virtual KOM_DopSimulation *simulation() = 0;
