@@ -106,15 +106,15 @@ public:
                 found.emplace(name, subHandle(network, name));
         return found;
     }
-    KOM_DopData *findSubData(char const *data_spec) override;
-    std::vector<KOM_ElemPtr<KOM_DopData>> findAllSubData(char const *data_spec) override
+    KOM_DopData *findSubData(char const *data_path) override;
+    std::vector<KOM_ElemPtr<KOM_DopData>> findAllSubData(char const *data_path) override
     {
-        hostOperation("DopData.findAllSubData", data_spec);
+        hostOperation("DopData.findAllSubData", data_path);
         auto const network = resolve(myNetwork, myRef).network;
         std::vector<KOM_ElemPtr<KOM_DopData>> found;
         if (myRef.sub.empty())
             for (char const *name : myRef.topKind().subDataNames)
-                if (matchesPattern(data_spec, name))
+                if (matchesPattern(data_path, name))
                     found.emplace_back(subHandle(network, name));
         return found;
     }
@@ -134,10 +134,10 @@ public:
         resolve(myNetwork, myRef);
         return myRef.objid;
     }
-    bool matches(char const *spec) override
+    bool matches(char const *pattern) override
     {
-        hostOperation(myRef.relationship ? "DopRelationship.matches" : "DopObject.matches", spec);
-        return matchesPattern(spec, label(resolve(myNetwork, myRef)));
+        hostOperation(myRef.relationship ? "DopRelationship.matches" : "DopObject.matches", pattern);
+        return matchesPattern(pattern, label(resolve(myNetwork, myRef)));
     }
 
 private:
@@ -253,17 +253,17 @@ public:
         hostOperation("DopSimulation.findRelationship", rel_name);
         return handleOrNull(findTop(text(rel_name), true));
     }
-    KOM_DopData *findData(char const *data_spec) override
+    KOM_DopData *findData(char const *data_path) override
     {
-        hostOperation("DopSimulation.findData", data_spec);
-        std::string const spec = text(data_spec);
-        std::size_t const slash = spec.find('/');
-        auto found = findTop(spec.substr(0, slash), false);
+        hostOperation("DopSimulation.findData", data_path);
+        std::string const path = text(data_path);
+        std::size_t const slash = path.find('/');
+        auto found = findTop(path.substr(0, slash), false);
         if (!found.first)
-            found = findTop(spec.substr(0, slash), true);
+            found = findTop(path.substr(0, slash), true);
         if (found.first && slash != std::string::npos)
         {
-            found.second.sub = spec.substr(slash + 1);
+            found.second.sub = path.substr(slash + 1);
             if (&found.second.kind() == &found.second.topKind())
                 found.first = false;
         }
@@ -279,11 +279,11 @@ public:
         hostOperation("DopSimulation.findAllRelationships", rel_spec);
         return findAll(rel_spec, true, false);
     }
-    std::vector<KOM_ElemPtr<KOM_DopData>> findAllData(char const *data_spec) override
+    std::vector<KOM_ElemPtr<KOM_DopData>> findAllData(char const *data_path) override
     {
-        hostOperation("DopSimulation.findAllData", data_spec);
-        auto found = findAll(data_spec, false, true);
-        auto relationships = findAll(data_spec, true, true);
+        hostOperation("DopSimulation.findAllData", data_path);
+        auto found = findAll(data_path, false, true);
+        auto relationships = findAll(data_path, true, true);
         found.insert(found.end(), relationships.begin(), relationships.end());
         return found;
     }
@@ -364,11 +364,11 @@ KOM_DopRecord *DopDataHandle::options()
     return recordHandle(resolve(myNetwork, myRef).network, myRef, "Options", 0);
 }
 
-KOM_DopData *DopDataHandle::findSubData(char const *data_spec)
+KOM_DopData *DopDataHandle::findSubData(char const *data_path)
 {
-    hostOperation("DopData.findSubData", data_spec);
+    hostOperation("DopData.findSubData", data_path);
     DopDataAt const at = resolve(myNetwork, myRef);
-    DopDataRef sub{myRef.relationship, myRef.objid, text(data_spec)};
+    DopDataRef sub{myRef.relationship, myRef.objid, text(data_path)};
     if (!myRef.sub.empty() || sub.sub.empty() || &sub.kind() == &sub.topKind())
         return nullptr;
     auto &kept = theKeptData[std::to_string(at.simulation->serial) + "\n" + sub.id()];

@@ -132,13 +132,13 @@ public:
     virtual KOM_DopData *findRelationship(char const *rel_name) = 0;
     // The data at a path such as "obj1/Position" (an object or relationship, then subdata),
     // or None.
-    virtual KOM_DopData *findData(char const *data_spec) = 0;
+    virtual KOM_DopData *findData(char const *data_path) = 0;
     // The objects whose names match a pattern such as "obj*".
     virtual std::vector<KOM_ElemPtr<KOM_DopData>> findAllObjects(char const *obj_spec) = 0;
     // The relationships whose names match a pattern.
     virtual std::vector<KOM_ElemPtr<KOM_DopData>> findAllRelationships(char const *rel_spec) = 0;
     // Every data item whose path matches a pattern.
-    virtual std::vector<KOM_ElemPtr<KOM_DopData>> findAllData(char const *data_spec) = 0;
+    virtual std::vector<KOM_ElemPtr<KOM_DopData>> findAllData(char const *data_path) = 0;
 };
 
 // One data item of a simulation: an object, a relationship, or the subdata they hold.
@@ -176,9 +176,9 @@ public:
     // The subdata items, by name.
     virtual std::map<std::string, KOM_ElemPtr<KOM_DopData>> subData() = 0;
     // The subdata at a path of subdata names, or None. The host keeps what it returns.
-    virtual KOM_DopData *findSubData(char const *data_spec) = 0;
+    virtual KOM_DopData *findSubData(char const *data_path) = 0;
     // The subdata items whose paths match a pattern.
-    virtual std::vector<KOM_ElemPtr<KOM_DopData>> findAllSubData(char const *data_spec) = 0;
+    virtual std::vector<KOM_ElemPtr<KOM_DopData>> findAllSubData(char const *data_path) = 0;
     // Not exposed: the host's handle on the data, which chooses the Python class of returned data.
     virtual void const *dataHandle() = 0;
 };
