@@ -1,0 +1,102 @@
+"""Writes kal.pyi, the type stubs editors and type checkers read, from the description api.py made.
+
+    stubs.py <api .json> <output .pyi>
+"""
+
+import json
+import keyword
+import re
+import sys
+from pathlib import Path
+
+HEADER = '''\
+# Type stubs of kal, generated from the wrapper's interface by module/stubs.py; do not edit.
+# Arguments of methods without keyword names are positional only. A result that may be None
+# is Optional; collections come back as tuples, maps as dicts.
+from typing import Any, ClassVar, Dict, Mapping, Optional, Sequence, Tuple, overload
+'''
+
+# Names the annotations use, which a method of the same name would hide inside its class.
+ANNOTATION_NAMES = {"Any", "ClassVar", "Dict", "Mapping", "Optional", "Sequence", "Tuple", "overload",
+                    "int", "float", "str", "bool", "None"}
+
+
+def parameterName(name):
+    return name + "_" if keyword.iskeyword(name) else name
+
+
+class StubWriter:
+    def __init__(self, api):
+        self.api = api
+        # A namespace class is published under its own name as its one instance, so the class
+        # itself goes by a private name here.
+        self.renamed = {name: "_" + name for name in api["namespaces"]}
+        self.lines = [HEADER]
+
+    def typeName(self, text):
+        for name, private in self.renamed.items():
+            text = re.sub(r"(?<![\w.])%s(?!\w)" % re.escape(name), private, text)
+        return text
+
+    def signature(self, operation, form, method):
+        names = [parameterName(p["name"]) for p in form["params"]]
+        parts = ["self"] if method and not form["static"] else []
+        for p, name in zip(form["params"], names):
+            text = "%s: %s" % (name, self.typeName(p["type"]))
+            if p["hasDefault"]:
+                default = p["default"]
+                text += " = %s" % (default if default in ("None", "True", "False") or
+                                   re.fullmatch(r"[-+]?[\d.eE+-]+|'.*'|\"[^\"]*\"", default or "") else "...")
+            parts.append(text)
+        if not form["keywords"] and len(parts) > (1 if method and not form["static"] else 0):
+            parts.append("/")
+        result = "None" if operation["name"] == "__init__" else self.typeName(form["result"])
+        return "def %s(%s) -> %s: ..." % (operation["name"], ", ".join(parts), result)
+
+    def operation(self, operation, indent, method):
+        forms = operation["forms"]
+        for form in forms:
+            if form["static"] and method:
+                self.lines.append(indent + "@staticmethod")
+            if len(forms) > 1:
+                self.lines.append(indent + "@overload")
+            self.lines.append(indent + self.signature(operation, form, method))
+
+    def klass(self, cls):
+        name = self.renamed.get(cls["name"], cls["name"])
+        bases = ", ".join(self.typeName(b) for b in cls["bases"])
+        self.lines.append("")
+        self.lines.append("class %s%s:" % (name, "(%s)" % bases if bases else ""))
+        body = len(self.lines)
+        for value in cls["values"]:
+            self.lines.append("    %s: ClassVar[EnumValue]" % value)
+        for operation in cls["operations"]:
+            if operation["name"] in ANNOTATION_NAMES:
+                raise SystemExit("stubs: %s.%s hides a name the annotations use" % (cls["name"], operation["name"]))
+            self.operation(operation, "    ", method=True)
+        if len(self.lines) == body:
+            self.lines.append("    ...")
+
+    def write(self):
+        for cls in self.api["classes"]:
+            self.klass(cls)
+        self.lines.append("")
+        for function in self.api["functions"]:
+            if not function["name"].startswith("_"):
+                self.operation(function, "", method=False)
+        self.lines.append("")
+        self.lines.append("cvar: Any")
+        for name in self.api["namespaces"]:
+            # None where the application does not offer the namespace.
+            self.lines.append("%s: Optional[%s]" % (name, self.renamed[name]))
+        return "\n".join(self.lines) + "\n"
+
+
+def main():
+    apiPath, output = sys.argv[1:3]
+    api = json.loads(Path(apiPath).read_text(encoding="utf-8"))
+    Path(output).write_text(StubWriter(api).write(), encoding="utf-8")
+
+
+if __name__ == "__main__":
+    main()
