@@ -248,6 +248,14 @@ class Descriptions:
                     return comment[2:].strip()
         return None
 
+    def findFree(self, name):
+        declaration = re.compile(r"^\w[\w:<>\s*&]*[\s*&]%s\s*\(" % re.escape(name))
+        for lines in self.files.values():
+            for index, line in enumerate(lines):
+                if declaration.match(line) and index and lines[index - 1].strip().startswith("//"):
+                    return lines[index - 1].strip()[2:].strip()
+        return None
+
     def classComment(self, cppName):
         """The comment block above a class's declaration, joined into one text."""
         opener = re.compile(r"^\s*(class|struct)\s+%s\b(?!\s*;)" % re.escape(re.sub(r"<.*", "", cppName)))
@@ -360,6 +368,9 @@ def describe(tree, sourceRoot):
             found = descriptions.find(scopeKind, scopeName, name if name != "__init__" else scopeName)
             if found is None and isModule:
                 found = descriptions.find("class", "KOM_Module", name)
+            if found is None and not isModule:
+                # An operation written for the binding: the free function KOM_<Class>_<operation>.
+                found = descriptions.findFree("%s_%s" % (scopeName, name))
             operations.append({"name": name, "forms": forms, "description": found})
         return operations
 
