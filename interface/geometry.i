@@ -137,6 +137,7 @@ KAL_VALUE_GETTER_CATCHES(KOM_Vertex)
 // The binding's own value reading, one pair of overloads per class.
 %define KAL_ATTRIB_VALUE(CLASS)
 %extend CLASS {
+    // The value of an attribute here, by name or attribute: an int, float, str or a tuple of them.
     PyObject *attribValue(char const *name) { return KOMattribValue(*$self, name); }
     PyObject *attribValue(KOM_Attrib &attrib) { return KOMattribValue(*$self, attrib); }
 }

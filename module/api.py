@@ -207,6 +207,11 @@ class Descriptions:
     def scopeLines(self, kind, name):
         key = (kind, name)
         if key not in self.scopes:
+            if kind == "define":
+                regions = [self.defineBody(lines, index) for lines in self.files.values()
+                           for index, line in enumerate(lines) if line.startswith("%define")]
+                self.scopes[key] = regions
+                return regions
             if kind == "class":
                 opener = re.compile(r"^\s*(class|struct)\s+%s\b(?!\s*;)" % re.escape(name))
                 extender = re.compile(r"^\s*%%extend\s+%s\b" % re.escape(name))
@@ -220,6 +225,11 @@ class Descriptions:
                         regions.append(self.body(lines, index))
             self.scopes[key] = regions
         return self.scopes[key]
+
+    @staticmethod
+    def defineBody(lines, start):
+        end = next((i for i in range(start, len(lines)) if lines[i].startswith("%enddef")), len(lines))
+        return lines[start:end]
 
     @staticmethod
     def body(lines, start):
@@ -371,6 +381,9 @@ def describe(tree, sourceRoot):
             if found is None and not isModule:
                 # An operation written for the binding: the free function KOM_<Class>_<operation>.
                 found = descriptions.findFree("%s_%s" % (scopeName, name))
+            if found is None and not isModule:
+                # Operations that an interface file's macro adds to several classes.
+                found = descriptions.find("define", None, name)
             operations.append({"name": name, "forms": forms, "description": found})
         return operations
 
