@@ -250,6 +250,7 @@ void KOM_preloadIcon(std::string const &name, int width, int height);
 // Each module-level function is one call on the host's module object, fetched afresh.
 namespace kom
 {
+// Starts the application's internals when kal is imported outside the application.
 inline void __ensureKalvaneInternalsExist() { KOMF_Module::ensureKalvaneInternalsExist(); }
 inline std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
                                                          char const *arguments)

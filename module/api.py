@@ -338,7 +338,7 @@ def describe(tree, sourceRoot):
             a = attributes(member)
             name = a.get("sym_name")
             if (not name or a.get("feature_ignore") or a.get("access", "public") != "public"
-                    or a.get("kind") == "variable" or a.get("defaultargs")):
+                    or (member.tag != "constructor" and a.get("kind") != "function") or a.get("defaultargs")):
                 continue
             if member.tag == "constructor":
                 name = "__init__"
