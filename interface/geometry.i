@@ -132,6 +132,13 @@ KAL_VALUE_GETTER_CATCHES(KOM_Vertex)
   $1 = SWIG_IsOK(kal::asCharPtr($input, 0, 0));
 }
 
+// None for a frozen copy, or when no attribute has the name.
+%feature("kal:maybenone") KOM_Geometry::sopNode;
+%feature("kal:maybenone") KOM_Geometry::findPointAttrib;
+%feature("kal:maybenone") KOM_Geometry::findPrimAttrib;
+%feature("kal:maybenone") KOM_Geometry::findVertexAttrib;
+%feature("kal:maybenone") KOM_Geometry::findGlobalAttrib;
+
 %include "model/geometry.h"
 
 // The binding's own value reading, one pair of overloads per class.

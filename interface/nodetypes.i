@@ -24,6 +24,11 @@
 
 %feature("kwargs") KOM_SopNodeType::addSelector;
 
+// None for built-in types, which no network or asset defines.
+%feature("kal:maybenone") KOM_NodeType::sourceNetwork;
+%feature("kal:maybenone") KOM_NodeType::definition;
+%feature("kal:maybenone") KOM_NodeType::kdaModule;
+
 // Used only to choose the Python class of a returned type.
 %ignore KOM_NodeType::categoryCode;
 

@@ -120,11 +120,10 @@ FLOATS = {"float", "double"}
 class TypeNamer:
     """Python types of C++ types, as the conversions of convert/ make them."""
 
-    def __init__(self, classNames, constructible):
+    def __init__(self, classNames):
         self.classNames = classNames          # C++ class name -> Python class name
-        self.constructible = constructible    # Python classes scripts build: results are values
 
-    def python(self, swigType, result, inContainer=False):
+    def python(self, swigType, result, inContainer=False, maybeNone=True):
         prefixes, base = splitType(swigType)
         pointer = bool(prefixes) and prefixes[0] == "p"
         if base == "void":
@@ -157,9 +156,9 @@ class TypeNamer:
         pythonName = self.classNames.get(normalise(base))
         if pythonName is None:
             return "Any"
-        # Elements of containers are never None; a pointer argument takes None; a pointer
-        # result is None when the host has nothing to give, but values are always made.
-        if pointer and not inContainer and (not result or pythonName not in self.constructible):
+        # A pointer argument takes None; a pointer result is None only where the operation
+        # says so (kal:maybenone), and elements of containers never are.
+        if pointer and not inContainer and (not result or maybeNone):
             return "Optional[%s]" % pythonName
         return pythonName
 
@@ -310,18 +309,15 @@ def describe(tree, sourceRoot):
     walk(tree, None)
 
     classNodes = [node for node in familyOfNode if node.tag == "class" and attributes(node).get("sym_name")]
-    classNames, cppOf, constructible = {}, {}, set()
+    classNames, cppOf = {}, {}
     for node in classNodes:
         a = attributes(node)
         if a["name"].startswith("swig::") or familyOfNode[node] is None:
             continue
         classNames[normalise(a["name"])] = a["sym_name"]
         cppOf[a["sym_name"]] = a["name"]
-        if a.get("allocate_public_constructor") and any(
-                attributes(c).get("access", "public") == "public" for c in node.findall("constructor")):
-            constructible.add(a["sym_name"])
     classNames["swig::SwigPyIterator"] = "PySwigIterator"
-    namer = TypeNamer(classNames, constructible)
+    namer = TypeNamer(classNames)
 
     enumerationValues = {}
     for node in classNodes:
@@ -359,7 +355,9 @@ def describe(tree, sourceRoot):
                 resultType = decl[decl.rindex(")") + 2:] + a.get("type", "void") if ")" in decl else a.get("type", "void")
                 if resultType.startswith("."):
                     resultType = resultType[1:]
-            result = namer.python(resultType, result=True) if member.tag != "constructor" else "None"
+            maybeNone = bool(a.get("feature_kal_maybenone") or a.get("feature_kal:maybenone"))
+            result = (namer.python(resultType, result=True, maybeNone=maybeNone)
+                      if member.tag != "constructor" else "None")
             if (result == "Any" and name == "__getitem__" and "<" in owner
                     and normalise(owner).startswith("KOM_IterableList<")):
                 result = namer.python(templateArguments(normalise(owner))[1][0], result=True, inContainer=True)
