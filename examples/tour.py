@@ -55,9 +55,12 @@ print("kscript:", kal.kscriptExpression("1+2"), kal.kscriptExpression("vector(1,
 
 # Geometry: what a surface node cooks follows its parameters and inputs. Values come back with
 # the Python type their attribute holds; a node's geometry is read-only, a frozen copy is not.
+assert isinstance(merge, kal.SopNode)
 shape = merge.geometry()
+first = shape.prims()[0]
+assert isinstance(first, kal.Face)  # a polygon, which has vertices
 print(merge.name(), "cooks", len(shape.points()), "points and", len(shape.iterPrims()), "primitives, the first a",
-      type(shape.prims()[0]).__name__, "through points", [v.point().number() for v in shape.prims()[0].vertices()])
+      type(first).__name__, "through points", [v.point().number() for v in first.vertices()])
 print("Its first point is at", shape.points()[0].attribValue("P"))
 try:
     shape.createPoint()

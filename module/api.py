@@ -140,6 +140,16 @@ class TypeNamer:
             return "str" if result else "Optional[str]"
         if base in ("std::string", "std::string const"):
             return "str"
+        member = re.fullmatch(r"(.*>)::(\w+)", base)
+        if member:
+            # A container's member type, such as std::vector<int>::size_type.
+            if member.group(2) in ("size_type", "difference_type"):
+                return "int"
+            if member.group(2) in ("value_type", "const_reference", "reference"):
+                return self.python(templateArguments(member.group(1))[1][0], result, inContainer=True)
+            return "Any"
+        if base == "PySliceObject":
+            return "slice"
         if "<" in base:
             name, arguments = templateArguments(base)
             if name in ("std::vector", "std::list", "std::set"):
@@ -296,7 +306,7 @@ def describe(tree, sourceRoot):
     def walk(node, family):
         if node.tag == "include":
             name = attributes(node).get("name", "")
-            if name.startswith("interface/"):
+            if Path(name).parent.name == "interface":
                 family = familyOf(name)
                 if family not in families:
                     families.append(family)
@@ -309,14 +319,17 @@ def describe(tree, sourceRoot):
     walk(tree, None)
 
     classNodes = [node for node in familyOfNode if node.tag == "class" and attributes(node).get("sym_name")]
+    # SWIG's own classes the module registers (its iterator) go with the containers.
+    for node in classNodes:
+        if familyOfNode[node] is None and attributes(node).get("python_proxy"):
+            familyOfNode[node] = "containers"
     classNames, cppOf = {}, {}
     for node in classNodes:
         a = attributes(node)
-        if a["name"].startswith("swig::") or familyOfNode[node] is None:
+        if familyOfNode[node] is None:
             continue
         classNames[normalise(a["name"])] = a["sym_name"]
         cppOf[a["sym_name"]] = a["name"]
-    classNames["swig::SwigPyIterator"] = "PySwigIterator"
     namer = TypeNamer(classNames)
 
     enumerationValues = {}
@@ -340,7 +353,8 @@ def describe(tree, sourceRoot):
                 name = "__init__"
             params = []
             for index, p in enumerate(parameters(member)):
-                if p.get("type") == "void":
+                # Filled by the wrapper itself, not given by the caller.
+                if p.get("type") == "void" or p.get("name") == "PYTHON_SELF":
                     continue
                 params.append({
                     "name": p.get("name") or "arg%d" % (index + 1),
@@ -358,6 +372,9 @@ def describe(tree, sourceRoot):
             maybeNone = bool(a.get("feature_kal_maybenone") or a.get("feature_kal:maybenone"))
             result = (namer.python(resultType, result=True, maybeNone=maybeNone)
                       if member.tag != "constructor" else "None")
+            # An in-place operator hands back the object itself.
+            if result == "Any" and re.fullmatch(r"__i\w+__", name) and pythonOwner:
+                result = pythonOwner
             if (result == "Any" and name == "__getitem__" and "<" in owner
                     and normalise(owner).startswith("KOM_IterableList<")):
                 result = namer.python(templateArguments(normalise(owner))[1][0], result=True, inContainer=True)

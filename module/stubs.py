@@ -13,11 +13,11 @@ HEADER = '''\
 # Type stubs of kal, generated from the wrapper's interface by module/stubs.py; do not edit.
 # Arguments of methods without keyword names are positional only. A result that may be None
 # is Optional; collections come back as tuples, maps as dicts.
-from typing import Any, ClassVar, Dict, Mapping, Optional, Sequence, Tuple, overload
+from typing import Any, ClassVar, Dict, Iterator, Mapping, Optional, Sequence, Tuple, overload
 '''
 
 # Names the annotations use, which a method of the same name would hide inside its class.
-ANNOTATION_NAMES = {"Any", "ClassVar", "Dict", "Mapping", "Optional", "Sequence", "Tuple", "overload",
+ANNOTATION_NAMES = {"Any", "ClassVar", "Dict", "Iterator", "Mapping", "Optional", "Sequence", "Tuple", "overload",
                     "int", "float", "str", "bool", "None"}
 
 
@@ -51,10 +51,19 @@ class StubWriter:
         if not form["keywords"] and len(parts) > (1 if method and not form["static"] else 0):
             parts.append("/")
         result = "None" if operation["name"] == "__init__" else self.typeName(form["result"])
-        return "def %s(%s) -> %s: ..." % (operation["name"], ", ".join(parts), result)
+        text = "def %s(%s) -> %s: ..." % (operation["name"], ", ".join(parts), result)
+        # Comparing with another class raises TypeError, which the narrower argument says.
+        if operation["name"] in ("__eq__", "__ne__") and method:
+            text += "  # type: ignore[override]"
+        # An in-place operator may take fewer types than its binary form does.
+        elif re.fullmatch(r"__i\w+__", operation["name"]) and method:
+            text += "  # type: ignore[misc]"
+        return text
 
     def operation(self, operation, indent, method):
-        forms = operation["forms"]
+        # Integers first: a type checker takes an int where a float is asked for, so an int form
+        # after a float form would never be chosen.
+        forms = sorted(operation["forms"], key=lambda form: [p["type"] != "int" for p in form["params"]])
         for form in forms:
             if form["static"] and method:
                 self.lines.append(indent + "@staticmethod")
@@ -70,10 +79,18 @@ class StubWriter:
         body = len(self.lines)
         for value in cls["values"]:
             self.lines.append("    %s: ClassVar[EnumValue]" % value)
+        names = {operation["name"]: operation for operation in cls["operations"]}
         for operation in cls["operations"]:
             if operation["name"] in ANNOTATION_NAMES:
                 raise SystemExit("stubs: %s.%s hides a name the annotations use" % (cls["name"], operation["name"]))
             self.operation(operation, "    ", method=True)
+        # Python iterates these through __getitem__ and its IndexError at the end; type checkers
+        # only follow __iter__, which the stubs therefore state.
+        if "__len__" in names and "__getitem__" in names and "__iter__" not in names:
+            items = [form["result"] for form in names["__getitem__"]["forms"]
+                     if [p["type"] for p in form["params"]] == ["int"]]
+            if items:
+                self.lines.append("    def __iter__(self) -> Iterator[%s]: ..." % self.typeName(items[0]))
         if len(self.lines) == body:
             self.lines.append("    ...")
 
@@ -82,8 +99,7 @@ class StubWriter:
             self.klass(cls)
         self.lines.append("")
         for function in self.api["functions"]:
-            if not function["name"].startswith("_"):
-                self.operation(function, "", method=False)
+            self.operation(function, "", method=False)
         self.lines.append("")
         self.lines.append("cvar: Any")
         for name in self.api["namespaces"]:
