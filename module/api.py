@@ -197,7 +197,7 @@ def pythonDefault(value, swigType, enumerationValues):
         return "{}"
     qualified = re.fullmatch(r"KOM_(\w+)::(\w+)", text)
     if qualified and qualified.group(1) in enumerationValues:
-        return "%s.%s" % qualified.groups()
+        return "kal.%s.%s" % qualified.groups()
     return None
 
 

@@ -109,9 +109,7 @@ def signature(owner, operation, form):
     for p in form["params"]:
         text = "%s: %s" % (p["name"], p["type"])
         if p["hasDefault"]:
-            text += " = %s" % (("kal." + p["default"]) if p["default"] and "." in p["default"] and
-                               not p["default"][0].isdigit() and not p["default"].startswith(("'", "-"))
-                               else (p["default"] or "…"))
+            text += " = %s" % (p["default"] or "…")
         parameters.append(text)
     if not form["keywords"] and parameters:
         parameters.append("/")
