@@ -28,13 +28,14 @@ if(NOT output MATCHES "/obj/installed/box1 [0-9]+ SopNode")
   message(FATAL_ERROR "the embedding application printed:\n${output}")
 endif()
 
-run("kalvane from the prefix" ${prefix}/bin/kalvane -c "import kal; print(kal.__file__)")
+# (No semicolons in the commands: CMake would split them into separate arguments.)
+run("kalvane from the prefix" ${prefix}/bin/kalvane -c "print(__import__('kal').__file__)")
 if(NOT output MATCHES "^${prefix}/${PYTHON_SUBDIR}/kal.py")
   message(FATAL_ERROR "the installed kalvane imported kal from:\n${output}")
 endif()
 
 run("importing kal from the prefix" ${CMAKE_COMMAND} -E env PYTHONPATH=${prefix}/${PYTHON_SUBDIR}
-    ${PYTHON} -c "import kal; print(kal.__file__, kal.node('/obj').path())")
+    ${PYTHON} -c "kal = __import__('kal')\nprint(kal.__file__, kal.node('/obj').path())")
 if(NOT output MATCHES "^${prefix}/${PYTHON_SUBDIR}/kal.py /obj")
   message(FATAL_ERROR "python3 imported kal from:\n${output}")
 endif()
