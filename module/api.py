@@ -44,7 +44,6 @@ def catchList(node):
 
 def readTree(path):
     parser = ET.XMLPullParser(events=("start", "end"))
-    depth = 0
     root = None
     with open(path, "rb") as stream:
         for chunk in iter(lambda: stream.read(1 << 20), b""):
@@ -292,11 +291,6 @@ class Descriptions:
 
 # --- the description ----------------------------------------------------------------------
 
-def familyOf(path):
-    stem = Path(path).stem
-    return stem
-
-
 def describe(tree, sourceRoot):
     descriptions = Descriptions(sourceRoot)
 
@@ -307,7 +301,7 @@ def describe(tree, sourceRoot):
         if node.tag == "include":
             name = attributes(node).get("name", "")
             if Path(name).parent.name == "interface":
-                family = familyOf(name)
+                family = Path(name).stem
                 if family not in families:
                     families.append(family)
         if node.tag in ("class", "cdecl", "constant"):
@@ -343,7 +337,7 @@ def describe(tree, sourceRoot):
 
     def operationsOf(members, owner, pythonOwner, isModule=False):
         grouped = {}
-        for member, extended in members:
+        for member in members:
             a = attributes(member)
             name = a.get("sym_name")
             if (not name or a.get("feature_ignore") or a.get("access", "public") != "public"
@@ -385,7 +379,6 @@ def describe(tree, sourceRoot):
                 "catches": catchList(member),
                 "keywords": bool(a.get("feature_kwargs")),
                 "static": a.get("storage") == "static",
-                "cppName": a.get("name"),
             })
         operations = []
         for name, forms in grouped.items():
@@ -411,9 +404,9 @@ def describe(tree, sourceRoot):
         members = []
         for child in node:
             if child.tag in ("cdecl", "constructor"):
-                members.append((child, False))
+                members.append(child)
             elif child.tag == "extend":
-                members.extend((c, True) for c in child if c.tag in ("cdecl", "constructor"))
+                members.extend(c for c in child if c.tag in ("cdecl", "constructor"))
         baseList = node.find("attributelist/baselist")
         bases = [classNames.get(normalise(b.get("name")), None) for b in baseList] if baseList is not None else []
         bases = [b for b in bases if b]
@@ -426,7 +419,6 @@ def describe(tree, sourceRoot):
                 "container" if normalise(a["name"]).startswith("std::") or name == "PySwigIterator" else
                 "class")
         operations = operationsOf(members, a["name"], name)
-        # A method without a description of its own takes its base's.
         classes.append({
             "name": name, "cpp": cppSpelling(a["name"]), "family": familyOfNode[node], "kind": kind,
             "bases": bases, "values": enumerationValues.get(name, []) if kind == "enumeration" else [],
@@ -434,6 +426,7 @@ def describe(tree, sourceRoot):
             "description": descriptions.classComment(a["name"]),
         })
 
+    # A method without a description of its own takes its base's.
     byName = {c["name"]: c for c in classes}
     for cls in classes:
         for operation in cls["operations"]:
@@ -445,11 +438,10 @@ def describe(tree, sourceRoot):
                     operation["description"] = inherited[0]["description"]
 
     functions = []
-    moduleMembers = [(node, False) for node, family in familyOfNode.items()
-                     if node.tag == "cdecl" and attributes(node).get("view") == "globalfunctionHandler"]
     byFamily = {}
-    for node, _ in moduleMembers:
-        byFamily.setdefault(familyOfNode[node], []).append((node, False))
+    for node, family in familyOfNode.items():
+        if node.tag == "cdecl" and attributes(node).get("view") == "globalfunctionHandler":
+            byFamily.setdefault(family, []).append(node)
     for family, members in byFamily.items():
         for operation in operationsOf(members, "kom", None, isModule=True):
             operation["family"] = family
