@@ -21,20 +21,23 @@ foreach(installed ${PYTHON_SUBDIR}/kal.py ${PYTHON_SUBDIR}/kal.pyi bin/kalvane i
 endforeach()
 
 run("configuring the embedding application" ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/app
-    -B ${work}/app -DCMAKE_PREFIX_PATH=${prefix} -DPython3_EXECUTABLE=${PYTHON})
+    -B ${work}/app -DCMAKE_PREFIX_PATH=${prefix} -DPython3_EXECUTABLE=${PYTHON}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}")
 run("building the embedding application" ${CMAKE_COMMAND} --build ${work}/app)
-run("the embedding application" ${work}/app/embed ${SOURCE_DIR}/tests/install/app/script.py)
+# The programs run as the test suite runs them (under a sanitizer build, with its runtimes).
+set(program ${CMAKE_COMMAND} -E env "LD_PRELOAD=$ENV{KAL_PRELOAD}")
+run("the embedding application" ${program} ${work}/app/embed ${SOURCE_DIR}/tests/install/app/script.py)
 if(NOT output MATCHES "/obj/installed/box1 [0-9]+ SopNode")
   message(FATAL_ERROR "the embedding application printed:\n${output}")
 endif()
 
 # (No semicolons in the commands: CMake would split them into separate arguments.)
-run("kalvane from the prefix" ${prefix}/bin/kalvane -c "print(__import__('kal').__file__)")
+run("kalvane from the prefix" ${program} ${prefix}/bin/kalvane -c "print(__import__('kal').__file__)")
 if(NOT output MATCHES "^${prefix}/${PYTHON_SUBDIR}/kal.py")
   message(FATAL_ERROR "the installed kalvane imported kal from:\n${output}")
 endif()
 
-run("importing kal from the prefix" ${CMAKE_COMMAND} -E env PYTHONPATH=${prefix}/${PYTHON_SUBDIR}
+run("importing kal from the prefix" ${program} PYTHONPATH=${prefix}/${PYTHON_SUBDIR}
     ${PYTHON} -c "kal = __import__('kal')\nprint(kal.__file__, kal.node('/obj').path())")
 if(NOT output MATCHES "^${prefix}/${PYTHON_SUBDIR}/kal.py /obj")
   message(FATAL_ERROR "python3 imported kal from:\n${output}")
