@@ -35,14 +35,14 @@ def parameters(node):
     return [{a.get("name"): a.get("value") for a in parm.iter("attribute")} for parm in found.findall("parm")]
 
 
-def catchList(node):
+def catch_list(node):
     found = node.find("attributelist/catchlist")
     if found is None:
         return []
     return [{a.get("name"): a.get("value") for a in parm.iter("attribute")}["type"] for parm in found.findall("parm")]
 
 
-def readTree(path):
+def read_tree(path):
     parser = ET.XMLPullParser(events=("start", "end"))
     root = None
     with open(path, "rb") as stream:
@@ -62,18 +62,18 @@ def readTree(path):
 PREFIX = re.compile(r"^(p\.|r\.|q\([^)]*\)\.|a\([^)]*\)\.)")
 
 
-def splitType(swigType):
+def split_type(swig_type):
     """('p.q(const).char') -> (['p', 'q(const)'], 'char')"""
     prefixes = []
     while True:
-        match = PREFIX.match(swigType)
+        match = PREFIX.match(swig_type)
         if not match:
-            return prefixes, swigType
+            return prefixes, swig_type
         prefixes.append(match.group(1)[:-1])
-        swigType = swigType[match.end():]
+        swig_type = swig_type[match.end():]
 
 
-def templateArguments(text):
+def template_arguments(text):
     """'std::map<(std::string,p.KOM_Node)>' -> ('std::map', ['std::string', 'p.KOM_Node'])"""
     start = text.index("<")
     name, inner = text[:start], text[start + 1:text.rindex(">")]
@@ -94,12 +94,12 @@ def templateArguments(text):
     return name.strip(), [a for a in arguments if not a.startswith("std::allocator")]
 
 
-def cppSpelling(swigType):
+def cpp_spelling(swig_type):
     """How C++ writes a SWIG type string, for the reference."""
-    prefixes, base = splitType(swigType)
+    prefixes, base = split_type(swig_type)
     if "<" in base:
-        name, arguments = templateArguments(base)
-        base = "%s<%s>" % (name, ", ".join(cppSpelling(a) for a in arguments))
+        name, arguments = template_arguments(base)
+        base = "%s<%s>" % (name, ", ".join(cpp_spelling(a) for a in arguments))
     text = base
     for prefix in reversed(prefixes):
         if prefix == "p":
@@ -119,11 +119,11 @@ FLOATS = {"float", "double"}
 class TypeNamer:
     """Python types of C++ types, as the conversions of convert/ make them."""
 
-    def __init__(self, classNames):
-        self.classNames = classNames          # C++ class name -> Python class name
+    def __init__(self, class_names):
+        self.class_names = class_names          # C++ class name -> Python class name
 
-    def python(self, swigType, result, inContainer=False, maybeNone=True):
-        prefixes, base = splitType(swigType)
+    def python(self, swig_type, result, in_container=False, maybe_none=True):
+        prefixes, base = split_type(swig_type)
         pointer = bool(prefixes) and prefixes[0] == "p"
         if base == "void":
             return "None" if not prefixes else "Any"
@@ -145,43 +145,43 @@ class TypeNamer:
             if member.group(2) in ("size_type", "difference_type"):
                 return "int"
             if member.group(2) in ("value_type", "const_reference", "reference"):
-                return self.python(templateArguments(member.group(1))[1][0], result, inContainer=True)
+                return self.python(template_arguments(member.group(1))[1][0], result, in_container=True)
             return "Any"
         if base == "PySliceObject":
             return "slice"
         if "<" in base:
-            name, arguments = templateArguments(base)
+            name, arguments = template_arguments(base)
             if name in ("std::vector", "std::list", "std::set"):
-                item = self.python(arguments[0], result, inContainer=True)
+                item = self.python(arguments[0], result, in_container=True)
                 return "Tuple[%s, ...]" % item if result else "Sequence[%s]" % item
             if name == "std::map":
-                key = self.python(arguments[0], result, inContainer=True)
-                value = self.python(arguments[1], result, inContainer=True)
+                key = self.python(arguments[0], result, in_container=True)
+                value = self.python(arguments[1], result, in_container=True)
                 return "Dict[%s, %s]" % (key, value) if result else "Mapping[%s, %s]" % (key, value)
             if name == "std::pair":
-                return "Tuple[%s]" % ", ".join(self.python(a, result, inContainer=True) for a in arguments)
+                return "Tuple[%s]" % ", ".join(self.python(a, result, in_container=True) for a in arguments)
             if name == "KOM_ElemPtr":
-                return self.python(arguments[0], result, inContainer=True)
-        pythonName = self.classNames.get(normalise(base))
-        if pythonName is None:
+                return self.python(arguments[0], result, in_container=True)
+        python_name = self.class_names.get(normalise(base))
+        if python_name is None:
             return "Any"
         # A pointer argument takes None; a pointer result is None only where the operation
         # says so (kal:maybenone), and elements of containers never are.
-        if pointer and not inContainer and (not result or maybeNone):
-            return "Optional[%s]" % pythonName
-        return pythonName
+        if pointer and not in_container and (not result or maybe_none):
+            return "Optional[%s]" % python_name
+        return python_name
 
 
-def normalise(cppName):
-    return re.sub(r"\s+", "", cppName).replace("<(", "<").replace(")>", ">")
+def normalise(cpp_name):
+    return re.sub(r"\s+", "", cpp_name).replace("<(", "<").replace(")>", ">")
 
 
-def pythonDefault(value, swigType, enumerationValues):
+def python_default(value, swig_type, enumeration_values):
     """A C++ default as Python writes it, or None when there is no such literal."""
     if value is None:
         return None
     text = value.strip()
-    if text in ("nullptr", "NULL") or (text == "0" and splitType(swigType)[0][:1] == ["p"]):
+    if text in ("nullptr", "NULL") or (text == "0" and split_type(swig_type)[0][:1] == ["p"]):
         return "None"
     if text in ("true", "false"):
         return text.capitalize()
@@ -195,7 +195,7 @@ def pythonDefault(value, swigType, enumerationValues):
     if re.fullmatch(r"std::map<.*>\(\)", text):
         return "{}"
     qualified = re.fullmatch(r"KOM_(\w+)::(\w+)", text)
-    if qualified and qualified.group(1) in enumerationValues:
+    if qualified and qualified.group(1) in enumeration_values:
         return "kal.%s.%s" % qualified.groups()
     return None
 
@@ -212,11 +212,11 @@ class Descriptions:
                 self.files[path] = path.read_text(encoding="utf-8").splitlines()
         self.scopes = {}
 
-    def scopeLines(self, kind, name):
+    def scope_lines(self, kind, name):
         key = (kind, name)
         if key not in self.scopes:
             if kind == "define":
-                regions = [self.defineBody(lines, index) for lines in self.files.values()
+                regions = [self.define_body(lines, index) for lines in self.files.values()
                            for index, line in enumerate(lines) if line.startswith("%define")]
                 self.scopes[key] = regions
                 return regions
@@ -235,7 +235,7 @@ class Descriptions:
         return self.scopes[key]
 
     @staticmethod
-    def defineBody(lines, start):
+    def define_body(lines, start):
         end = next((i for i in range(start, len(lines)) if lines[i].startswith("%enddef")), len(lines))
         return lines[start:end]
 
@@ -254,7 +254,7 @@ class Descriptions:
 
     def find(self, kind, scope, name):
         declaration = re.compile(r"(?<![\w.>~])%s\s*\(" % re.escape(name))
-        for region in self.scopeLines(kind, scope):
+        for region in self.scope_lines(kind, scope):
             for index, line in enumerate(region):
                 stripped = line.strip()
                 if stripped.startswith("//") or stripped.startswith("return ") or not declaration.search(line):
@@ -266,7 +266,7 @@ class Descriptions:
                     return comment[2:].strip()
         return None
 
-    def findFree(self, name):
+    def find_free(self, name):
         declaration = re.compile(r"^\w[\w:<>\s*&]*[\s*&]%s\s*\(" % re.escape(name))
         for lines in self.files.values():
             for index, line in enumerate(lines):
@@ -274,9 +274,9 @@ class Descriptions:
                     return lines[index - 1].strip()[2:].strip()
         return None
 
-    def classComment(self, cppName):
+    def class_comment(self, cpp_name):
         """The comment block above a class's declaration, joined into one text."""
-        opener = re.compile(r"^\s*(class|struct)\s+%s\b(?!\s*;)" % re.escape(re.sub(r"<.*", "", cppName)))
+        opener = re.compile(r"^\s*(class|struct)\s+%s\b(?!\s*;)" % re.escape(re.sub(r"<.*", "", cpp_name)))
         for lines in self.files.values():
             for index, line in enumerate(lines):
                 if opener.match(line):
@@ -291,11 +291,11 @@ class Descriptions:
 
 # --- the description ----------------------------------------------------------------------
 
-def describe(tree, sourceRoot):
-    descriptions = Descriptions(sourceRoot)
+def describe(tree, source_root):
+    descriptions = Descriptions(source_root)
 
     # Which family each node belongs to: the interface file its declaration sits under.
-    families, familyOfNode = [], {}
+    families, family_of_node = [], {}
 
     def walk(node, family):
         if node.tag == "include":
@@ -305,37 +305,37 @@ def describe(tree, sourceRoot):
                 if family not in families:
                     families.append(family)
         if node.tag in ("class", "cdecl", "constant"):
-            familyOfNode[node] = family
+            family_of_node[node] = family
         for child in node:
             if child.tag not in SKIPPED_TAGS:
                 walk(child, family)
 
     walk(tree, None)
 
-    classNodes = [node for node in familyOfNode if node.tag == "class" and attributes(node).get("sym_name")]
+    class_nodes = [node for node in family_of_node if node.tag == "class" and attributes(node).get("sym_name")]
     # SWIG's own classes the module registers (its iterator) go with the containers.
-    for node in classNodes:
-        if familyOfNode[node] is None and attributes(node).get("python_proxy"):
-            familyOfNode[node] = "containers"
-    classNames, cppOf = {}, {}
-    for node in classNodes:
+    for node in class_nodes:
+        if family_of_node[node] is None and attributes(node).get("python_proxy"):
+            family_of_node[node] = "containers"
+    class_names, cpp_of = {}, {}
+    for node in class_nodes:
         a = attributes(node)
-        if familyOfNode[node] is None:
+        if family_of_node[node] is None:
             continue
-        classNames[normalise(a["name"])] = a["sym_name"]
-        cppOf[a["sym_name"]] = a["name"]
-    namer = TypeNamer(classNames)
+        class_names[normalise(a["name"])] = a["sym_name"]
+        cpp_of[a["sym_name"]] = a["name"]
+    namer = TypeNamer(class_names)
 
-    enumerationValues = {}
-    for node in classNodes:
+    enumeration_values = {}
+    for node in class_nodes:
         a = attributes(node)
         values = [attributes(c)["sym_name"] for c in node.findall("cdecl")
                   if attributes(c).get("storage") == "static" and attributes(c).get("kind") == "variable"
                   and attributes(c).get("type") == "KOM_EnumValue"]
         if values:
-            enumerationValues[a["sym_name"]] = values
+            enumeration_values[a["sym_name"]] = values
 
-    def operationsOf(members, owner, pythonOwner, isModule=False):
+    def operations_of(members, owner, python_owner, is_module=False):
         grouped = {}
         for member in members:
             a = attributes(member)
@@ -353,53 +353,53 @@ def describe(tree, sourceRoot):
                 params.append({
                     "name": p.get("name") or "arg%d" % (index + 1),
                     "type": namer.python(p["type"], result=False),
-                    "cpp": cppSpelling(p["type"]),
-                    "default": pythonDefault(p.get("value"), p["type"], enumerationValues),
-                    "hasDefault": p.get("value") is not None,
+                    "cpp": cpp_spelling(p["type"]),
+                    "default": python_default(p.get("value"), p["type"], enumeration_values),
+                    "has_default": p.get("value") is not None,
                 })
             decl = a.get("decl", "")
-            resultType = ""
+            result_type = ""
             if member.tag != "constructor":
-                resultType = decl[decl.rindex(")") + 2:] + a.get("type", "void") if ")" in decl else a.get("type", "void")
-                if resultType.startswith("."):
-                    resultType = resultType[1:]
-            maybeNone = bool(a.get("feature_kal_maybenone") or a.get("feature_kal:maybenone"))
-            result = (namer.python(resultType, result=True, maybeNone=maybeNone)
+                result_type = decl[decl.rindex(")") + 2:] + a.get("type", "void") if ")" in decl else a.get("type", "void")
+                if result_type.startswith("."):
+                    result_type = result_type[1:]
+            maybe_none = bool(a.get("feature_kal_maybenone") or a.get("feature_kal:maybenone"))
+            result = (namer.python(result_type, result=True, maybe_none=maybe_none)
                       if member.tag != "constructor" else "None")
             # An in-place operator hands back the object itself.
-            if result == "Any" and re.fullmatch(r"__i\w+__", name) and pythonOwner:
-                result = pythonOwner
+            if result == "Any" and re.fullmatch(r"__i\w+__", name) and python_owner:
+                result = python_owner
             if (result == "Any" and name == "__getitem__" and "<" in owner
                     and normalise(owner).startswith("KOM_IterableList<")):
-                result = namer.python(templateArguments(normalise(owner))[1][0], result=True, inContainer=True)
+                result = namer.python(template_arguments(normalise(owner))[1][0], result=True, in_container=True)
             grouped.setdefault(name, []).append({
                 "params": params,
                 "result": result,
-                "resultCpp": cppSpelling(resultType) if resultType else "",
-                "catches": catchList(member),
+                "result_cpp": cpp_spelling(result_type) if result_type else "",
+                "catches": catch_list(member),
                 "keywords": bool(a.get("feature_kwargs")),
                 "static": a.get("storage") == "static",
             })
         operations = []
         for name, forms in grouped.items():
-            scopeKind, scopeName = ("namespace", "kom") if isModule else ("class", re.sub(r"<.*", "", owner))
-            found = descriptions.find(scopeKind, scopeName, name if name != "__init__" else scopeName)
-            if found is None and isModule:
+            scope_kind, scope_name = ("namespace", "kom") if is_module else ("class", re.sub(r"<.*", "", owner))
+            found = descriptions.find(scope_kind, scope_name, name if name != "__init__" else scope_name)
+            if found is None and is_module:
                 found = descriptions.find("class", "KOM_Module", name)
-            if found is None and not isModule:
+            if found is None and not is_module:
                 # An operation written for the binding: the free function KOM_<Class>_<operation>.
-                found = descriptions.findFree("%s_%s" % (scopeName, name))
-            if found is None and not isModule:
+                found = descriptions.find_free("%s_%s" % (scope_name, name))
+            if found is None and not is_module:
                 # Operations that an interface file's macro adds to several classes.
                 found = descriptions.find("define", None, name)
             operations.append({"name": name, "forms": forms, "description": found})
         return operations
 
     classes = []
-    for node in classNodes:
+    for node in class_nodes:
         a = attributes(node)
         name = a["sym_name"]
-        if name not in cppOf:
+        if name not in cpp_of:
             continue
         members = []
         for child in node:
@@ -407,50 +407,50 @@ def describe(tree, sourceRoot):
                 members.append(child)
             elif child.tag == "extend":
                 members.extend(c for c in child if c.tag in ("cdecl", "constructor"))
-        baseList = node.find("attributelist/baselist")
-        bases = [classNames.get(normalise(b.get("name")), None) for b in baseList] if baseList is not None else []
+        base_list = node.find("attributelist/baselist")
+        bases = [class_names.get(normalise(b.get("name")), None) for b in base_list] if base_list is not None else []
         bases = [b for b in bases if b]
         if a.get("feature_exceptionclass") and not bases:
             bases = ["Exception"]
-        isError = name == "SystemExit" or a.get("feature_exceptionclass") == "1"
-        kind = ("enumeration" if name in enumerationValues and name != "EnumValue" else
-                "error" if isError else
+        is_error = name == "SystemExit" or a.get("feature_exceptionclass") == "1"
+        kind = ("enumeration" if name in enumeration_values and name != "EnumValue" else
+                "error" if is_error else
                 "sequence" if normalise(a["name"]).startswith("KOM_IterableList<") else
                 "container" if normalise(a["name"]).startswith("std::") or name == "PySwigIterator" else
                 "class")
-        operations = operationsOf(members, a["name"], name)
+        operations = operations_of(members, a["name"], name)
         classes.append({
-            "name": name, "cpp": cppSpelling(a["name"]), "family": familyOfNode[node], "kind": kind,
-            "bases": bases, "values": enumerationValues.get(name, []) if kind == "enumeration" else [],
+            "name": name, "cpp": cpp_spelling(a["name"]), "family": family_of_node[node], "kind": kind,
+            "bases": bases, "values": enumeration_values.get(name, []) if kind == "enumeration" else [],
             "operations": operations,
-            "description": descriptions.classComment(a["name"]),
+            "description": descriptions.class_comment(a["name"]),
         })
 
     # A method without a description of its own takes its base's.
-    byName = {c["name"]: c for c in classes}
+    by_name = {c["name"]: c for c in classes}
     for cls in classes:
         for operation in cls["operations"]:
             base = cls
-            while operation["description"] is None and base["bases"] and base["bases"][0] in byName:
-                base = byName[base["bases"][0]]
+            while operation["description"] is None and base["bases"] and base["bases"][0] in by_name:
+                base = by_name[base["bases"][0]]
                 inherited = [o for o in base["operations"] if o["name"] == operation["name"]]
                 if inherited:
                     operation["description"] = inherited[0]["description"]
 
     functions = []
-    byFamily = {}
-    for node, family in familyOfNode.items():
+    by_family = {}
+    for node, family in family_of_node.items():
         if node.tag == "cdecl" and attributes(node).get("view") == "globalfunctionHandler":
-            byFamily.setdefault(family, []).append(node)
-    for family, members in byFamily.items():
-        for operation in operationsOf(members, "kom", None, isModule=True):
+            by_family.setdefault(family, []).append(node)
+    for family, members in by_family.items():
+        for operation in operations_of(members, "kom", None, is_module=True):
             operation["family"] = family
             functions.append(operation)
 
-    errorDescriptions = errorTexts(sourceRoot / "model" / "errors.h")
+    error_descriptions = error_texts(source_root / "model" / "errors.h")
     for cls in classes:
         if cls["kind"] == "error" and cls["description"] is None:
-            cls["description"] = errorDescriptions.get(cls["name"])
+            cls["description"] = error_descriptions.get(cls["name"])
 
     # Module functions `__<name>` that return the singleton class `<name>` are published as kal.<name>.
     published = [f["name"][2:] for f in functions
@@ -459,15 +459,15 @@ def describe(tree, sourceRoot):
     return {"families": families, "classes": classes, "functions": functions, "namespaces": published}
 
 
-def errorTexts(path):
+def error_texts(path):
     text = path.read_text(encoding="utf-8")
     return {name: description for name, description in
             re.findall(r"X\(\s*(\w+)\s*,\s*\"((?:[^\"\\]|\\.)*)\"\s*\)", text)}
 
 
 def main():
-    xmlPath, sourceRoot, output = sys.argv[1:4]
-    api = describe(readTree(xmlPath), Path(sourceRoot))
+    xml_path, source_root, output = sys.argv[1:4]
+    api = describe(read_tree(xml_path), Path(source_root))
     Path(output).write_text(json.dumps(api, indent=1), encoding="utf-8")
 
 

@@ -83,17 +83,17 @@ def escape(text):
     return html.escape(text or "", quote=True)
 
 
-def errorName(cpp):
+def error_name(cpp):
     if cpp in STANDARD_ERRORS:
         return STANDARD_ERRORS[cpp]
     return "kal." + (cpp[4:] if cpp.startswith("KOM_") else cpp)
 
 
-def raisesText(catches):
+def raises_text(catches):
     """The errors a call raises as their own classes, and what reaches Python as plain kal.Error."""
     if not catches:
         return "Translates no error of the object model."
-    listed = [errorName(c) for c in catches if c != "KOM_Error"]
+    listed = [error_name(c) for c in catches if c != "KOM_Error"]
     text = "Raises " + ", ".join("<code>%s</code>" % escape(n) for n in listed) if listed else "Raises"
     if "KOM_Error" in catches:
         text += ("; any other error of the object model as <code>kal.Error</code>." if listed
@@ -108,7 +108,7 @@ def signature(owner, operation, form):
     parameters = []
     for p in form["params"]:
         text = "%s: %s" % (p["name"], p["type"])
-        if p["hasDefault"]:
+        if p["has_default"]:
             text += " = %s" % (p["default"] or "…")
         parameters.append(text)
     if not form["keywords"] and parameters:
@@ -151,12 +151,12 @@ class Reference:
         else:
             parts.append('<p class="desc none">No description yet.</p>')
             self.missing.append(anchor)
-        catchLists = []
+        catch_lists = []
         for form in operation["forms"]:
-            if form["catches"] not in catchLists:
-                catchLists.append(form["catches"])
-        for catches in catchLists:
-            parts.append('<p class="raises">%s</p>' % raisesText(catches))
+            if form["catches"] not in catch_lists:
+                catch_lists.append(form["catches"])
+        for catches in catch_lists:
+            parts.append('<p class="raises">%s</p>' % raises_text(catches))
         parts.append("</div>")
         self.index.append(["kal." + anchor, "%s.html#%s" % (family, anchor),
                            TITLES.get(family, family), operation["description"] or ""])
@@ -180,7 +180,7 @@ class Reference:
             parts.append(self.operation(name, operation, cls["family"]))
         return "\n".join(parts)
 
-    def familyPage(self, family):
+    def family_page(self, family):
         title = TITLES.get(family, family)
         parts = ["<h1>%s</h1>" % escape(title)]
         functions = [f for f in self.api["functions"] if f["family"] == family and not f["name"].startswith("_")]
@@ -192,7 +192,7 @@ class Reference:
                 parts.append(self.klass(cls))
         return self.page(title, "\n".join(parts), here=family)
 
-    def indexPage(self):
+    def index_page(self):
         rows = "\n".join(
             '<tr><td><a href="%s.html">%s</a></td><td>%s</td></tr>' % (
                 f, escape(TITLES.get(f, f)),
@@ -212,14 +212,14 @@ class Reference:
         self.output.mkdir(parents=True, exist_ok=True)
         (self.output / "style.css").write_text(STYLE, encoding="utf-8")
         for family in self.families:
-            (self.output / ("%s.html" % family)).write_text(self.familyPage(family), encoding="utf-8")
-        (self.output / "index.html").write_text(self.indexPage(), encoding="utf-8")
+            (self.output / ("%s.html" % family)).write_text(self.family_page(family), encoding="utf-8")
+        (self.output / "index.html").write_text(self.index_page(), encoding="utf-8")
         return self.missing
 
 
 def main():
-    apiPath, output = sys.argv[1:3]
-    api = json.loads(Path(apiPath).read_text(encoding="utf-8"))
+    api_path, output = sys.argv[1:3]
+    api = json.loads(Path(api_path).read_text(encoding="utf-8"))
     missing = Reference(api, Path(output)).write()
     if missing:
         print("reference: %d operations have no description yet" % len(missing))

@@ -21,7 +21,7 @@ ANNOTATION_NAMES = {"Any", "ClassVar", "Dict", "Iterator", "Mapping", "Optional"
                     "int", "float", "str", "bool", "None"}
 
 
-def parameterName(name):
+def parameter_name(name):
     return name + "_" if keyword.iskeyword(name) else name
 
 
@@ -33,17 +33,17 @@ class StubWriter:
         self.renamed = {name: "_" + name for name in api["namespaces"]}
         self.lines = [HEADER]
 
-    def typeName(self, text):
+    def type_name(self, text):
         for name, private in self.renamed.items():
             text = re.sub(r"(?<![\w.])%s(?!\w)" % re.escape(name), private, text)
         return text
 
     def signature(self, operation, form, method):
-        names = [parameterName(p["name"]) for p in form["params"]]
+        names = [parameter_name(p["name"]) for p in form["params"]]
         parts = ["self"] if method and not form["static"] else []
         for p, name in zip(form["params"], names):
-            text = "%s: %s" % (name, self.typeName(p["type"]))
-            if p["hasDefault"]:
+            text = "%s: %s" % (name, self.type_name(p["type"]))
+            if p["has_default"]:
                 default = p["default"]
                 text += " = %s" % (default if default in ("None", "True", "False") or
                                    re.fullmatch(r"[-+]?[\d.eE+-]+|'.*'|\"[^\"]*\"", default or "") else "...")
@@ -52,7 +52,7 @@ class StubWriter:
         keywords = form["keywords"] or (operation["name"] == "__init__" and len(operation["forms"]) == 1)
         if not keywords and len(parts) > (1 if method and not form["static"] else 0):
             parts.append("/")
-        result = "None" if operation["name"] == "__init__" else self.typeName(form["result"])
+        result = "None" if operation["name"] == "__init__" else self.type_name(form["result"])
         text = "def %s(%s) -> %s: ..." % (operation["name"], ", ".join(parts), result)
         # Comparing with another class raises TypeError, which the narrower argument says.
         if operation["name"] in ("__eq__", "__ne__") and method:
@@ -75,7 +75,7 @@ class StubWriter:
 
     def klass(self, cls):
         name = self.renamed.get(cls["name"], cls["name"])
-        bases = ", ".join(self.typeName(b) for b in cls["bases"])
+        bases = ", ".join(self.type_name(b) for b in cls["bases"])
         self.lines.append("")
         self.lines.append("class %s%s:" % (name, "(%s)" % bases if bases else ""))
         body = len(self.lines)
@@ -92,7 +92,7 @@ class StubWriter:
             items = [form["result"] for form in names["__getitem__"]["forms"]
                      if [p["type"] for p in form["params"]] == ["int"]]
             if items:
-                self.lines.append("    def __iter__(self) -> Iterator[%s]: ..." % self.typeName(items[0]))
+                self.lines.append("    def __iter__(self) -> Iterator[%s]: ..." % self.type_name(items[0]))
         # An iterator is its own iterator.
         if "__next__" in names and "__iter__" not in names:
             self.lines.append("    def __iter__(self) -> %s: ..." % self.renamed.get(cls["name"], cls["name"]))
@@ -114,8 +114,8 @@ class StubWriter:
 
 
 def main():
-    apiPath, output = sys.argv[1:3]
-    api = json.loads(Path(apiPath).read_text(encoding="utf-8"))
+    api_path, output = sys.argv[1:3]
+    api = json.loads(Path(api_path).read_text(encoding="utf-8"))
     Path(output).write_text(StubWriter(api).write(), encoding="utf-8")
     if len(sys.argv) > 3:
         abstract = [c["name"] for c in api["classes"] if c["name"] not in api["namespaces"]

@@ -12,7 +12,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from test_stubs import isEnumerationVariable
+from test_stubs import is_enumeration_variable
 
 API = json.loads(Path(os.environ["KAL_API"]).read_text(encoding="utf-8"))
 
@@ -49,7 +49,7 @@ def test_every_class_and_operation_has_its_entry(reference):
     wanted = set(classes)
     for entry in dir(_kal):
         if entry.startswith(("delete_", "SWIG_", "new_")) or entry.endswith(("_swigregister", "_swiginit")) \
-                or isEnumerationVariable(entry):
+                or is_enumeration_variable(entry):
             continue
         owner = next((c for c in classes if entry.startswith(c + "_")), None)
         if owner:
@@ -76,7 +76,7 @@ def test_operations_without_a_description_are_reported(reference, capsys):
         print("\nreference: %d operations without a description" % len(missing))
 
 
-def createNodeRaises(reference):
+def create_node_raises(reference):
     output, _, _ = reference
     page = (output / "nodes.html").read_text(encoding="utf-8")
     block = page.split('id="Node.createNode"', 1)[1].split("</div>", 1)[0]
@@ -85,7 +85,7 @@ def createNodeRaises(reference):
 
 @pytest.mark.parametrize("error, raised", [("InvalidNodeName", kal.InvalidNodeName), ("LoadWarning", kal.Error)])
 def test_the_errors_listed_are_those_a_call_raises(reference, error, raised):
-    text = createNodeRaises(reference)
+    text = create_node_raises(reference)
     listed = "<code>kal.%s</code>" % error in text
     assert listed == (raised is not kal.Error)
     assert "any other error of the object model as <code>kal.Error</code>" in text

@@ -42,7 +42,7 @@ CALLS = stubbed_calls()
 PROBE = "kal_probe_keyword"
 
 
-def isEnumerationVariable(entry):
+def is_enumeration_variable(entry):
     """The accessors SWIG adds for cvar's variables, <enumeration>_<Value>_get and _set."""
     enumeration, _, value = entry.rpartition("_")[0].partition("_")
     return entry.endswith(("_get", "_set")) and isinstance(getattr(kal, enumeration, None), type) \
@@ -56,7 +56,7 @@ def test_the_stub_covers_every_entry_of_the_method_table():
     wanted = set()
     for entry in dir(_kal):
         if entry.startswith(("delete_", "new_", "SWIG_")) or entry.endswith(("_swigregister", "_swiginit")) \
-                or isEnumerationVariable(entry):
+                or is_enumeration_variable(entry):
             continue
         member = any(entry.startswith(c + "_") for c in classes)
         # Module functions whose names start with an underscore are the module's own business.
