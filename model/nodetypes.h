@@ -135,6 +135,7 @@ public:
                                       bool empty_string_selects_all = true) = 0;
 };
 
+// A kind of node network (Object, Sop ...) and the node types it holds.
 // Host-owned: one instance per category, never deleted through a proxy.
 class KOM_NodeTypeCategory
 {

@@ -7,6 +7,7 @@
 
 #include "model/enums.h"
 
+// The description of a parameter, from which spare parameters are made.
 // Results typed as KOM_ParmTemplate * come back as the class their type() selects.
 class KOM_ParmTemplate
 {
@@ -42,6 +43,7 @@ public:
     virtual std::map<std::string, std::string> tags() = 0;
 };
 
+// A float parameter's description, with its range and defaults.
 // The range and default accessors of the concrete templates must not throw.
 class KOM_FloatParmTemplate : public virtual KOM_ParmTemplate
 {

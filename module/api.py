@@ -275,7 +275,7 @@ class Descriptions:
         return None
 
     def class_comment(self, cpp_name):
-        """The comment block above a class's declaration, joined into one text."""
+        """The first sentence of the comment block above a class's declaration."""
         opener = re.compile(r"^\s*(class|struct)\s+%s\b(?!\s*;)" % re.escape(re.sub(r"<.*", "", cpp_name)))
         for lines in self.files.values():
             for index, line in enumerate(lines):
@@ -285,7 +285,8 @@ class Descriptions:
                         index -= 1
                         block.insert(0, lines[index].strip()[2:].strip())
                     if block:
-                        return " ".join(block)
+                        # Its first sentence: what the class is; the rest speaks to implementers.
+                        return re.split(r"(?<=\.)\s", " ".join(block), maxsplit=1)[0]
         return None
 
 
