@@ -2,6 +2,7 @@
 takes keywords exactly where the entry does, with the entry's own keyword names."""
 
 import ast
+import sys
 from pathlib import Path
 
 import pytest
@@ -81,3 +82,35 @@ def test_keywords_are_those_of_the_entry(entry):
     with pytest.raises(TypeError) as raised:
         function(**{name: object() for name in stated.pop()})
     assert str(raised.value).startswith("in method '%s', argument 1 of type" % entry)
+
+
+def generator():
+    sys.path.insert(0, str(Path(__file__).parents[2] / "module"))
+    try:
+        import api
+    finally:
+        sys.path.pop(0)
+    return api
+
+
+@pytest.mark.parametrize("default, swig_type, written", [
+    ("nullptr", "p.q(const).char", "None"), ("0", "p.KOM_Node", "None"), ("0", "int", "0"),
+    ("-1.0f", "float", "-1.0"), ("1e-05f", "float", "1e-05"), ("true", "bool", "True"),
+    ('"Select components"', "p.q(const).char", "'Select components'"), ('"a\\"b"', "p.q(const).char", "'a\"b'"),
+    ("std::vector<int>()", "std::vector<(int)>", "()"), ("KOM_parmLook::Regular", "r.KOM_EnumValue", "kal.parmLook.Regular"),
+    ("KOM_Vector3()", "r.q(const).KOM_Vector3", None)])
+def test_defaults_are_written_as_python_writes_them(default, swig_type, written):
+    assert generator().python_default(default, swig_type, {"parmLook": ["Regular"]}) == written
+
+
+@pytest.mark.parametrize("swig_type, as_argument, as_result", [
+    ("r.q(const).std::vector<(float,std::allocator<(float)>)>", "Sequence[float]", "Tuple[float, ...]"),
+    ("std::map<(std::string,KOM_ElemPtr<(KOM_Node)>)>", "Mapping[str, Node]", "Dict[str, Node]"),
+    ("std::vector<(p.KOM_Node)>", "Sequence[Node]", "Tuple[Node, ...]"),
+    ("p.KOM_Node", "Optional[Node]", "Node"), ("r.KOM_Node", "Node", "Node"),
+    ("p.q(const).char", "Optional[str]", "str"), ("std::vector<(int)>::size_type", "int", "int"),
+    ("p.KOM_IterableList<(KOM_Node)>", "Optional[_NodeTupleGenerator]", "_NodeTupleGenerator")])
+def test_types_are_named_as_the_conversions_make_them(swig_type, as_argument, as_result):
+    namer = generator().TypeNamer({"KOM_Node": "Node", "KOM_IterableList<KOM_Node>": "_NodeTupleGenerator"})
+    assert namer.python(swig_type, result=False) == as_argument
+    assert namer.python(swig_type, result=True, maybe_none=False) == as_result
