@@ -59,6 +59,9 @@ def read_tree(path):
 
 # --- SWIG type strings --------------------------------------------------------------------
 
+# In-place operators: x += y and the like.
+INPLACE = re.compile(r"__i(add|sub|mul|matmul|truediv|floordiv|div|mod|pow|lshift|rshift|and|xor|or)__")
+
 PREFIX = re.compile(r"^(p\.|r\.|q\([^)]*\)\.|a\([^)]*\)\.)")
 
 
@@ -368,7 +371,7 @@ def describe(tree, source_root):
             result = (namer.python(result_type, result=True, maybe_none=maybe_none)
                       if member.tag != "constructor" else "None")
             # An in-place operator hands back the object itself.
-            if result == "Any" and re.fullmatch(r"__i\w+__", name) and python_owner:
+            if result == "Any" and re.fullmatch(INPLACE, name) and python_owner:
                 result = python_owner
             if (result == "Any" and name == "__getitem__" and "<" in owner
                     and normalise(owner).startswith("KOM_IterableList<")):

@@ -9,6 +9,8 @@ import re
 import sys
 from pathlib import Path
 
+from api import INPLACE
+
 HEADER = '''\
 # Type stubs of kal, generated from the wrapper's interface by module/stubs.py; do not edit.
 # Arguments of methods without keyword names are positional only. A result that may be None
@@ -19,6 +21,10 @@ from typing import Any, ClassVar, Dict, Iterator, Mapping, Optional, Sequence, T
 # Names the annotations use, which a method of the same name would hide inside its class.
 ANNOTATION_NAMES = {"Any", "ClassVar", "Dict", "Iterator", "Mapping", "Optional", "Sequence", "Tuple", "overload",
                     "int", "float", "str", "bool", "None"}
+
+
+def number_rank(annotation):
+    return 0 if re.search(r"\bbool\b", annotation) else 1 if re.search(r"\bint\b", annotation) else 2
 
 
 def parameter_name(name):
@@ -58,14 +64,14 @@ class StubWriter:
         if operation["name"] in ("__eq__", "__ne__") and method:
             text += "  # type: ignore[override]"
         # An in-place operator may take fewer types than its binary form does.
-        elif re.fullmatch(r"__i\w+__", operation["name"]) and method:
+        elif re.fullmatch(INPLACE, operation["name"]) and method:
             text += "  # type: ignore[misc]"
         return text
 
     def operation(self, operation, indent, method):
-        # Integers first: a type checker takes an int where a float is asked for, so an int form
-        # after a float form would never be chosen.
-        forms = sorted(operation["forms"], key=lambda form: [p["type"] != "int" for p in form["params"]])
+        # Narrower numbers first: a type checker takes a bool where an int is asked for and an int
+        # where a float is, so such a form after the wider one would never be chosen.
+        forms = sorted(operation["forms"], key=lambda form: [number_rank(p["type"]) for p in form["params"]])
         for form in forms:
             if form["static"] and method:
                 self.lines.append(indent + "@staticmethod")
