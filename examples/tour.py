@@ -95,6 +95,7 @@ print("Colour", rounded(sky.rgb()), "has hue", round(sky.hsv()[0], 1), "and twic
 lamp = obj.createNode("null", "lamp")
 lamp.parmTuple("t").set((0, 4, 0))
 geo.setInput(0, lamp)
+assert isinstance(geo, kal.ObjNode)  # an object node: it has a transform
 print(geo.name(), "sits at", rounded(geo.origin()), "in the world, under", geo.inputs()[0].name())
 geo.setWorldTransform(kal.kmath.buildTranslate(2, 0, 0))
 print("Moved to (2, 0, 0) in the world, its t is", rounded(geo.parmTuple("t").eval()))
@@ -116,6 +117,7 @@ print("The current node is", kal.pwd().path(), "- relative paths start there:", 
 
 # A simulation network drops a rigid body as the frame advances (examples/simulation.py has more).
 drop = kal.node("/obj").createNode("dopnet", "tour_drop")
+assert isinstance(drop, kal.DopNetNode)
 drop.createNode("rigidobject", "ball").parmTuple("t").set((0.0, 3.0, 0.0))
 for frame in (1, 12, 24):
     kal.setFrame(frame)
