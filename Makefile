@@ -4,9 +4,9 @@ PYTHON := /usr/bin/python3
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 DEBIAN_PACKAGES := swig python3-dev python3-pytest python3-hypothesis libboost-dev cmake g++ \
-                   googletest libgtest-dev make pybind11-dev
+                   googletest libgtest-dev make pybind11-dev mypy
 
-.PHONY: deps build test demo test-asan bench bench-scale fuzz clean
+.PHONY: deps build test demo docs install test-asan bench bench-scale fuzz clean
 
 deps:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -26,6 +26,15 @@ test: build
 
 demo: build
 	$(BUILD)/kalvane examples/tour.py
+
+# The API reference, one page per family, into $(BUILD)/docs (open index.html).
+docs: build
+	cmake --build $(BUILD) --target docs
+
+# kal.py, kal.pyi, _kal, kalvane, the headers, the libraries and the CMake package into PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 ASAN_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
 # The interpreter is not instrumented: the sanitizer runtimes are preloaded, Python objects

@@ -16,20 +16,34 @@ extern "C" char const **KalvaneGetTagInfo(char const **out);
 namespace
 {
 
-// kal.py lives in the python folder beside the executable.
+// kal.py lives in the python folder beside the executable in a build, in the installed
+// package's python folder once installed.
 std::string proxyModuleDir()
 {
     char path[PATH_MAX];
     ssize_t const length = readlink("/proc/self/exe", path, sizeof(path) - 1);
     if (length <= 0)
         return KAL_PYTHON_DIR;
-    std::string executable(path, length);
-    return executable.substr(0, executable.rfind('/') + 1) + KAL_PYTHON_DIR;
+    std::string const executable(path, length);
+    std::string const folder = executable.substr(0, executable.rfind('/') + 1);
+    if (access((folder + KAL_PYTHON_DIR "/kal.py").c_str(), F_OK) == 0)
+        return folder + KAL_PYTHON_DIR;
+    return folder + KAL_INSTALLED_PYTHON_DIR;
 }
 
-// Whether the interpreter's own options, those before the script, -c or -m, ask for the
-// version (-V or --version). Options that take a value skip it, as the interpreter does.
-bool asksForVersion(int argc, char **argv)
+char const usage[] =
+    "kalvane: Kalvane with its Python interpreter.\n"
+    "  kalvane script.py [arg ...]   run a script in the application (sys.argv as for python3)\n"
+    "  kalvane -c command | -m module   run a command or a module in it\n"
+    "  kalvane                       the interactive prompt, with the application running\n"
+    "The application starts before Python, so `import kal` reaches its scene. kal.py and its\n"
+    "stubs kal.pyi are in %s, searched before the standard library\n"
+    "(as if PYTHONPATH named it); _kal is built into this executable. -V also prints the\n"
+    "Kalvane build. Python's own usage and options follow.\n\n";
+
+// Whether the interpreter's own options, those before the script, -c or -m, include the one
+// spelled `letter` or `word`. Options that take a value skip it, as the interpreter does.
+bool asksFor(int argc, char **argv, char wanted, char const *word)
 {
     for (int i = 1; i < argc; ++i)
     {
@@ -38,7 +52,7 @@ bool asksForVersion(int argc, char **argv)
             return false;
         if (option[1] == '-')
         {
-            if (std::strcmp(option, "--version") == 0)
+            if (std::strcmp(option, word) == 0)
                 return true;
             if (std::strcmp(option, "--check-hash-based-pycs") == 0)
                 ++i;
@@ -46,7 +60,7 @@ bool asksForVersion(int argc, char **argv)
         }
         for (char const *letter = option + 1; *letter; ++letter)
         {
-            if (*letter == 'V')
+            if (*letter == wanted)
                 return true;
             if (*letter == 'c' || *letter == 'm')
                 return false;
@@ -65,8 +79,11 @@ bool asksForVersion(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // The application's use first; the interpreter then lists its options.
+    if (asksFor(argc, argv, 'h', "--help") || asksFor(argc, argv, '?', "--help"))
+        std::printf(usage, proxyModuleDir().c_str());
     // The application and its build first; the interpreter then adds its own version.
-    if (asksForVersion(argc, argv))
+    if (asksFor(argc, argv, 'V', "--version"))
     {
         char const *tag = nullptr;
         std::printf("Kalvane %s\n", *KalvaneGetTagInfo(&tag));

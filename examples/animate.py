@@ -18,12 +18,13 @@ for frame, height, in_slope, out_slope in ((1, 0.0, None, 32.0), (7, 4.0, None, 
     if in_slope is not None:
         key.setInSlope(in_slope)
     ty.setKeyframe(key)
-print("ty keys:", [(key.frame(), key.value()) for key in ty.keyframes()])
+print("ty keys:", [(key.frame(), key.value()) for key in ty.keyframes() if isinstance(key, kal.Keyframe)])
 
 # A spare parameter from a template, with a range and a tag; tx follows it through kscript.
 drift = ball.addSpareParmTuple(
     kal.FloatParmTemplate("drift", "Drift per frame", 1, (0.25,), 0.0, 1.0, tags={"units": "m"}))
 template = drift.parmTemplate()
+assert isinstance(template, kal.FloatParmTemplate)  # results come as their most specific class
 print("added", drift.name(), "=", drift.eval(), "range", (template.minValue(), template.maxValue()),
       "tags", template.tags())
 ball.parm("tx").setExpression('ch("drift") * ($F - 1)')

@@ -22,6 +22,7 @@ merge.setFirstInput(lift)
 merge.setNextInput(grid)
 
 # Reading: positions come back as tuples of floats; large geometry is best walked lazily.
+assert isinstance(merge, kal.SopNode)  # a surface node: it cooks geometry
 shape = merge.geometry()
 positions = [point.attribValue("P") for point in shape.iterPoints()]
 centroid = tuple(sum(p[axis] for p in positions) / len(positions) for axis in range(3))
@@ -30,9 +31,10 @@ print("%s: %d points, %d polygons" % (merge.path(), len(positions), len(shape.pr
 print("bounding box from %s to %s, size %s" % (tuple(bounds.minvec()), tuple(bounds.maxvec()),
                                               tuple(bounds.sizevec())))
 print("centroid (%.3f, %.3f, %.3f)" % centroid)
-sides = {}
+sides: dict[int, int] = {}
 for prim in shape.iterPrims():
-    sides[prim.numVertices()] = sides.get(prim.numVertices(), 0) + 1
+    if isinstance(prim, kal.Face):  # polygons here; other primitives have no vertex count
+        sides[prim.numVertices()] = sides.get(prim.numVertices(), 0) + 1
 print("polygons by number of sides:", sides)
 
 # Editing happens on a frozen copy: a colour for every point, and the measurements kept with
@@ -49,6 +51,7 @@ print("its last point is coloured", copy.iterPoints()[-1].attribValue("Cd"), "an
 
 # Removing the grid's polygons (they follow the box's) leaves the box; the points only they
 # used go with them.
+assert isinstance(lift, kal.SopNode)
 box_polygons = len(lift.geometry().prims())
 copy.deletePrims(copy.prims()[box_polygons:])
 print("without the grid the copy keeps %d points and %d polygons"

@@ -5,6 +5,7 @@ Run with `build/kalvane examples/simulation.py` (or PYTHONPATH=build/python pyth
 import kal
 
 network = kal.node("/obj").createNode("dopnet", "drop")   # a kal.DopNetNode
+assert isinstance(network, kal.DopNetNode)                # (which type checkers learn here)
 ball = network.createNode("rigidobject", "ball")          # a kal.DopNode
 ball.parmTuple("t").set((0.0, 4.0, 0.0))
 ball.parm("bounce").set(0.4)
@@ -13,8 +14,8 @@ crate.parmTuple("t").set((1.0, 2.0, 0.0))
 crate.parmTuple("v").set((1.5, 0.0, 0.0))
 
 simulation = network.simulation()
-print(simulation, "holds", [obj.name() for obj in simulation.objects()],
-      "related by", [rel.name() for rel in simulation.relationships()])
+print(simulation, "holds", [obj.name() for obj in simulation.objects() if isinstance(obj, kal.DopObject)],
+      "related by", [rel.name() for rel in simulation.relationships() if isinstance(rel, kal.DopRelationship)])
 
 for frame in range(1, 49, 4):
     kal.setFrame(frame)
@@ -32,5 +33,6 @@ print("back at frame 5, the crate is at", simulation.findObject("crate").record(
 physical = simulation.findObject("ball").record("Physical")
 for name in physical.fieldNames():
     print("  Physical.%s (%s): %r" % (name, physical.fieldType(name).name(), physical.field(name)))
-print("processed by", [node.path() for node in network.findNodesThatProcessedObject(
-    simulation.findObject("crate"))])
+crate_object = simulation.findObject("crate")
+assert isinstance(crate_object, kal.DopObject)
+print("processed by", [node.path() for node in network.findNodesThatProcessedObject(crate_object)])

@@ -55,9 +55,12 @@ print("kscript:", kal.kscriptExpression("1+2"), kal.kscriptExpression("vector(1,
 
 # Geometry: what a surface node cooks follows its parameters and inputs. Values come back with
 # the Python type their attribute holds; a node's geometry is read-only, a frozen copy is not.
+assert isinstance(merge, kal.SopNode)
 shape = merge.geometry()
+first = shape.prims()[0]
+assert isinstance(first, kal.Face)  # a polygon, which has vertices
 print(merge.name(), "cooks", len(shape.points()), "points and", len(shape.iterPrims()), "primitives, the first a",
-      type(shape.prims()[0]).__name__, "through points", [v.point().number() for v in shape.prims()[0].vertices()])
+      type(first).__name__, "through points", [v.point().number() for v in first.vertices()])
 print("Its first point is at", shape.points()[0].attribValue("P"))
 try:
     shape.createPoint()
@@ -92,6 +95,7 @@ print("Colour", rounded(sky.rgb()), "has hue", round(sky.hsv()[0], 1), "and twic
 lamp = obj.createNode("null", "lamp")
 lamp.parmTuple("t").set((0, 4, 0))
 geo.setInput(0, lamp)
+assert isinstance(geo, kal.ObjNode)  # an object node: it has a transform
 print(geo.name(), "sits at", rounded(geo.origin()), "in the world, under", geo.inputs()[0].name())
 geo.setWorldTransform(kal.kmath.buildTranslate(2, 0, 0))
 print("Moved to (2, 0, 0) in the world, its t is", rounded(geo.parmTuple("t").eval()))
@@ -113,6 +117,7 @@ print("The current node is", kal.pwd().path(), "- relative paths start there:", 
 
 # A simulation network drops a rigid body as the frame advances (examples/simulation.py has more).
 drop = kal.node("/obj").createNode("dopnet", "tour_drop")
+assert isinstance(drop, kal.DopNetNode)
 drop.createNode("rigidobject", "ball").parmTuple("t").set((0.0, 3.0, 0.0))
 for frame in (1, 12, 24):
     kal.setFrame(frame)

@@ -6,13 +6,18 @@
 %ignore KOM_EnumValue::valueId;
 
 %extend KOM_EnumValue {
+    // Whether both are the same value of the same enumeration.
     bool __eq__(KOM_EnumValue const &other) const { return kal::sameValue(*$self, other); }
+    // Whether the values differ.
     bool __ne__(KOM_EnumValue const &other) const { return !kal::sameValue(*$self, other); }
+    // How the value shows at the prompt, such as <kal.parmData.Float>.
     std::string __repr__() const { return $self->reprText; }
+    // A hash equal for equal values, so values can be dict keys.
     int __hash__() const
     {
         return static_cast<int>(static_cast<unsigned int>($self->valueId) * 2654435761u);
     }
+    // The value's name, such as "Float".
     std::string name() const { return $self->valueName; }
 }
 

@@ -132,11 +132,19 @@ KAL_VALUE_GETTER_CATCHES(KOM_Vertex)
   $1 = SWIG_IsOK(kal::asCharPtr($input, 0, 0));
 }
 
+// None for a frozen copy, or when no attribute has the name.
+%feature("kal:maybenone") KOM_Geometry::sopNode;
+%feature("kal:maybenone") KOM_Geometry::findPointAttrib;
+%feature("kal:maybenone") KOM_Geometry::findPrimAttrib;
+%feature("kal:maybenone") KOM_Geometry::findVertexAttrib;
+%feature("kal:maybenone") KOM_Geometry::findGlobalAttrib;
+
 %include "model/geometry.h"
 
 // The binding's own value reading, one pair of overloads per class.
 %define KAL_ATTRIB_VALUE(CLASS)
 %extend CLASS {
+    // The value of an attribute here, by name or attribute: an int, float, str or a tuple of them.
     PyObject *attribValue(char const *name) { return KOMattribValue(*$self, name); }
     PyObject *attribValue(KOM_Attrib &attrib) { return KOMattribValue(*$self, attrib); }
 }

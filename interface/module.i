@@ -2,6 +2,14 @@
 
 %catches(KOM_Error);
 
+// None when nothing is at the path or has the name, or no context matches.
+%feature("kal:maybenone") kom::node;
+%feature("kal:maybenone") kom::parm;
+%feature("kal:maybenone") kom::parmTuple;
+%feature("kal:maybenone") kom::nodeType;
+%feature("kal:maybenone") kom::zelContextForShaderType;
+%feature("kal:maybenone") kom::zelContextForNodeTypeCategory;
+
 %catches() kom::__ensureKalvaneInternalsExist;
 %catches(KOM_NotAvailable, KOM_Error) kom::__ui;
 %catches(KOM_NotAvailable, KOM_Error) kom::__kda;

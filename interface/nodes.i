@@ -102,6 +102,16 @@ KAL_FLAG_SETTER(KOM_PopNode::setRenderFlag)
 %feature("kwargs") KOM_ObjNode::setParmTransform;
 %feature("kwargs") KOM_VopNetNode::saveCodeToFile;
 
+// None when there is no such node, parameter, network box or asset module.
+%feature("kal:maybenone") KOM_Node::childTypeCategory;
+%feature("kal:maybenone") KOM_Node::node;
+%feature("kal:maybenone") KOM_Node::parent;
+%feature("kal:maybenone") KOM_Node::creator;
+%feature("kal:maybenone") KOM_Node::kdaModule;
+%feature("kal:maybenone") KOM_Node::parm;
+%feature("kal:maybenone") KOM_Node::parmTuple;
+%feature("kal:maybenone") KOM_Node::findNetworkBox;
+
 // The tuple stays with the node that holds it.
 %typemap(out, noblock=1) KOM_ParmTuple *KOM_Node::addSpareParmTuple {
   $result = KOMconvertValueForInterpreter($1, 0);

@@ -24,6 +24,11 @@
 
 %feature("kwargs") KOM_SopNodeType::addSelector;
 
+// None for built-in types, which no network or asset defines.
+%feature("kal:maybenone") KOM_NodeType::sourceNetwork;
+%feature("kal:maybenone") KOM_NodeType::definition;
+%feature("kal:maybenone") KOM_NodeType::kdaModule;
+
 // Used only to choose the Python class of a returned type.
 %ignore KOM_NodeType::categoryCode;
 
@@ -31,8 +36,11 @@
 
 // Second names of three flags: each is the same host operation.
 %extend KOM_NodeType {
+    // Whether nodes of this type make data without inputs (as isGenerator).
     bool generatorFlag() { return $self->isGenerator(); }
+    // Whether the type is a manager network (as isManager).
     bool managerFlag() { return $self->isManager(); }
+    // Whether the type's inputs are one unordered list (as hasUnorderedInputs).
     bool unorderedInputsFlag() { return $self->hasUnorderedInputs(); }
 }
 
@@ -41,7 +49,9 @@
 %catches() KOM_NodeTypeCategory::__eq__;
 %catches() KOM_NodeTypeCategory::__ne__;
 %extend KOM_NodeTypeCategory {
+    // Whether both are the same category.
     bool __eq__(KOM_NodeTypeCategory &other) { return $self == &other; }
+    // Whether they are different categories.
     bool __ne__(KOM_NodeTypeCategory &other) { return $self != &other; }
 }
 

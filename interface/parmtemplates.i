@@ -62,6 +62,7 @@ KAL_CONSTRUCTED_OBJECT(KOM_ToggleParmTemplate)
 
 // Each constructor passes its arguments, in keyword order, to the module's factory.
 %extend KOM_FloatParmTemplate {
+    // Describes a float parameter of some components, with its default, range, look and naming.
     KOM_FloatParmTemplate(char const *name, char const *label, int num_components,
                           std::vector<float> const &default_value = std::vector<float>(),
                           float min = 0.0f, float max = 10.0f, bool min_is_strict = false,
@@ -75,6 +76,7 @@ KAL_CONSTRUCTED_OBJECT(KOM_ToggleParmTemplate)
 }
 
 %extend KOM_IntParmTemplate {
+    // Describes an integer parameter of some components, with its default, range, look and naming.
     KOM_IntParmTemplate(char const *name, char const *label, int num_components,
                         std::vector<int> const &default_value = std::vector<int>(), int min = 0,
                         int max = 10, bool min_is_strict = false, bool max_is_strict = false,
@@ -88,6 +90,7 @@ KAL_CONSTRUCTED_OBJECT(KOM_ToggleParmTemplate)
 }
 
 %extend KOM_StringParmTemplate {
+    // Describes a string parameter of some components, with its default texts and naming.
     KOM_StringParmTemplate(char const *name, char const *label, int num_components,
                            std::vector<std::string> const &default_value = std::vector<std::string>(),
                            KOM_EnumValue &naming_scheme = KOM_parmNamingScheme::XYZW,
@@ -98,6 +101,7 @@ KAL_CONSTRUCTED_OBJECT(KOM_ToggleParmTemplate)
 }
 
 %extend KOM_ToggleParmTemplate {
+    // Describes an on/off parameter with its default.
     KOM_ToggleParmTemplate(char const *name, char const *label, bool default_value = false,
                            KOM_EnumValue &naming_scheme = KOM_parmNamingScheme::NoSuffix,
                            std::map<std::string, std::string> const &tags = std::map<std::string, std::string>())

@@ -9,6 +9,7 @@
 // The length is asked afresh each time, so a list that shrank ends early instead of reading
 // past its end.
 %define KAL_LAZY_ITEM_ACCESS
+    // The item at an index (negative counts from the end), made when asked for.
     PyObject *__getitem__(int index)
     {
         int const length = $self->__len__();

@@ -28,108 +28,200 @@ class KOM_Module
 public:
     virtual ~KOM_Module() {}
 
+    // Completions an editor offers for the arguments of a module function.
     virtual std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
                                                               char const *arguments) = 0;
     // The namespace objects stay with the host.
+    // The user interface namespace, published as kal.ui.
     virtual KOM_ui *__ui() = 0;
+    // Whether the application runs with its user interface.
     virtual bool isUIAvailable() = 0;
+    // The galleries namespace, published as kal.galleries.
     virtual KOM_galleries *__galleries() = 0;
+    // The digital assets namespace, published as kal.kda.
     virtual KOM_kda *__kda() = 0;
+    // The scene file namespace, published as kal.kipFile.
     virtual KOM_kipFile *__kipFile() = 0;
+    // The math namespace, published as kal.kmath.
     virtual KOM_kmath *__kmath() = 0;
+    // The shelves namespace, published as kal.shelves.
     virtual KOM_shelves *__shelves() = 0;
     // Throws KOM_SystemExit when the application agrees to end.
+    // Ends the application with an exit code, asking to save unless told not to.
     virtual void exit(int exit_code, bool suppress_save_prompt) = 0;
+    // Whether the application is shutting down.
     virtual bool _isExiting() = 0;
+    // The application's name.
     virtual std::string applicationName() = 0;
+    // The application's version as (major, minor, build).
     virtual std::vector<int> applicationVersion() = 0;
+    // The application's version as text, such as "1.0.0".
     virtual std::string applicationVersionString() = 0;
+    // When the application was built.
     virtual std::string applicationCompilationDate() = 0;
+    // The root node, "/".
     virtual KOM_Node *root() = 0;
+    // The current network, which relative paths start from.
     virtual KOM_Node *pwd() = 0;
+    // Makes a network the current one.
     virtual void setPwd(KOM_Node &node) = 0;
+    // Makes the network at a path the current one.
     virtual void cd(char const *path) = 0;
+    // The node at a path, or None when there is none.
     virtual KOM_Node *node(char const *path) = 0;
+    // The parameter at a path such as "/obj/geo1/tx", or None.
     virtual KOM_Parm *parm(char const *path) = 0;
+    // The parameter tuple at a path such as "/obj/geo1/t", or None.
     virtual KOM_ParmTuple *parmTuple(char const *path) = 0;
+    // The node type of a category with this name, or None.
     virtual KOM_NodeType *nodeType(KOM_NodeTypeCategory &category, char const *name) = 0;
+    // The category of object nodes.
     virtual KOM_NodeTypeCategory *objNodeTypeCategory() = 0;
+    // The category of surface (geometry) nodes.
     virtual KOM_NodeTypeCategory *sopNodeTypeCategory() = 0;
+    // The category of particle nodes.
     virtual KOM_NodeTypeCategory *popNodeTypeCategory() = 0;
+    // The category of simulation nodes.
     virtual KOM_NodeTypeCategory *dopNodeTypeCategory() = 0;
+    // The category of compositing nodes.
     virtual KOM_NodeTypeCategory *cop2NodeTypeCategory() = 0;
+    // The category of shader nodes.
     virtual KOM_NodeTypeCategory *shopNodeTypeCategory() = 0;
+    // The category of shader-building (VOP) nodes.
     virtual KOM_NodeTypeCategory *vopNodeTypeCategory() = 0;
+    // The category of output (render) nodes.
     virtual KOM_NodeTypeCategory *ropNodeTypeCategory() = 0;
+    // The category of channel nodes.
     virtual KOM_NodeTypeCategory *chopNodeTypeCategory() = 0;
+    // The category of particle networks.
     virtual KOM_NodeTypeCategory *popNetNodeTypeCategory() = 0;
+    // The category of compositing networks.
     virtual KOM_NodeTypeCategory *cop2NetNodeTypeCategory() = 0;
+    // The category of VOP networks.
     virtual KOM_NodeTypeCategory *vopNetNodeTypeCategory() = 0;
+    // The category of channel networks.
     virtual KOM_NodeTypeCategory *chopNetNodeTypeCategory() = 0;
+    // The category of the manager networks such as /obj.
     virtual KOM_NodeTypeCategory *managerNodeTypeCategory() = 0;
+    // The category of the root node.
     virtual KOM_NodeTypeCategory *rootNodeTypeCategory() = 0;
+    // Every node type category, by name.
     virtual std::map<std::string, KOM_NodeTypeCategory *> nodeTypeCategories() = 0;
+    // Copies nodes into a network and returns the copies.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> copyNodesTo(std::vector<KOM_Node *> const &nodes,
                                                            KOM_Node &destination_node) = 0;
+    // Moves nodes into another network and returns them there.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> moveNodesTo(std::vector<KOM_Node *> const &nodes,
                                                            KOM_Node &destination_node) = 0;
+    // The current time, in seconds.
     virtual float time() = 0;
+    // Goes to a time, in seconds.
     virtual void setTime(float time) = 0;
+    // The current frame.
     virtual float frame() = 0;
+    // Goes to a frame.
     virtual void setFrame(float frame) = 0;
+    // The scene's frames per second.
     virtual float fps() = 0;
+    // Sets the scene's frames per second.
     virtual void setFps(float fps) = 0;
+    // The frame at a time in seconds.
     virtual float timeToFrame(float time) = 0;
+    // The time in seconds at a frame.
     virtual float frameToTime(float frame) = 0;
     // Animation functions: they shape the keyframe segment being evaluated, so outside a
     // parameter evaluation they throw KOM_NotAvailable.
+    // In a keyframe expression: a Bezier curve through the segment's keyframes.
     virtual float bezier() = 0;
+    // In a keyframe expression: hold the segment's first value.
     virtual float constant() = 0;
+    // In a keyframe expression: a cubic curve using the keyframes' slopes.
     virtual float cubic() = 0;
+    // In a keyframe expression: repeat the animation between two frames.
     virtual float cycle(float start_frame, float end_frame) = 0;
+    // In a keyframe expression: repeat the animation between two times.
     virtual float cyclet(float start_time, float end_time) = 0;
+    // In a keyframe expression: ease in and out between the keyframes.
     virtual float ease() = 0;
+    // In a keyframe expression: ease in towards the next keyframe.
     virtual float easein() = 0;
+    // In a keyframe expression: ease in, with a speed.
     virtual float easeinp(float ease_speed) = 0;
+    // In a keyframe expression: ease out of the first keyframe.
     virtual float easeout() = 0;
+    // In a keyframe expression: ease out, with a speed.
     virtual float easeoutp(float ease_speed) = 0;
+    // In a keyframe expression: ease in and out, with a bias.
     virtual float easep(float ease_bias) = 0;
+    // In a keyframe expression: a straight line between the keyframes.
     virtual float linear() = 0;
+    // In a keyframe expression: match the slopes of the neighbouring segments.
     virtual float match() = 0;
+    // In a keyframe expression: match the slope of the segment before.
     virtual float matchin() = 0;
+    // In a keyframe expression: match the slope of the segment after.
     virtual float matchout() = 0;
+    // In a keyframe expression: interpolate rotations along the shortest path.
     virtual float qlinear() = 0;
+    // In a keyframe expression: a smooth quintic curve between the keyframes.
     virtual float quintic() = 0;
+    // In a keyframe expression: repeat the animation between two frames, without blending.
     virtual float repeat(float start_frame, float end_frame) = 0;
+    // In a keyframe expression: repeat the animation between two times, without blending.
     virtual float repeatt(float start_time, float end_time) = 0;
+    // In a keyframe expression: a spline through the neighbouring keyframes.
     virtual float spline() = 0;
+    // In a keyframe expression: match the values and slopes of both neighbours.
     virtual float vmatch() = 0;
+    // In a keyframe expression: match the value and slope of the keyframe before.
     virtual float vmatchin() = 0;
+    // In a keyframe expression: match the value and slope of the keyframe after.
     virtual float vmatchout() = 0;
+    // Every shading-language context.
     virtual std::vector<KOM_ElemPtr<KOM_ZelContext>> zelContexts() = 0;
+    // The shading-language context that builds a kind of shader.
     virtual KOM_ZelContext *zelContextForShaderType(KOM_EnumValue &shader_type) = 0;
+    // The shading-language context of a node type category.
     virtual KOM_ZelContext *zelContextForNodeTypeCategory(KOM_NodeTypeCategory &category) = 0;
+    // The help text of a kscript command.
     virtual std::string kscriptCommandHelp(char const *command_name) = 0;
     // The command's results, in an order the host chooses.
+    // Runs kscript commands and returns (output, errors).
     virtual std::vector<std::string> kscript(char const *command) = 0;
+    // Whether two numbers are equal up to rounding.
     virtual bool almostEqual(double x, double y) = 0;
+    // The first file with this name on the application's search path.
     virtual std::string findFile(char const *file_name) = 0;
+    // Every file with this name on the application's search path.
     virtual std::vector<std::string> findFiles(char const *file_name) = 0;
+    // The first folder with this name on the application's search path.
     virtual std::string findDirectory(char const *directory_name) = 0;
+    // Every folder with this name on the application's search path.
     virtual std::vector<std::string> findDirectories(char const *directory_name) = 0;
     // The whole content, NUL bytes included.
+    // A file's whole content.
     virtual std::string readFile(char const *file_path) = 0;
+    // Replaces the source of the scene's session module.
     virtual void setSessionModuleSource(char const *source) = 0;
+    // Adds code at the end of the scene's session module.
     virtual void appendSessionModuleSource(char const *source) = 0;
+    // The source of the scene's session module.
     virtual std::string sessionModuleSource() = 0;
+    // The path a node-reference parameter holds, expanded.
     virtual std::string chsop(char const *text) = 0;
     // Holds a float, a std::string, a std::vector<float>, a std::vector<std::vector<float>>,
     // or anything else (nothing included), which scripts get as None.
+    // Evaluates a kscript expression: a float, str, vector or matrix tuple, or None.
     virtual boost::any kscriptExpression(char const *expression) = 0;
+    // Evaluates a kscript expression as a number.
     virtual double kscriptFloatExpression(char const *expression) = 0;
+    // Evaluates a kscript expression as text.
     virtual std::string kscriptStringExpression(char const *expression) = 0;
+    // Evaluates a kscript expression as a vector.
     virtual std::vector<float> kscriptVectorExpression(char const *expression) = 0;
+    // Evaluates a kscript expression as a matrix (a tuple of rows).
     virtual std::vector<std::vector<float>> kscriptMatrixExpression(char const *expression) = 0;
+    // Expands the $variables and `expressions` in a text.
     virtual std::string kscriptExpandString(char const *text) = 0;
     // Parameter template and keyframe factories: each returns a new object, the caller's.
     virtual KOM_FloatParmTemplate *newFloatParmTemplate(
@@ -158,6 +250,7 @@ void KOM_preloadIcon(std::string const &name, int width, int height);
 // Each module-level function is one call on the host's module object, fetched afresh.
 namespace kom
 {
+// Starts the application's internals when kal is imported outside the application.
 inline void __ensureKalvaneInternalsExist() { KOMF_Module::ensureKalvaneInternalsExist(); }
 inline std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
                                                          char const *arguments)

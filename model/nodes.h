@@ -32,94 +32,167 @@ class KOM_Node
 public:
     virtual ~KOM_Node() {}
 
+    // Completions an editor offers for the arguments of one of this node's methods.
     virtual std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
                                                               char const *arguments) = 0;
+    // Whether both refer to the same node.
     virtual bool __eq__(KOM_Node *other) = 0;
+    // Whether they refer to different nodes.
     virtual bool __ne__(KOM_Node *other) = 0;
+    // A hash equal for every handle on the same node, so nodes can be dict keys.
     virtual int __hash__() = 0;
+    // How the node shows at the prompt: its class and path.
     virtual std::string __repr__() = 0;
+    // The node's path, as print shows it.
     virtual std::string __str__() = 0;
+    // The node's full path, such as "/obj/geo1".
     virtual std::string path() = 0;
+    // The path from base_node to this node, with ".." where it climbs.
     virtual std::string relativePathTo(KOM_Node &base_node) = 0;
+    // The node's name, the last part of its path.
     virtual std::string name() = 0;
+    // Renames the node; the name must be valid and free among its siblings.
     virtual void setName(char const *name) = 0;
+    // The number the node's name ends with (0 when none).
     virtual int digitsInName() = 0;
+    // The node's type, such as geo or box.
     virtual KOM_NodeType *type() = 0;
+    // The category of the nodes this network holds, or None when it holds none.
     virtual KOM_NodeTypeCategory *childTypeCategory() = 0;
     // Not exposed: they choose the Python class of a returned node.
     virtual int categoryCode() = 0;
     virtual int flagBits() = 0;
+    // The node at a path relative to this one, or None when there is none.
     virtual KOM_Node *node(char const *node_path) = 0;
+    // Creates a node of the given type inside this network and returns it.
     virtual KOM_Node *createNode(char const *node_type_name, char const *node_name = nullptr,
                                  bool run_init_scripts = true, bool load_contents = true) = 0;
+    // Runs the initialisation scripts of the node's type again.
     virtual void runInitScripts() = 0;
     // Each wiring operation has a node form (declared first, so that a node or None picks
     // it) and a form taking a subnet's indirect input.
+    // Wires an output of a node (None disconnects) into one of this node's inputs.
     virtual void setInput(int input_index, KOM_Node *node, int output_index = 0) = 0;
+    // Wires a subnet's indirect input into one of this node's inputs.
     virtual void setInput(int input_index, KOM_SubnetIndirectInput &indirect_input) = 0;
+    // Wires a node into input 0.
     virtual void setFirstInput(KOM_Node *node, int output_index = 0) = 0;
+    // Wires a subnet's indirect input into input 0.
     virtual void setFirstInput(KOM_SubnetIndirectInput &indirect_input) = 0;
+    // Wires a node into the first unconnected input.
     virtual void setNextInput(KOM_Node *node, int output_index = 0) = 0;
+    // Wires a subnet's indirect input into the first unconnected input.
     virtual void setNextInput(KOM_SubnetIndirectInput &indirect_input) = 0;
+    // Inserts a node at an input, moving the following wires one input up.
     virtual void insertInput(int input_index, KOM_Node *node, int output_index = 0) = 0;
+    // Inserts a subnet's indirect input at an input, moving the following wires up.
     virtual void insertInput(int input_index, KOM_SubnetIndirectInput &indirect_input) = 0;
+    // The nodes wired into this node's inputs, in input order.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> inputs() = 0;
+    // The connections into this node's inputs.
     virtual std::vector<KOM_ElemPtr<KOM_NodeConnection>> inputConnections() = 0;
+    // Per input, the tuple of its connections (empty when unconnected).
     virtual KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *inputConnectors() = 0;
+    // Every node upstream of this one, following inputs recursively.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> inputAncestors(bool include_ref_inputs = true,
                                                               bool follow_subnets = false) = 0;
+    // The nodes this node's outputs feed.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> outputs() = 0;
+    // The connections out of this node's outputs.
     virtual std::vector<KOM_ElemPtr<KOM_NodeConnection>> outputConnections() = 0;
+    // Per output, the tuple of its connections.
     virtual KOM_IterableList<std::vector<KOM_ElemPtr<KOM_NodeConnection>>> *outputConnectors() = 0;
+    // The nodes inside this network, in creation order.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> children() = 0;
+    // The network that holds this node, or None for the root.
     virtual KOM_Node *parent() = 0;
+    // The node that created this one as part of its contents, or None.
     virtual KOM_Node *creator() = 0;
+    // Whether the node is inside a locked digital asset and so cannot be edited.
     virtual bool isInsideLockedKDA() = 0;
+    // The Python module of the node's digital asset definition.
     virtual KOM_KDAModule *kdaModule() = 0;
+    // The node tile's width and height in the network editor.
     virtual KOM_Vector2 *size() = 0;
+    // The node tile's position in the network editor.
     virtual KOM_Vector2 *position() = 0;
+    // Moves the node tile to a position (two numbers).
     virtual void setPosition(std::vector<float> const &position) = 0;
+    // Moves the node tile by an amount (two numbers).
     virtual void move(std::vector<float> const &amount) = 0;
+    // Moves the node tile next to its inputs or outputs where it overlaps nothing.
     virtual KOM_Vector2 *moveToGoodPosition(bool relative_to_inputs = true, bool move_inputs = true,
                                             bool move_outputs = true,
                                             bool move_unconnected = true) = 0;
+    // Lays out the tiles of child nodes (all of them by default) in the network editor.
     virtual void layoutChildren(std::vector<KOM_Node *> const &child_nodes = std::vector<KOM_Node *>(),
                                 float horizontal_spacing = -1.0f,
                                 float vertical_spacing = -1.0f) = 0;
+    // Whether the node is selected.
     virtual bool isSelected() = 0;
+    // Selects or deselects the node, optionally clearing the rest of the selection.
     virtual void setSelected(bool on, bool clear_all_selected = false) = 0;
+    // Whether the node is the current node of its network.
     virtual bool isCurrent() = 0;
+    // Makes the node current, or not, optionally clearing the selection.
     virtual void setCurrent(bool on, bool clear_all_selected = false) = 0;
+    // The node's comment.
     virtual std::string comment() = 0;
+    // Replaces the node's comment.
     virtual void setComment(char const *comment) = 0;
+    // Adds text at the end of the node's comment.
     virtual void appendComment(char const *comment) = 0;
+    // The colour of the node's tile.
     virtual KOM_Color *color() = 0;
+    // Sets the colour of the node's tile.
     virtual void setColor(KOM_Color &color) = 0;
+    // The language new expressions on this node's parameters use.
     virtual KOM_EnumValue *expressionLanguage() = 0;
+    // Sets the language new expressions on this node's parameters use.
     virtual void setExpressionLanguage(KOM_EnumValue &language) = 0;
+    // The parameter with this name (or relative path), or None when there is none.
     virtual KOM_Parm *parm(char const *parm_path) = 0;
+    // The parameter tuple with this name (or relative path), or None when there is none.
     virtual KOM_ParmTuple *parmTuple(char const *parm_path) = 0;
+    // Every parameter of the node.
     virtual std::vector<KOM_ElemPtr<KOM_Parm>> parms() = 0;
+    // Every parameter tuple of the node.
     virtual std::vector<KOM_ElemPtr<KOM_ParmTuple>> parmTuples() = 0;
+    // The spare parameters added to this node.
     virtual std::vector<KOM_ElemPtr<KOM_Parm>> spareParms() = 0;
     // The host keeps the tuple it returns.
+    // Adds a spare parameter tuple made from a template and returns it.
     virtual KOM_ParmTuple *addSpareParmTuple(KOM_ParmTemplate &parm_template) = 0;
+    // Removes a spare parameter tuple from the node.
     virtual void removeSpareParmTuple(KOM_ParmTuple &parm_tuple) = 0;
+    // Deletes the node, and its contents, from the scene.
     virtual void destroy() = 0;
+    // Unlocks the contents of a digital asset node for editing.
     virtual void allowEditingOfContents(bool propagate = false) = 0;
+    // Locks the asset node's contents again, matching its definition.
     virtual void matchCurrentDefinition() = 0;
+    // Whether the asset node's contents match its definition.
     virtual bool matchesCurrentDefinition() = 0;
+    // Each parameter that has an alias, with its alias.
     virtual std::map<KOM_ElemPtr<KOM_Parm>, std::string> parmAliases(bool recurse = false) = 0;
+    // Removes every parameter alias of the node.
     virtual void clearParmAliases() = 0;
+    // The network boxes in this network.
     virtual KOM_IterableList<KOM_NetworkBox> *networkBoxes() = 0;
+    // Creates a network box in this network and returns it.
     virtual KOM_NetworkBox *createNetworkBox(char const *name = nullptr) = 0;
+    // Copies a network box, with its nodes, into this network and returns the copy.
     virtual KOM_NetworkBox *copyNetworkBox(KOM_NetworkBox &network_box_to_copy,
                                            char const *new_name = nullptr,
                                            bool channel_reference_original = false) = 0;
+    // The network box with this name, or None.
     virtual KOM_NetworkBox *findNetworkBox(char const *name) = 0;
+    // The network boxes whose names match a pattern.
     virtual std::vector<KOM_ElemPtr<KOM_NetworkBox>> findNetworkBoxes(char const *pattern) = 0;
+    // Replaces the node with one of another type and returns the new node.
     virtual KOM_Node *changeNodeType(char const *new_node_type, bool keep_name = true,
                                      bool keep_parms = true, bool keep_network_contents = true) = 0;
+    // Turns this subnet into a digital asset and returns the asset node.
     virtual KOM_Node *createDigitalAsset(char const *name = nullptr,
                                          char const *kda_file_name = nullptr,
                                          char const *description = nullptr, int min_num_inputs = 0,
@@ -127,9 +200,12 @@ public:
                                          char const *comment = nullptr, char const *version = nullptr,
                                          bool save_as_embedded = false,
                                          bool ignore_external_references = false) = 0;
+    // Moves child nodes into a new subnet and returns the subnet.
     virtual KOM_Node *collapseIntoSubnet(std::vector<KOM_Node *> const &child_nodes,
                                          char const *subnet_name = nullptr) = 0;
+    // Moves the subnet's contents into its parent and deletes the subnet.
     virtual void extractAndDelete() = 0;
+    // The subnet's indirect inputs, which nodes inside it can wire from.
     virtual std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> indirectInputs() = 0;
 };
 
@@ -285,7 +361,7 @@ class KOM_SopNode : public virtual KOM_Node
 {
 public:
     std::string __repr__() override = 0;
-    // The geometry the node cooks, read-only.
+    // The geometry the node cooks, read-only; freeze() makes an editable copy.
     virtual KOM_Geometry *geometry() = 0;
     // The point the node's tools work on.
     virtual KOM_Point *curPoint() = 0;

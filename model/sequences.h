@@ -23,7 +23,9 @@ class KOM_IterableList
 {
 public:
     virtual ~KOM_IterableList() {}
+    // The number of items, asked afresh each time.
     virtual int __len__() = 0;
+    // How the sequence shows at the prompt.
     virtual std::string __repr__() = 0;
     virtual T *itemAt(int index) = 0;
 };

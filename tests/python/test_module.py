@@ -288,3 +288,17 @@ def test_kalvane_leaves_a_version_option_meant_for_the_script_alone(options):
                              stdin=subprocess.DEVNULL)
     assert process.returncode == 0, process.stderr
     assert "Kalvane" not in process.stdout
+
+
+@needs_kalvane
+@pytest.mark.parametrize("options, helped", [(["--help"], True), (["-h"], True), (["-I", "-?"], True),
+                                             (["-c", "print(1)", "--help"], False)])
+def test_kalvane_help_describes_the_application_before_pythons_options(options, helped):
+    process = subprocess.run([KALVANE, *options], capture_output=True, text=True, timeout=60,
+                             stdin=subprocess.DEVNULL)
+    assert process.returncode == 0, process.stderr
+    assert process.stdout.startswith("kalvane: Kalvane") == helped
+    if helped:
+        application, python = process.stdout.split("\nusage: ", 1)
+        assert os.path.join(os.path.dirname(KALVANE), "python") in application
+        assert "-c cmd" in python
