@@ -5,9 +5,12 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
+#include "host/journal.h"
 #include "host/scene.h"
+#include "model/errors.h"
 #include "model/ui.h"
 
 namespace kalhost
@@ -64,5 +67,71 @@ void resetUi();
 // The host's shell object, which the shell family provides (host/shell.h); ui.shellIO() returns
 // it. Until that family lands, a stand-in without operations (host/ui.cpp).
 KOM_ShellIO *theShellIO();
+
+// --- Within the family: shared by host/ui*.cpp ----------------------------------------------
+
+// What a tab can do, by its type: the class it comes back as.
+enum class TabKind { Plain, PathBased, SceneViewer, ParticleViewer, NetworkEditor, HelpBrowser };
+
+TabKind kindOf(KOM_EnumValue const *type);
+char const *classNameOf(TabKind kind);
+inline bool isPathBased(TabKind kind) { return kind != TabKind::Plain && kind != TabKind::HelpBrowser; }
+inline bool isViewer(TabKind kind) { return kind == TabKind::SceneViewer || kind == TabKind::ParticleViewer; }
+
+// Throws KOM_TypeError unless `value` belongs to the enumeration.
+template <class Enumeration>
+void requireValueOf(KOM_EnumValue const &value, char const *what)
+{
+    if (std::string(value.enumType->name()) != typeid(Enumeration).name())
+        throw KOM_TypeError((std::string("Expected a ") + what + " value").c_str());
+}
+
+// The state a handle refers to, or KOM_ObjectWasDeleted when it is gone.
+template <class State>
+std::shared_ptr<State> lockOrGone(std::weak_ptr<State> const &held, char const *what)
+{
+    auto state = held.lock();
+    if (!state)
+        throw KOM_ObjectWasDeleted((std::string("The ") + what + " no longer exists").c_str());
+    return state;
+}
+
+// The desktop (host/ui.cpp).
+std::shared_ptr<DesktopState> const &desktopState();
+std::shared_ptr<SceneNode> managerNamed(char const *name);
+std::shared_ptr<ViewportState> newViewport(std::string name, KOM_EnumValue *type);
+std::shared_ptr<PaneState> newPane(DesktopState &desktop, bool floating);
+// A new tab, current in its pane, with what its type needs (equip).
+std::shared_ptr<TabState> addTab(DesktopState &desktop, std::shared_ptr<PaneState> const &pane,
+                                 KOM_EnumValue *type);
+void equip(TabState &tab);
+// Takes the tab out of its pane; a pane left empty goes too, unless it is the desktop's last.
+void removeTab(TabState &tab);
+
+// Scripted answers in the shapes the ui operations take (host/ui.cpp). A cancel (None)
+// interrupts as an empty queue does; an answer of the wrong shape is KOM_InvalidInput.
+JournalValue answerTo(char const *operation);
+[[noreturn]] void badAnswer(char const *operation, char const *shape);
+std::vector<JournalValue> itemsOf(JournalValue const &answer); // a lone value is a tuple of one
+double numberOf(JournalValue const &value, char const *operation, char const *shape);
+// The nodes at the answer's paths, each of `category` unless it is negative.
+std::vector<std::shared_ptr<SceneNode>> answeredNodes(std::vector<JournalValue> const &items,
+                                                      char const *operation, int category);
+
+// Handles.
+KOM_Pane *paneHandle(std::weak_ptr<PaneState> pane);                           // host/ui.cpp
+KOM_PaneTab *tabHandle(std::shared_ptr<TabState> const &tab);                   // host/ui_tabs.cpp
+std::vector<KOM_ElemPtr<KOM_PaneTab>> tabHandles(std::vector<std::shared_ptr<TabState>> const &tabs);
+KOM_GeometryViewport *ownedViewport(std::shared_ptr<ViewportState> const &viewport); // ui_selections
+// The viewer's own handle on the viewport; never deleted, it outlives the viewport.
+KOM_GeometryViewport *keptViewport(std::shared_ptr<ViewportState> const &viewport);
+// A selection of the surface nodes the answer names, each alone or as (path, components).
+KOM_GeometrySelection *answeredGeometrySelection(char const *operation, JournalValue const &answer,
+                                                 bool ordered,
+                                                 std::vector<KOM_EnumValue *> const &geometryTypes,
+                                                 std::vector<KOM_EnumValue *> const &primitiveTypes);
+KOM_ParticleSelection *answeredParticleSelection(char const *operation, bool allowMultisel);
+// Frees the merged nodes the selections kept.
+void forgetKeptSelections();
 
 } // namespace kalhost

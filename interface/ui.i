@@ -1,15 +1,34 @@
 // The user interface: dialogs, desktop, panes, pane tabs, viewers, selections, selectors and
 // viewer states.
 
-// The desktop classes also translate NotAvailable; their __repr__ does not, but HelpBrowser's.
-%catches(KOM_ObjectWasDeleted, KOM_NotAvailable, KOM_Error);
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_Desktop::__repr__;
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_Pane::__repr__;
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_PaneTab::__repr__;
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_PathBasedPaneTab::__repr__;
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_NetworkEditor::__repr__;
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_ParticleViewer::__repr__;
-%catches(KOM_ObjectWasDeleted, KOM_Error) KOM_SceneViewer::__repr__;
+%catches(KOM_ObjectWasDeleted, KOM_Error);
+
+// The desktop classes also translate NotAvailable, but for their __repr__ (HelpBrowser's does).
+%define KAL_DESKTOP(OPERATION)
+%catches(KOM_ObjectWasDeleted, KOM_NotAvailable, KOM_Error) OPERATION;
+%enddef
+KAL_DESKTOP(KOM_Desktop::panes) KAL_DESKTOP(KOM_Desktop::paneTabs)
+KAL_DESKTOP(KOM_Desktop::floatingPaneTabs) KAL_DESKTOP(KOM_Desktop::findPaneTab)
+KAL_DESKTOP(KOM_Desktop::name)
+KAL_DESKTOP(KOM_Pane::desktop) KAL_DESKTOP(KOM_Pane::tabs) KAL_DESKTOP(KOM_Pane::createTab)
+KAL_DESKTOP(KOM_Pane::currentTab) KAL_DESKTOP(KOM_Pane::splitHorizontally)
+KAL_DESKTOP(KOM_Pane::splitVertically)
+KAL_DESKTOP(KOM_PaneTab::pane) KAL_DESKTOP(KOM_PaneTab::name) KAL_DESKTOP(KOM_PaneTab::setName)
+KAL_DESKTOP(KOM_PaneTab::isCurrentTab) KAL_DESKTOP(KOM_PaneTab::setIsCurrentTab)
+KAL_DESKTOP(KOM_PaneTab::isFloating) KAL_DESKTOP(KOM_PaneTab::clone) KAL_DESKTOP(KOM_PaneTab::close)
+KAL_DESKTOP(KOM_PaneTab::type)
+KAL_DESKTOP(KOM_PathBasedPaneTab::pwd)
+KAL_DESKTOP(KOM_SceneViewer::viewports) KAL_DESKTOP(KOM_SceneViewer::findViewport)
+KAL_DESKTOP(KOM_SceneViewer::curViewport) KAL_DESKTOP(KOM_SceneViewer::currentState)
+KAL_DESKTOP(KOM_SceneViewer::isCreateInContext)
+KAL_DESKTOP(KOM_ParticleViewer::viewports) KAL_DESKTOP(KOM_ParticleViewer::findViewport)
+KAL_DESKTOP(KOM_ParticleViewer::currentState) KAL_DESKTOP(KOM_ParticleViewer::isCreateInContext)
+KAL_DESKTOP(KOM_NetworkEditor::autoPlaceNodes) KAL_DESKTOP(KOM_NetworkEditor::listMode)
+KAL_DESKTOP(KOM_NetworkEditor::setListMode) KAL_DESKTOP(KOM_NetworkEditor::homeToSelection)
+KAL_DESKTOP(KOM_HelpBrowser::__repr__) KAL_DESKTOP(KOM_HelpBrowser::displayData)
+KAL_DESKTOP(KOM_HelpBrowser::displayHelp) KAL_DESKTOP(KOM_HelpBrowser::displayHelpPath)
+KAL_DESKTOP(KOM_HelpBrowser::homePage) KAL_DESKTOP(KOM_HelpBrowser::setHomePage)
+KAL_DESKTOP(KOM_HelpBrowser::url) KAL_DESKTOP(KOM_HelpBrowser::setUrl)
 %catches(KOM_Error) KOM_Desktop::shelfDock;
 %catches(KOM_ObjectWasDeleted, KOM_NotAvailable, KOM_TypeError, KOM_Error) KOM_Desktop::paneTabOfType;
 %catches(KOM_ObjectWasDeleted, KOM_NotAvailable, KOM_OperationFailed, KOM_Error)
