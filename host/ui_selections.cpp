@@ -31,6 +31,25 @@ std::string rangeText(std::size_t first, std::size_t count)
     return std::to_string(first) + "-" + std::to_string(first + count - 1);
 }
 
+// Numbers and ranges of numbers ("0-3 7"), each short enough to shift without overflow.
+bool isComponentList(std::string const &text)
+{
+    std::size_t digits = 0;
+    for (char c : text)
+    {
+        if (c >= '0' && c <= '9')
+        {
+            if (++digits > 15)
+                return false;
+        }
+        else if (c == ' ' || c == '-')
+            digits = 0;
+        else
+            return false;
+    }
+    return true;
+}
+
 // Shifts every number of a selection string ("0-3 7") by `offset`.
 std::string shifted(std::string const &text, std::size_t offset)
 {
@@ -430,7 +449,10 @@ KOM_GeometrySelection *answeredGeometrySelection(char const *operation, JournalV
                             item.items[1].kind == JournalValue::Kind::Text;
         auto node = answeredNodes({paired ? item.items[0] : item}, operation, KOM_SopCategory);
         state->nodes.push_back(node.front());
-        state->texts.push_back(paired ? item.items[1].text : std::string());
+        std::string const components = paired ? item.items[1].text : std::string();
+        if (!isComponentList(components))
+            badAnswer(operation, "a tuple of node paths, alone or with components as \"0-3 7\"");
+        state->texts.push_back(components);
     }
     return new GeometrySelectionHandle(state);
 }
