@@ -494,6 +494,7 @@ void resetUi()
 {
     theDesktop = baselineDesktop();
     forgetKeptSelections();
+    resetSelectors();
 }
 
 } // namespace kalhost

@@ -16,6 +16,7 @@
 namespace kalhost
 {
 
+struct NodeTypeInfo;
 struct PaneState;
 
 // One viewport of a viewer.
@@ -63,6 +64,19 @@ KOM_ui *theUi();
 
 // Lays out the baseline desktop anew; handles on the old one then fail.
 void resetUi();
+
+// What node types give the viewers (host/ui_states.cpp): a surface node type's selectors (the
+// given indices, or all for none), a new one, and the state a viewer of `viewerType` (a
+// paneTabType value) offers for a node type, or null.
+std::vector<KOM_ElemPtr<KOM_Selector>> selectorsOf(NodeTypeInfo const *type, std::vector<int> const &indices);
+// Throws KOM_OperationFailed for a missing name, an unknown selector type or an input the
+// node type does not have.
+KOM_Selector *addSelectorTo(NodeTypeInfo const *type, char const *name, char const *selectorType,
+                            char const *prompt, std::vector<KOM_EnumValue *> const &primitiveTypes,
+                            char const *groupParmName, char const *groupTypeParmName,
+                            int inputIndex, bool inputRequired, bool allowDragging,
+                            bool emptyStringSelectsAll);
+KOM_ViewerState *viewerStateFor(NodeTypeInfo const *type, KOM_EnumValue const &viewerType);
 
 // The host's shell object, which the shell family provides (host/shell.h); ui.shellIO() returns
 // it. Until that family lands, a stand-in without operations (host/ui.cpp).
@@ -133,5 +147,7 @@ KOM_GeometrySelection *answeredGeometrySelection(char const *operation, JournalV
 KOM_ParticleSelection *answeredParticleSelection(char const *operation, bool allowMultisel);
 // Frees the merged nodes the selections kept.
 void forgetKeptSelections();
+// Selectors go back to the baseline's (host/ui_states.cpp).
+void resetSelectors();
 
 } // namespace kalhost

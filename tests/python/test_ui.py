@@ -370,3 +370,36 @@ def test_positions_particles_and_dynamics(viewer, desktop):
     assert only_call("NetworkEditor.selectPosition") == (None, 0, None, 0)
     with pytest.raises(kal.OperationInterrupted):
         editor.selectPosition(output_index=1)
+
+
+# --- Selectors and viewer states --------------------------------------------------------------
+
+def test_selectors_come_from_surface_node_types_and_go_when_destroyed():
+    xform = kal.nodeType(kal.sopNodeTypeCategory(), "xform")
+    (baseline,) = xform.selectors()
+    assert (baseline.name(), baseline.groupParmName(), baseline.nodeType()) == ("xform", "group", xform)
+    assert baseline.geometryTypes() == (kal.geometryType.Primitives, kal.geometryType.Points,
+                                        kal.geometryType.Edges)
+    assert baseline.groupTypeParmValues() == (0, 1, 2)
+    added = xform.addSelector("pick", "points", prompt="Pick points",
+                              primitive_types=[kal.primType.Polygon])
+    assert (added.prompt(), added.geometryTypes(), added.primitiveTypes(), added.inputRequired()) == (
+        "Pick points", (kal.geometryType.Points,), (kal.primType.Polygon,), True)
+    assert [s.name() for s in xform.selectors([1])] == ["pick"]
+    baseline.destroy()
+    assert [s.name() for s in xform.selectors()] == ["pick"]
+    with pytest.raises(kal.ObjectWasDeleted):
+        baseline.prompt()
+    with pytest.raises(kal.OperationFailed):
+        xform.addSelector("bad", "no such kind")
+
+
+def test_viewer_states_make_nodes_of_their_type_and_the_viewer_enters_them(viewer):
+    states = kal.objNodeTypeCategory().viewerStates(kal.paneTabType.SceneViewer)
+    geo = next(state for state in states if state.name() == "geo")
+    assert geo.nodeType() == kal.nodeType(kal.objNodeTypeCategory(), "geo")
+    assert geo.categories() == (kal.objNodeTypeCategory(),) and not geo.isHidden()
+    assert geo.icon() == "Object_geo"
+    assert kal.objNodeTypeCategory().viewerStates(kal.paneTabType.ParticleViewer) == ()
+    viewer.setCurrentState(geo.name())
+    assert viewer.currentState() == "geo"
