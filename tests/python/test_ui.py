@@ -1,12 +1,13 @@
 """The user interface: dialogs answered by scripted answers, the desktop's panes and pane tabs as
 their most specific class, viewers, selections and what the host receives of their defaults."""
 import gc
+import os
 
 import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, run_python
 
 T = kal.paneTabType
 
@@ -403,3 +404,11 @@ def test_viewer_states_make_nodes_of_their_type_and_the_viewer_enters_them(viewe
     assert kal.objNodeTypeCategory().viewerStates(kal.paneTabType.ParticleViewer) == ()
     viewer.setCurrentState(geo.name())
     assert viewer.currentState() == "geo"
+
+
+def test_the_ui_example_runs():
+    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "ui.py")
+    finished = run_python(open(example).read())
+    assert finished.returncode == 0, finished.stderr
+    assert "NetworkEditor panetab4 shows /obj/ui_geo" in finished.stdout
+    assert "Merged into /obj/ui_geo/combined selecting '0-5 6-7'" in finished.stdout
