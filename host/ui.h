@@ -78,8 +78,8 @@ KOM_Selector *addSelectorTo(NodeTypeInfo const *type, char const *name, char con
                             bool emptyStringSelectsAll);
 KOM_ViewerState *viewerStateFor(NodeTypeInfo const *type, KOM_EnumValue const &viewerType);
 
-// The host's shell object, which the shell family provides (host/shell.h); ui.shellIO() returns
-// it. Until that family lands, a stand-in without operations (host/ui.cpp).
+// The host's shell object, which ui.shellIO() returns. The shell family provides it (shellIO()
+// in host/shell.h); until that family is merged, a stand-in without operations (host/ui.cpp).
 KOM_ShellIO *theShellIO();
 
 // --- Within the family: shared by host/ui*.cpp ----------------------------------------------
@@ -145,6 +145,13 @@ KOM_GeometrySelection *answeredGeometrySelection(char const *operation, JournalV
                                                  std::vector<KOM_EnumValue *> const &geometryTypes,
                                                  std::vector<KOM_EnumValue *> const &primitiveTypes);
 KOM_ParticleSelection *answeredParticleSelection(char const *operation, bool allowMultisel);
+// The simulation data of the dynamics nodes the answer names, each alone or as (path,
+// components), with a selection of those components on the node. KOM_OperationFailed for a
+// node that made no data.
+std::vector<std::pair<KOM_ElemPtr<KOM_DopData>, KOM_ElemPtr<KOM_GeometrySelection>>>
+answeredDynamics(char const *operation, bool allowMultisel);
+// The data a dynamics node made in the running simulation, new; null when it made none.
+KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &node);
 // Frees the merged nodes the selections kept.
 void forgetKeptSelections();
 // Selectors go back to the baseline's (host/ui_states.cpp).

@@ -5,6 +5,7 @@
 #include "host/geometry.h"
 #include "host/nodes.h"
 #include "host/ui.h"
+#include "model/simulation.h"
 
 namespace kalhost
 {
@@ -91,6 +92,8 @@ struct GeometrySelectionState
 
 std::size_t componentCount(std::shared_ptr<SceneNode> const &node, KOM_EnumValue const *type)
 {
+    if (node->type->categoryCode != KOM_SopCategory) // a dynamics node's points are the data's
+        return 0;
     GeometryData const &data = cookedGeometry(node);
     if (type == &KOM_geometryType::Points || type == &KOM_geometryType::Breakpoints)
         return data.pointCount();
@@ -464,6 +467,40 @@ KOM_ParticleSelection *answeredParticleSelection(char const *operation, bool all
         nodes.resize(1);
     return new ParticleSelectionHandle(nodes);
 }
+
+std::vector<std::pair<KOM_ElemPtr<KOM_DopData>, KOM_ElemPtr<KOM_GeometrySelection>>>
+answeredDynamics(char const *operation, bool allowMultisel)
+{
+    std::vector<std::pair<std::unique_ptr<KOM_DopData>, std::unique_ptr<KOM_GeometrySelection>>> made;
+    for (auto const &item : itemsOf(answerTo(operation)))
+    {
+        bool const paired = item.kind == JournalValue::Kind::Tuple && item.items.size() == 2 &&
+                            item.items[1].kind == JournalValue::Kind::Text;
+        auto node = answeredNodes({paired ? item.items[0] : item}, operation, KOM_DopCategory).front();
+        std::unique_ptr<KOM_DopData> data(dynamicsDataOf(node));
+        if (!data)
+            throw KOM_OperationFailed((node->path() + " made no simulation data").c_str());
+        std::string const components = paired ? item.items[1].text : std::string();
+        if (!isComponentList(components))
+            badAnswer(operation, "a tuple of node paths, alone or with components as \"0-3 7\"");
+        auto state = std::make_shared<GeometrySelectionState>();
+        state->geometryType = &KOM_geometryType::Points;
+        state->nodes.push_back(node);
+        state->texts.push_back(components);
+        made.emplace_back(std::move(data), std::make_unique<GeometrySelectionHandle>(state));
+        if (!allowMultisel)
+            break;
+    }
+    std::vector<std::pair<KOM_ElemPtr<KOM_DopData>, KOM_ElemPtr<KOM_GeometrySelection>>> selected;
+    selected.reserve(made.size());
+    for (auto &[data, points] : made)
+        selected.emplace_back(data.release(), points.release());
+    return selected;
+}
+
+// The simulation family gives the data a node made (objectHandleOf in host/simulation.h); until
+// it is merged no node makes any.
+KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &) { return nullptr; }
 
 void forgetKeptSelections() { theKeptNodes.clear(); }
 

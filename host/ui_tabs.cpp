@@ -248,8 +248,13 @@ public:
                       allow_modifiers, quick_select, use_existing_selection, allow_multisel, icon,
                       label);
         sceneViewer();
-        noSimulationData("SceneViewer.selectDynamics");
-        return {};
+        std::vector<KOM_ElemPtr<KOM_DopData>> selected;
+        for (auto &[data, points] : answeredDynamics("SceneViewer.selectDynamics", allow_multisel))
+        {
+            delete points.get();
+            selected.push_back(data);
+        }
+        return selected;
     }
     std::vector<std::pair<KOM_ElemPtr<KOM_DopData>, KOM_ElemPtr<KOM_GeometrySelection>>>
     selectDynamicsPoints(char const *prompt, int sel_index, bool quick_select,
@@ -259,8 +264,7 @@ public:
         hostOperation("SceneViewer.selectDynamicsPoints", prompt, sel_index, quick_select,
                       use_existing_selection, allow_multisel, only_select_points, icon, label);
         sceneViewer();
-        noSimulationData("SceneViewer.selectDynamicsPoints");
-        return {};
+        return answeredDynamics("SceneViewer.selectDynamicsPoints", allow_multisel);
     }
     KOM_ParticleSelection *selectParticles(char const *prompt, int sel_index, bool select_connected,
                                            bool quick_select, bool use_existing_selection,
@@ -469,14 +473,6 @@ private:
             if (pattern == "*" || pattern == name)
                 return true;
         return false;
-    }
-
-    // The user selects among the running simulation's data; this host runs none yet, so only
-    // an empty selection can be answered.
-    static void noSimulationData(char const *operation)
-    {
-        if (!itemsOf(answerTo(operation)).empty())
-            throw KOM_OperationFailed("There is no simulation data to select");
     }
 
     std::weak_ptr<TabState> myTab;

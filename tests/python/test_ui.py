@@ -359,11 +359,30 @@ def test_geometry_selection_reports_its_own_values_but_nodes_when_deleted(viewer
     assert type(raised.value) is kal.Error
 
 
+def test_particle_selections_name_their_network(viewer):
+    network = kal.node("/pop").createNode("popnet")
+    sources = [network.createNode("source") for _ in range(2)]
+    kalhost.answer("SceneViewer.selectParticleNodes", tuple(n.path() for n in sources))
+    selection = viewer.selectParticleNodes(allow_multisel=False)
+    assert selection.popNetwork() == network and type(selection.popNetwork()) is kal.PopNetNode
+    assert [type(n) for n in selection.popNodes()] == [kal.PopNode]
+    kalhost.answer("SceneViewer.selectParticles", network.path())  # the network is no particle node
+    with pytest.raises(kal.OperationFailed):
+        viewer.selectParticles()
+    sources[0].destroy()
+    assert "<deleted>" in str(selection)
+    with pytest.raises(kal.ObjectWasDeleted):
+        selection.popNodes()
+
+
 def test_positions_particles_and_dynamics(viewer, desktop):
     kalhost.answer("SceneViewer.selectPositions", ((1, 2, 3), (4.5, 5, 6)))
     assert [tuple(p) for p in viewer.selectPositions(number_of_positions=2)] == [(1, 2, 3), (4.5, 5, 6)]
     kalhost.answer("SceneViewer.selectDynamics", ())
     assert viewer.selectDynamics() == ()
+    kalhost.answer("SceneViewer.selectDynamicsPoints", "/obj")  # not a dynamics node
+    with pytest.raises(kal.OperationFailed):
+        viewer.selectDynamicsPoints()
     editor = desktop.paneTabOfType(T.NetworkEditor)
     kalhost.answer("NetworkEditor.selectPosition", (1.5, -2))
     position = editor.selectPosition()
