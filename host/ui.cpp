@@ -16,7 +16,6 @@ namespace kalhost
 
 // --- Tab kinds -----------------------------------------------------------------------------
 
-
 TabKind kindOf(KOM_EnumValue const *type)
 {
     switch (type->valueId)
@@ -49,11 +48,48 @@ char const *classNameOf(TabKind kind)
     }
 }
 
-
-
 // --- The desktop ---------------------------------------------------------------------------
 
+namespace
+{
+
 std::shared_ptr<DesktopState> theDesktop;
+
+std::shared_ptr<DesktopState> baselineDesktop()
+{
+    auto desktop = std::make_shared<DesktopState>();
+    desktop->name = "Build";
+    auto viewer = newPane(*desktop, false);
+    addTab(*desktop, viewer, &KOM_paneTabType::SceneViewer);
+    auto side = newPane(*desktop, false);
+    addTab(*desktop, side, &KOM_paneTabType::Parm);
+    addTab(*desktop, side, &KOM_paneTabType::Textport);
+    addTab(*desktop, side, &KOM_paneTabType::NetworkEditor);
+    desktop->panes = {viewer, side};
+    return desktop;
+}
+
+// Every tab of the panes, pane by pane.
+std::vector<std::shared_ptr<TabState>> tabsOf(std::vector<std::shared_ptr<PaneState>> const &panes)
+{
+    std::vector<std::shared_ptr<TabState>> tabs;
+    for (auto const &pane : panes)
+        tabs.insert(tabs.end(), pane->tabs.begin(), pane->tabs.end());
+    return tabs;
+}
+
+// The index-th tab of a paneTabType.
+std::shared_ptr<TabState> nthOfType(std::vector<std::shared_ptr<TabState>> const &tabs,
+                                    KOM_EnumValue const &type, int index)
+{
+    requireValueOf<KOM_paneTabType>(type, "paneTabType");
+    for (auto const &tab : tabs)
+        if (tab->type->valueId == type.valueId && index-- == 0)
+            return tab;
+    return nullptr;
+}
+
+} // namespace
 
 std::shared_ptr<SceneNode> managerNamed(char const *name)
 {
@@ -104,21 +140,6 @@ std::shared_ptr<PaneState> newPane(DesktopState &desktop, bool floating)
     return pane;
 }
 
-std::shared_ptr<DesktopState> baselineDesktop()
-{
-    auto desktop = std::make_shared<DesktopState>();
-    desktop->name = "Build";
-    auto viewer = newPane(*desktop, false);
-    addTab(*desktop, viewer, &KOM_paneTabType::SceneViewer);
-    auto side = newPane(*desktop, false);
-    addTab(*desktop, side, &KOM_paneTabType::Parm);
-    addTab(*desktop, side, &KOM_paneTabType::Textport);
-    auto network = addTab(*desktop, side, &KOM_paneTabType::NetworkEditor);
-    (void)network;
-    desktop->panes = {viewer, side};
-    return desktop;
-}
-
 std::shared_ptr<DesktopState> const &desktopState()
 {
     if (!theDesktop)
@@ -126,24 +147,6 @@ std::shared_ptr<DesktopState> const &desktopState()
     return theDesktop;
 }
 
-// Every tab of the desktop: docked ones pane by pane, or the floating ones.
-std::vector<std::shared_ptr<TabState>> tabsOf(std::vector<std::shared_ptr<PaneState>> const &panes)
-{
-    std::vector<std::shared_ptr<TabState>> tabs;
-    for (auto const &pane : panes)
-        tabs.insert(tabs.end(), pane->tabs.begin(), pane->tabs.end());
-    return tabs;
-}
-
-std::shared_ptr<TabState> nthOfType(std::vector<std::shared_ptr<TabState>> const &tabs,
-                                    KOM_EnumValue const &type, int index)
-{
-    requireValueOf<KOM_paneTabType>(type, "paneTabType");
-    for (auto const &tab : tabs)
-        if (tab->type->valueId == type.valueId && index-- == 0)
-            return tab;
-    return nullptr;
-}
 
 void removeTab(TabState &tab)
 {
