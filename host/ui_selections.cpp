@@ -110,8 +110,16 @@ std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held)
     return node;
 }
 
-
 // --- Handles -------------------------------------------------------------------------------
+
+// A viewport looks through object nodes of type cam only.
+void requireCamera(std::weak_ptr<ViewportState> const &viewport, KOM_ObjNode &cameraNode)
+{
+    lockOrGone(viewport, "viewport");
+    auto node = NodeHandle::sceneOf(&cameraNode);
+    if (node->type->name != "cam")
+        throw KOM_InvalidNodeType(("Not a camera: " + node->path()).c_str());
+}
 
 class ViewportSettingsHandle : public KOM_GeometryViewportSettings, private LiveCounted
 {
@@ -141,21 +149,12 @@ public:
     void setCamera(KOM_ObjNode &camera_node) override
     {
         hostOperation("GeometryViewportSettings.setCamera", static_cast<KOM_Node &>(camera_node));
-        requireCamera(camera_node);
+        requireCamera(myViewport, camera_node);
     }
     void saveViewToCamera(KOM_ObjNode &camera_node) override
     {
         hostOperation("GeometryViewportSettings.saveViewToCamera", static_cast<KOM_Node &>(camera_node));
-        requireCamera(camera_node);
-    }
-
-    // Cameras are object nodes of type cam.
-    void requireCamera(KOM_ObjNode &camera_node)
-    {
-        state();
-        auto node = NodeHandle::sceneOf(&camera_node);
-        if (node->type->name != "cam")
-            throw KOM_InvalidNodeType(("Not a camera: " + node->path()).c_str());
+        requireCamera(myViewport, camera_node);
     }
 
 private:
@@ -197,12 +196,12 @@ public:
     void setCamera(KOM_ObjNode &camera_node) override
     {
         hostOperation("GeometryViewport.setCamera", static_cast<KOM_Node &>(camera_node));
-        ViewportSettingsHandle(myViewport).requireCamera(camera_node);
+        requireCamera(myViewport, camera_node);
     }
     void saveViewToCamera(KOM_ObjNode &camera_node) override
     {
         hostOperation("GeometryViewport.saveViewToCamera", static_cast<KOM_Node &>(camera_node));
-        ViewportSettingsHandle(myViewport).requireCamera(camera_node);
+        requireCamera(myViewport, camera_node);
     }
 
 private:
