@@ -89,6 +89,19 @@ std::shared_ptr<TabState> nthOfType(std::vector<std::shared_ptr<TabState>> const
     return nullptr;
 }
 
+// The help browser beside the desktop, floating; opened when none is.
+std::shared_ptr<TabState> sideHelp(DesktopState &desktop)
+{
+    auto help = nthOfType(tabsOf(desktop.floating), KOM_paneTabType::HelpBrowser, 0);
+    if (!help)
+    {
+        auto pane = newPane(desktop, true);
+        desktop.floating.push_back(pane);
+        help = addTab(desktop, pane, &KOM_paneTabType::HelpBrowser);
+    }
+    return help;
+}
+
 } // namespace
 
 std::shared_ptr<SceneNode> managerNamed(char const *name)
@@ -359,21 +372,13 @@ public:
     {
         hostOperation("Desktop.displaySideHelp", show);
         auto desktop = state();
+        if (show)
+            return tabHandle(sideHelp(*desktop));
         auto help = nthOfType(tabsOf(desktop->floating), KOM_paneTabType::HelpBrowser, 0);
-        if (show && !help)
-        {
-            auto pane = newPane(*desktop, true);
-            desktop->floating.push_back(pane);
-            help = addTab(*desktop, pane, &KOM_paneTabType::HelpBrowser);
-        }
-        if (!show)
-        {
-            if (!help)
-                throw KOM_OperationFailed("The side help is not shown");
-            removeTab(*help);
-            return nullptr;
-        }
-        return tabHandle(help);
+        if (!help)
+            throw KOM_OperationFailed("The side help is not shown");
+        removeTab(*help);
+        return nullptr;
     }
 
 private:
@@ -458,9 +463,11 @@ public:
             badAnswer(operation, "one index, the list being exclusive");
         return picked;
     }
+    // In the side help.
     void displayNodeHelp(KOM_NodeType &node_type) override
     {
         hostOperation("ui.displayNodeHelp", node_type);
+        sideHelp(*desktopState())->url = nodeHelpUrl(node_type);
     }
     std::vector<int> _getTabMenuIconSize() override
     {

@@ -11,6 +11,7 @@
 #include "host/journal.h"
 #include "host/scene.h"
 #include "model/errors.h"
+#include "model/nodetypes.h"
 #include "model/ui.h"
 
 namespace kalhost
@@ -109,6 +110,9 @@ std::shared_ptr<State> lockOrGone(std::weak_ptr<State> const &held, char const *
         throw KOM_ObjectWasDeleted((std::string("The ") + what + " no longer exists").c_str());
     return state;
 }
+
+// Where a help browser finds a node type's help.
+inline std::string nodeHelpUrl(KOM_NodeType &type) { return "help:/nodes/" + type.name(); }
 
 // The desktop (host/ui.cpp).
 std::shared_ptr<DesktopState> const &desktopState();

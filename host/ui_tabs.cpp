@@ -366,8 +366,7 @@ public:
     void displayHelp(KOM_NodeType &node_type) override
     {
         hostOperation("HelpBrowser.displayHelp", node_type);
-        auto tab = helpBrowser();
-        tab->url = "help:/nodes/" + node_type.name();
+        helpBrowser()->url = nodeHelpUrl(node_type);
     }
     void displayHelpPath(char const *help_path) override
     {

@@ -179,6 +179,14 @@ def test_side_help_floats_and_setters_round_trip(desktop):
         desktop.displaySideHelp(False)
 
 
+def test_node_help_shows_in_the_side_help(desktop):
+    kal.ui.displayNodeHelp(kal.nodeType(kal.sopNodeTypeCategory(), "box"))
+    (help_browser,) = desktop.floatingPaneTabs()
+    assert help_browser.url() == "help:/nodes/box"
+    help_browser.displayHelpPath("/nodes/grid")
+    assert desktop.displaySideHelp().url() == "help:/nodes/grid"
+
+
 def test_desktop_operations_translate_not_available_but_their_repr_does_not(desktop, viewer):
     kalhost.fail("Desktop.panes", "NotAvailable")
     with pytest.raises(kal.NotAvailable):
