@@ -202,6 +202,55 @@ def test_desktop_operations_translate_not_available_but_their_repr_does_not(desk
         repr(help_browser)
 
 
+ERRORS = ["Error", "NotAvailable", "ObjectWasDeleted", "TypeError", "OperationFailed",
+          "OperationInterrupted", "InvalidNodeType", "InvalidInput"]
+DESKTOP = ("ObjectWasDeleted", "NotAvailable")
+
+
+def _selection():
+    box = kal.node("/obj").createNode("geo").createNode("box")
+    kalhost.answer("SceneViewer.selectGeometry", box.path())
+    return kal.ui.curDesktop().paneTabOfType(T.SceneViewer).selectGeometry()
+
+
+def _particles():
+    source = kal.node("/pop").createNode("popnet").createNode("source")
+    kalhost.answer("SceneViewer.selectParticles", source.path())
+    return kal.ui.curDesktop().paneTabOfType(T.SceneViewer).selectParticles()
+
+
+@pytest.mark.parametrize("operation, call, translated", [
+    ("ui.__repr__", lambda: repr(kal.ui), ()),
+    ("ui.readInput", lambda: kal.ui.readInput("x"), ("TypeError",)),
+    ("Desktop.shelfDock", lambda: kal.ui.curDesktop().shelfDock(), ()),
+    ("Desktop.name", lambda: kal.ui.curDesktop().name(), DESKTOP),
+    ("Pane.__repr__", lambda: repr(kal.ui.curDesktop().panes()[0]), ("ObjectWasDeleted",)),
+    ("PathBasedPaneTab.__repr__", lambda: repr(kal.ui.curDesktop().paneTabOfType(T.Parm)),
+     ("ObjectWasDeleted",)),
+    ("PathBasedPaneTab.cd", lambda: kal.ui.curDesktop().paneTabOfType(T.Parm).cd("/obj"),
+     DESKTOP + ("OperationFailed",)),
+    ("SceneViewer.selectObjects", lambda: kal.ui.curDesktop().paneTabOfType(T.SceneViewer).selectObjects(),
+     DESKTOP + ("OperationFailed", "OperationInterrupted")),
+    ("GeometryViewport.name",
+     lambda: kal.ui.curDesktop().paneTabOfType(T.SceneViewer).curViewport().name(), ("ObjectWasDeleted",)),
+    ("GeometryViewportSettings.setCamera", lambda: kal.ui.curDesktop().paneTabOfType(
+        T.SceneViewer).curViewport().settings().setCamera(kal.node("/obj").createNode("cam")),
+     ("ObjectWasDeleted", "InvalidNodeType")),
+    ("GeometrySelection.ordered", lambda: _selection().ordered(), ()),
+    ("GeometrySelection.setPrimitiveTypes", lambda: _selection().setPrimitiveTypes([]), ("TypeError",)),
+    ("GeometrySelection.nodes", lambda: _selection().nodes(), ("ObjectWasDeleted",)),
+    ("ParticleSelection.__str__", lambda: str(_particles()), ()),
+    ("ParticleSelection.popNodes", lambda: _particles().popNodes(), ("ObjectWasDeleted",)),
+])
+def test_each_operation_translates_its_own_errors(operation, call, translated):
+    for error in ERRORS:
+        kalhost.fail(operation, error, "from the host")
+        with pytest.raises(kal.Error) as raised:
+            call()
+        expected = error if error in translated else "Error"
+        assert type(raised.value).__name__ == expected, error
+
+
 def test_layout_anew_leaves_old_handles_deleted(desktop, viewer):
     kalhost.reset()
     for call in (desktop.panes, viewer.name):
