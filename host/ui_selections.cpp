@@ -4,6 +4,7 @@
 
 #include "host/geometry.h"
 #include "host/nodes.h"
+#include "host/simulation.h"
 #include "host/ui.h"
 #include "model/simulation.h"
 
@@ -497,9 +498,7 @@ answeredDynamics(char const *operation, bool allowMultisel)
     return selected;
 }
 
-// The simulation family gives the data a node made (objectHandleOf in host/simulation.h); until
-// it is merged no node makes any.
-KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &) { return nullptr; }
+KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &node) { return objectHandleOf(node); }
 
 void forgetKeptSelections() { theKeptNodes.clear(); }
 

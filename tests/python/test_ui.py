@@ -440,6 +440,13 @@ def test_positions_particles_and_dynamics(viewer, desktop):
     kalhost.answer("SceneViewer.selectDynamicsPoints", "/obj")  # not a dynamics node
     with pytest.raises(kal.OperationFailed):
         viewer.selectDynamicsPoints()
+    rigid = kal.node("/obj").createNode("dopnet").createNode("rigidobject")
+    kalhost.answer("SceneViewer.selectDynamics", rigid.path())
+    (data,) = viewer.selectDynamics()
+    assert isinstance(data, kal.DopData)
+    kalhost.answer("SceneViewer.selectDynamicsPoints", ((rigid.path(), "0-3"),))
+    ((data, points),) = viewer.selectDynamicsPoints()
+    assert isinstance(data, kal.DopData) and points.selectionStrings() == ("0-3",)
     editor = desktop.paneTabOfType(T.NetworkEditor)
     kalhost.answer("NetworkEditor.selectPosition", (1.5, -2))
     position = editor.selectPosition()
