@@ -377,10 +377,10 @@ inline PyObject *KOMconvertValueForInterpreter(KOM_PaneTab *const &paneTab, int 
 {
     if (!paneTab)
         Py_RETURN_NONE;
-    KOM_EnumValue type{};
+    KOM_EnumValue *type = nullptr;
     if (!kal::ask(paneTab, own, [&] { return paneTab->type(); }, &type))
         return nullptr;
-    switch (type.valueId)
+    switch (type ? type->valueId : 0)
     {
     case KOM_SceneViewerPaneTabId:
     case KOM_ContextViewerPaneTabId:

@@ -140,3 +140,10 @@ except kal.ObjectWasDeleted:
     print("Handles to destroyed nodes raise kal.ObjectWasDeleted")
 
 print("Enumerations:", kal.parmData.Float, "is named", kal.parmData.Float.name())
+
+# The user interface: pane tabs come back as their most specific class, and a tab whose type
+# changes comes back as its new one. examples/ui.py shows selections and dialogs.
+desktop = kal.ui.curDesktop()
+print("The", desktop.name(), "desktop shows", [type(tab).__name__ for tab in desktop.paneTabs()])
+tab = desktop.panes()[0].createTab(kal.paneTabType.Textport)
+print("A new", type(tab).__name__, "turned into a", type(tab.setType(kal.paneTabType.HelpBrowser)).__name__)

@@ -5,10 +5,12 @@
 
 #include <Python.h>
 
+#include "host/answers.h"
 #include "host/journal.h"
 #include "host/module.h"
 #include "host/nodetypes.h"
 #include "host/scene.h"
+#include "host/ui.h"
 #include "model/services.h"
 
 namespace kalhost
@@ -19,8 +21,10 @@ void resetHost()
     theScene().reset();
     resetNodeTypes();
     resetModule();
+    resetUi();
     clearJournal();
     clearFaults();
+    clearAnswers();
 }
 
 } // namespace kalhost

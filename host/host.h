@@ -4,7 +4,8 @@
 namespace kalhost
 {
 
-// Restores the baseline scene and forgets every family's changes, the journal and the faults.
+// Restores the baseline scene and forgets every family's changes, the journal, the faults
+// and the scripted answers.
 void resetHost();
 
 } // namespace kalhost

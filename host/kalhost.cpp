@@ -1,10 +1,10 @@
 // kalhost: drives the reference host from Python, for tests and tools.
 #include <Python.h>
 
+#include "host/answers.h"
 #include "host/host.h"
 #include "host/journal.h"
 #include "host/scene.h"
-
 
 namespace
 {
@@ -52,6 +52,60 @@ PyObject *toPython(JournalValue const &value)
     }
     }
     Py_RETURN_NONE;
+}
+
+// A scripted answer in the journal's value form; false with a Python error set for a value of
+// another type.
+bool fromPython(PyObject *value, JournalValue *out)
+{
+    if (value == Py_None)
+        *out = JournalValue::none();
+    else if (PyBool_Check(value))
+        *out = JournalValue::ofBool(value == Py_True);
+    else if (PyLong_Check(value))
+    {
+        long long const number = PyLong_AsLongLong(value);
+        if (number == -1 && PyErr_Occurred())
+            return false;
+        *out = JournalValue::ofInt(number);
+    }
+    else if (PyFloat_Check(value))
+        *out = JournalValue::ofFloat(PyFloat_AS_DOUBLE(value));
+    else if (PyUnicode_Check(value))
+    {
+        PyObject *bytes = PyUnicode_AsEncodedString(value, "utf-8", "surrogateescape");
+        if (!bytes)
+            return false;
+        *out = JournalValue::ofText(std::string(PyBytes_AS_STRING(bytes), PyBytes_GET_SIZE(bytes)));
+        Py_DECREF(bytes);
+    }
+    else if (PyTuple_Check(value) || PyList_Check(value))
+    {
+        // A list's items may change while they convert: work on a tuple of them.
+        PyObject *items = PySequence_Tuple(value);
+        if (!items || Py_EnterRecursiveCall(" in an answer"))
+        {
+            Py_XDECREF(items);
+            return false;
+        }
+        std::vector<JournalValue> converted(PyTuple_GET_SIZE(items));
+        bool ok = true;
+        for (Py_ssize_t i = 0; ok && i < PyTuple_GET_SIZE(items); ++i)
+            ok = fromPython(PyTuple_GET_ITEM(items, i), &converted[i]);
+        Py_LeaveRecursiveCall();
+        Py_DECREF(items);
+        if (!ok)
+            return false;
+        *out = JournalValue::ofTuple(std::move(converted));
+    }
+    else
+    {
+        PyErr_Format(PyExc_TypeError,
+                     "an answer is None, a bool, int, float, str or a tuple of them, not %.200s",
+                     Py_TYPE(value)->tp_name);
+        return false;
+    }
+    return true;
 }
 
 PyObject *reset(PyObject *, PyObject *)
@@ -114,6 +168,19 @@ PyObject *clearFaults(PyObject *, PyObject *)
     Py_RETURN_NONE;
 }
 
+PyObject *answer(PyObject *, PyObject *args)
+{
+    char const *operation = nullptr;
+    PyObject *value = nullptr;
+    if (!PyArg_ParseTuple(args, "sO:answer", &operation, &value))
+        return nullptr;
+    JournalValue converted;
+    if (!fromPython(value, &converted))
+        return nullptr;
+    kalhost::queueAnswer(operation, std::move(converted));
+    Py_RETURN_NONE;
+}
+
 PyObject *liveHandles(PyObject *, PyObject *)
 {
     return PyLong_FromLong(kalhost::LiveCounted::count());
@@ -128,6 +195,8 @@ PyMethodDef theMethods[] = {
      METH_VARARGS | METH_KEYWORDS,
      "fail(operation, error, message='', times=1): the next calls of operation throw error."},
     {"clearFaults", clearFaults, METH_NOARGS, "Removes pending faults."},
+    {"answer", answer, METH_VARARGS,
+     "answer(operation, value): the next call of the interactive operation answers value."},
     {"liveHandles", liveHandles, METH_NOARGS, "Host handle and value objects alive now."},
     {nullptr, nullptr, 0, nullptr},
 };

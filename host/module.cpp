@@ -19,6 +19,7 @@
 #include "host/nodetypes.h"
 #include "host/parms.h"
 #include "host/parmtemplates.h"
+#include "host/ui.h"
 #include "model/module.h"
 
 namespace kalhost
@@ -27,13 +28,11 @@ namespace
 {
 
 // The namespace objects: one each, kept by the host. Their families give them operations.
-class HostUi : public KOM_ui {};
 class HostGalleries : public KOM_galleries {};
 class HostKda : public KOM_kda {};
 class HostKipFile : public KOM_kipFile {};
 class HostShelves : public KOM_shelves {};
 
-HostUi theUi;
 HostGalleries theGalleries;
 HostKda theKda;
 HostKipFile theKipFile;
@@ -151,7 +150,7 @@ public:
     KOM_ui *__ui() override
     {
         hostOperation("Module.__ui");
-        return &theUi;
+        return theUi();
     }
 
     bool isUIAvailable() override

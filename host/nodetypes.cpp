@@ -9,6 +9,7 @@
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/scene.h"
+#include "host/ui.h"
 #include "model/enums.h"
 #include "model/errors.h"
 
@@ -138,7 +139,12 @@ public:
         hostOperation("NodeTypeCategory.viewerStates", viewer_type);
         if (std::string(viewer_type.enumType->name()) != typeid(KOM_paneTabType).name())
             throw KOM_TypeError("Expected a pane tab type");
-        return {}; // this host's viewers have no states of their own
+        std::vector<KOM_ElemPtr<KOM_ViewerState>> states;
+        for (auto const &type : theNodeTypes)
+            if (type.categoryCode == myCode)
+                if (KOM_ViewerState *state = viewerStateFor(&type, viewer_type))
+                    states.emplace_back(state);
+        return states;
     }
 
 private:
@@ -347,7 +353,7 @@ public:
     std::vector<KOM_ElemPtr<KOM_Selector>> selectors(std::vector<int> selector_indices) override
     {
         hostOperation("SopNodeType.selectors", selector_indices);
-        return {}; // this host's viewers offer no selectors
+        return selectorsOf(myType, selector_indices);
     }
 
     KOM_Selector *addSelector(char const *name, char const *selector_type, char const *prompt,
@@ -362,7 +368,9 @@ public:
         for (auto const *value : primitive_types)
             if (!value || std::string(value->enumType->name()) != typeid(KOM_primType).name())
                 throw KOM_TypeError("Expected primitive types");
-        throw KOM_OperationFailed("This host's viewers offer no selectors");
+        return addSelectorTo(myType, name, selector_type, prompt, primitive_types, group_parm_name,
+                             group_type_parm_name, input_index, input_required, allow_dragging,
+                             empty_string_selects_all);
     }
 
     KOM_EnumValue *shaderType() override

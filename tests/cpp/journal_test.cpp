@@ -1,6 +1,8 @@
-// The journal and faults: what the host records of each call, and injected errors.
+// The journal, faults and scripted answers: what the host records of each call, injected
+// errors and what the user would answer.
 #include <gtest/gtest.h>
 
+#include "host/answers.h"
 #include "host/host.h"
 #include "host/journal.h"
 #include "host/nodes.h"
@@ -73,4 +75,19 @@ TEST_F(Host, OperationsLookOnlyWhileJournallingOrWhileAFaultIsPending)
     setJournalling(true);
     clearFaults();
     EXPECT_EQ(theHostWatch, WatchedByJournal);
+}
+
+TEST_F(Host, AnswersComeOldestFirstPerOperationAndResetForgetsThem)
+{
+    queueAnswer("ui.displayMessage", JournalValue::ofInt(1));
+    queueAnswer("ui.displayMessage", JournalValue::ofInt(2));
+    queueAnswer("ui.readInput", JournalValue::none());
+    EXPECT_EQ(takeAnswer("ui.displayMessage").integer, 1);
+    EXPECT_EQ(takeAnswer("ui.readInput").kind, JournalValue::Kind::None);
+    EXPECT_EQ(takeAnswer("ui.displayMessage").integer, 2);
+    EXPECT_THROW(takeAnswer("ui.displayMessage"), KOM_OperationInterrupted);
+
+    queueAnswer("ui.displayMessage", JournalValue::ofInt(3));
+    resetHost();
+    EXPECT_THROW(takeAnswer("ui.displayMessage"), KOM_OperationInterrupted);
 }

@@ -440,6 +440,12 @@ class Pool:
             if type(getattr(_kal, name)) is type(len) and name != "exit" and \
                     (name[0].islower() or name[:1] == "_" and name[1:2].islower()):
                 yield "_kal." + name, getattr(_kal, name)
+        # The singletons the proxy module publishes (kal.ui, kal.kmath ...) lead into their
+        # families' objects.
+        for name, value in sorted(vars(kal).items()):
+            if is_proxy(value) and not isinstance(value, type):
+                for method in public_methods(type(value)):
+                    yield method_label(type(value), method), getattr(value, method)
         fresh_nodes = [lambda: kal.node("/obj").createNode("geo"),
                        lambda: kal.node("/obj").createNode("geo").createNode("box")]
         # A fresh network of every object type that holds nodes of another category, with one

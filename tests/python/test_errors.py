@@ -501,6 +501,77 @@ def _geometry_forms():
 FORMS.update(_geometry_forms())
 
 
+# The user interface: tabs of the baseline desktop, and a selection of one box.
+def _ui_forms():
+    desktop = lambda: kal.ui.curDesktop()
+    tab_lookup = ("ObjectWasDeleted", "NotAvailable", "TypeError", "Error")
+    interactive = ("ObjectWasDeleted", "NotAvailable", "OperationFailed", "OperationInterrupted", "Error")
+    viewers = {"SceneViewer": lambda: desktop().paneTabOfType(kal.paneTabType.SceneViewer),
+               "ParticleViewer": lambda: desktop().panes()[0].createTab(kal.paneTabType.ParticleViewer)}
+
+    def selection():
+        box = kal.node("/obj").createNode("geo").createNode("box")
+        kalhost.answer("SceneViewer.selectGeometry", box.path())
+        return viewers["SceneViewer"]().selectGeometry()
+
+    forms = {
+        "Desktop_paneTabOfType": {
+            "paneTabOfType(KOM_EnumValue &,int)":
+                (lambda s: desktop().paneTabOfType(kal.paneTabType.Parm, 0), tab_lookup),
+            "paneTabOfType(KOM_EnumValue &)": (lambda s: desktop().paneTabOfType(kal.paneTabType.Parm), tab_lookup),
+        },
+        "Desktop_displaySideHelp": {
+            "displaySideHelp(bool)": (lambda s: desktop().displaySideHelp(True),
+                                      ("ObjectWasDeleted", "NotAvailable", "OperationFailed", "Error")),
+            "displaySideHelp()": (lambda s: desktop().displaySideHelp(),
+                                  ("ObjectWasDeleted", "NotAvailable", "OperationFailed", "Error")),
+        },
+        "Pane_tabOfType": {
+            "tabOfType(KOM_EnumValue &,int)":
+                (lambda s: desktop().panes()[0].tabOfType(kal.paneTabType.Parm, 0), tab_lookup),
+            "tabOfType(KOM_EnumValue &)": (lambda s: desktop().panes()[0].tabOfType(kal.paneTabType.Parm), tab_lookup),
+        },
+        "HelpBrowser_displayData": {
+            "displayData(char const *,char const *)":
+                (lambda s: desktop().displaySideHelp().displayData("d", ""), ("ObjectWasDeleted", "NotAvailable", "Error")),
+            "displayData(char const *)":
+                (lambda s: desktop().displaySideHelp().displayData("d"), ("ObjectWasDeleted", "NotAvailable", "Error")),
+        },
+        "GeometrySelection_mergedNode": {
+            "mergedNode(KOM_Node &,char const *,bool,bool)":
+                (lambda s: selection().mergedNode(kal.node("/obj"), "m", False, False),
+                 ("ObjectWasDeleted", "OperationFailed", "Error")),
+            "mergedNode(KOM_Node &,char const *,bool)":
+                (lambda s: selection().mergedNode(kal.node("/obj"), "m", False),
+                 ("ObjectWasDeleted", "OperationFailed", "Error")),
+            "mergedNode(KOM_Node &,char const *)":
+                (lambda s: selection().mergedNode(kal.node("/obj"), "m"), ("ObjectWasDeleted", "OperationFailed", "Error")),
+        },
+    }
+    for operation in ("selectionStrings", "mergedSelectionString"):
+        forms["GeometrySelection_" + operation] = {
+            "%s(bool)" % operation: (lambda s, op=operation: getattr(selection(), op)(True), PLAIN),
+            "%s()" % operation: (lambda s, op=operation: getattr(selection(), op)(), PLAIN),
+        }
+    for cls, viewer in viewers.items():
+        forms[cls + "_enterViewState"] = {
+            "enterViewState(bool)": (lambda s, v=viewer: v().enterViewState(False), interactive),
+            "enterViewState()": (lambda s, v=viewer: v().enterViewState(), interactive),
+        }
+        forms[cls + "_enterCurrentNodeState"] = {
+            "enterCurrentNodeState(bool)": (lambda s, v=viewer: v().enterCurrentNodeState(False), interactive),
+            "enterCurrentNodeState()": (lambda s, v=viewer: v().enterCurrentNodeState(), interactive),
+        }
+        forms[cls + "_setCurrentState"] = {
+            "setCurrentState(char const *,bool)": (lambda s, v=viewer: v().setCurrentState("view", False), interactive),
+            "setCurrentState(char const *)": (lambda s, v=viewer: v().setCurrentState("view"), interactive),
+        }
+    return forms
+
+
+FORMS.update(_ui_forms())
+
+
 def overloaded_entries():
     """Each overloaded entry of _kal and the prototypes its dispatcher lists, in order."""
     found = {}

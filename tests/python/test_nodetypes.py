@@ -91,11 +91,12 @@ def test_aliases_hidden_and_instances():
 
 def test_sop_and_shop_type_operations():
     box = kal.nodeType(kal.sopNodeTypeCategory(), "box")
-    assert box.selectors() == () and box.selectors([1, 2]) == ()
-    with pytest.raises(kal.OperationFailed):
-        box.addSelector("pick", "prims")
+    assert box.selectors() == () and box.selectors([1, 2]) == ()  # until one is added
+    assert box.addSelector("pick", "prims").name() == "pick"
     assert host_args_of("SopNodeType.addSelector") == [
         ("pick", "prims", "Select components", (), None, None, 0, True, False, True)]
+    with pytest.raises(kal.OperationFailed):
+        box.addSelector("pick", "prims", input_index=1)  # a box has one input
     with pytest.raises(kal.TypeError):
         box.addSelector(name="pick", selector_type="prims", primitive_types=[kal.parmData.Int])
     surface = kal.nodeType(kal.shopNodeTypeCategory(), "surface")
@@ -117,6 +118,8 @@ def test_zel_contexts():
 
 
 def test_viewer_states_want_a_pane_tab_type():
-    assert kal.sopNodeTypeCategory().viewerStates(kal.paneTabType.SceneViewer) == ()
+    states = kal.sopNodeTypeCategory().viewerStates(kal.paneTabType.SceneViewer)
+    assert {state.name() for state in states} == set(kal.sopNodeTypeCategory().nodeTypes())
+    assert kal.sopNodeTypeCategory().viewerStates(kal.paneTabType.Parm) == ()
     with pytest.raises(kal.TypeError):
         kal.sopNodeTypeCategory().viewerStates(kal.parmData.Int)

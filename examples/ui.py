@@ -1,0 +1,47 @@
+"""The user interface from a script: find the scene viewer, point the network editor at a
+network, and ask the user to select objects. The reference host has no one at the screen, so the
+user's answer is scripted with kalhost; in the application the user clicks instead.
+
+Run it with `build/kalvane examples/ui.py` or `PYTHONPATH=build/python python3 examples/ui.py`.
+"""
+import kal
+import kalhost
+
+desktop = kal.ui.curDesktop()
+print("Desktop", desktop.name(), "has panes", [pane.tabs()[0].name() for pane in desktop.panes()])
+
+# Pane tabs come back as their most specific class: the viewer is a kal.SceneViewer.
+viewer = desktop.paneTabOfType(kal.paneTabType.SceneViewer)
+print("Found", type(viewer).__name__, viewer.name(), "with viewports",
+      [viewport.name() for viewport in viewer.viewports()])
+
+# A network to look at, and the network editor pointed at it.
+geo = kal.node("/obj").createNode("geo", "ui_geo")
+box = geo.createNode("box")
+grid = geo.createNode("grid")
+editor = desktop.paneTabOfType(kal.paneTabType.NetworkEditor)
+editor.setPwd(geo)
+print(type(editor).__name__, editor.name(), "shows", editor.pwd().path())
+editor.cd("..")
+print("After cd ..:", editor.pwd().path())
+
+# The user selects geometry: the box whole and two primitives of the grid.
+kalhost.answer("SceneViewer.selectGeometry", (box.path(), (grid.path(), "0-1")))
+selection = viewer.selectGeometry(prompt="Select the shapes to combine")
+print("Selected", [node.name() for node in selection.nodes()], "components",
+      selection.selectionStrings(False))
+merged = selection.mergedNode(geo, "combined")
+print("Merged into", merged.path(), "selecting", repr(selection.mergedSelectionString(False)))
+
+# With no answer the selection is interrupted, as when the user presses Escape.
+try:
+    viewer.selectObjects()
+except kal.OperationInterrupted:
+    print("Nobody answered: selectObjects raised kal.OperationInterrupted")
+
+# A dialog, answered with the second button.
+kalhost.answer("ui.displayMessage", 1)
+choice = kal.ui.displayMessage("Keep the merged node?", buttons=("Keep", "Remove"))
+if choice == 1:
+    merged.destroy()
+print("The user chose", ("Keep", "Remove")[choice])
