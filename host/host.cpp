@@ -9,6 +9,7 @@
 #include "host/module.h"
 #include "host/nodetypes.h"
 #include "host/scene.h"
+#include "host/shelves.h"
 #include "model/services.h"
 
 namespace kalhost
@@ -19,6 +20,7 @@ void resetHost()
     theScene().reset();
     resetNodeTypes();
     resetModule();
+    resetShelves();
     clearJournal();
     clearFaults();
 }

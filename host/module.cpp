@@ -19,6 +19,7 @@
 #include "host/nodetypes.h"
 #include "host/parms.h"
 #include "host/parmtemplates.h"
+#include "host/shelves.h"
 #include "model/module.h"
 
 namespace kalhost
@@ -28,16 +29,12 @@ namespace
 
 // The namespace objects: one each, kept by the host. Their families give them operations.
 class HostUi : public KOM_ui {};
-class HostGalleries : public KOM_galleries {};
 class HostKda : public KOM_kda {};
 class HostKipFile : public KOM_kipFile {};
-class HostShelves : public KOM_shelves {};
 
 HostUi theUi;
-HostGalleries theGalleries;
 HostKda theKda;
 HostKipFile theKipFile;
-HostShelves theShelves;
 
 std::map<std::string, std::pair<int, int>> theIconCache;
 
@@ -163,7 +160,7 @@ public:
     KOM_galleries *__galleries() override
     {
         hostOperation("Module.__galleries");
-        return &theGalleries;
+        return &theGalleries();
     }
 
     KOM_kda *__kda() override
@@ -187,7 +184,7 @@ public:
     KOM_shelves *__shelves() override
     {
         hostOperation("Module.__shelves");
-        return &theShelves;
+        return &theShelves();
     }
 
     void exit(int exit_code, bool suppress_save_prompt) override

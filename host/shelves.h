@@ -1,0 +1,85 @@
+// Shelves, tools and galleries in the reference host. Shelf and gallery files live in one
+// temporary folder that every reset lays anew; scripts cannot make the host write elsewhere.
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/journal.h"
+#include "model/shelves.h"
+
+namespace kalhost
+{
+
+KALHOST_JOURNAL_FORMAT(KOM_ShelfElement); // "<kind name>"
+KALHOST_JOURNAL_FORMAT(KOM_Shelf);
+KALHOST_JOURNAL_FORMAT(KOM_ShelfSet);
+KALHOST_JOURNAL_FORMAT(KOM_Tool);
+KALHOST_JOURNAL_FORMAT(KOM_GalleryEntry); // "<gallery entry name>"
+
+// The namespace objects behind kal.shelves and kal.galleries.
+KOM_shelves &theShelves();
+KOM_galleries &theGalleries();
+
+// A new shelf dock handle, the caller's (the desktop hands it out).
+KOM_ShelfDock *newShelfDock();
+
+// Lays the folder anew with the baseline files (one shelf set holding one shelf holding one
+// tool; one gallery with an entry for boxes) and loads them.
+void resetShelves();
+
+// The folder that holds every shelf and gallery file.
+std::string const &shelfFolder();
+
+// Runs the tool's script with runningTool() answering that tool meanwhile: `run` receives the
+// script and whether it is Python. Throws KOM_OperationFailed when no tool has that name.
+void runTool(std::string const &name, void (*run)(std::string const &script, bool python));
+
+// --- Within the family: shared by host/shelves*.cpp ------------------------------------------
+
+// Removes the folder with everything in it and makes a new, empty one.
+std::string const &layShelfFolder();
+
+// Text values in the files: backslash escapes for the backslash, newline, return and tab.
+std::string escapeValue(std::string const &text);
+std::string unescapeValue(std::string const &text);
+
+// One "key value" line of a file; `indented` for the lines inside a block.
+struct FileLine
+{
+    int number;
+    bool indented;
+    std::string key;
+    std::string value;
+};
+
+// Reads the file's lines after its header; KOM_OperationFailed for a missing file, a wrong
+// header or a line without a key.
+std::vector<FileLine> readFileLines(std::string const &path, char const *header);
+
+// Writes the whole file at once: a new file beside it, then renamed over it.
+void writeFileAtomically(std::string const &path, std::string const &contents);
+
+// A path for a file the host writes: relative paths resolve inside the folder; any other place
+// is refused with KOM_PermissionError, as is a file whose permissions forbid writing.
+std::string writablePath(char const *path, char const *what);
+// Throws KOM_PermissionError when the file exists and may not be written.
+void requireWritable(std::string const &path);
+// The absolute, normalised form of a path (relative ones resolve inside the folder).
+std::string resolvedPath(std::string const &path);
+
+template <class T, class Predicate>
+void removeIf(std::vector<T> &values, Predicate predicate)
+{
+    values.erase(std::remove_if(values.begin(), values.end(), predicate), values.end());
+}
+
+// Whether `text` matches the pattern's * and ? wildcards.
+bool matchesPattern(std::string const &pattern, std::string const &text);
+
+// Gallery files: the baseline gallery, and the reset of the installed galleries.
+void resetGalleries(std::string const &folder);
+
+} // namespace kalhost
