@@ -15,378 +15,6 @@
 namespace kalhost
 {
 
-// --- storage ---
-
-namespace
-{
-
-char const ShelfHeader[] = "kalvane shelf file 1";
-
-enum Kind
-{
-    ShelfSetKind,
-    ShelfKind,
-    ToolKind,
-    KindCount
-};
-
-char const *const KindKeys[KindCount] = {"shelfSet", "shelf", "tool"};
-char const *const KindWords[KindCount] = {"shelf set", "shelf", "tool"};
-char const *const KindStems[KindCount] = {"shelf_set", "shelf", "tool"};
-
-// The tool menus, by the pane that shows them, and the keys that store them.
-constexpr int MenuCount = 4;
-int const MenuPanes[MenuCount] = {KOM_NetworkEditorPaneTabId, KOM_SceneViewerPaneTabId,
-                                  KOM_ParticleViewerPaneTabId, KOM_CompositorViewerPaneTabId};
-char const *const MenuKeys[MenuCount] = {"networkCategory", "viewerCategory", "popViewerCategory",
-                                         "copViewerCategory"};
-char const *const OpTypeKeys[2] = {"networkOpType", "viewerOpType"};
-
-struct StoredElement
-{
-    Kind kind;
-    std::string name;
-    std::string label;
-    std::string file;
-    bool destroyed = false;
-    std::vector<std::weak_ptr<StoredElement>> members; // a set's shelves, a shelf's tools
-
-    std::string script;
-    KOM_EnumValue const *language = &KOM_scriptLanguage::Python;
-    std::string icon;
-    std::string help;
-    std::string helpURL;
-    std::array<std::vector<int>, MenuCount> menuCategories; // category codes
-    std::array<std::string, 2> opTypes;
-    std::vector<std::string> locations;
-};
-
-using ElementPtr = std::shared_ptr<StoredElement>;
-
-struct ShelfStore
-{
-    std::array<std::map<std::string, ElementPtr>, KindCount> byName;
-    std::map<std::string, std::vector<ElementPtr>> byFile; // in the order the file lists them
-    std::vector<std::string> running;                      // names of the tools running, innermost last
-};
-
-ShelfStore &store()
-{
-    shelfFolder(); // a reset lays the baseline before the first use
-    static ShelfStore theStore;
-    return theStore;
-}
-
-std::vector<ElementPtr> liveMembers(StoredElement const &element)
-{
-    std::vector<ElementPtr> members;
-    for (auto const &member : element.members)
-        if (auto alive = member.lock(); alive && !alive->destroyed)
-            members.push_back(alive);
-    return members;
-}
-
-std::string categoryName(int code)
-{
-    for (auto const &[name, category] : categoriesByName())
-        if (categoryCodeOf(*category) == code)
-            return name;
-    return std::to_string(code);
-}
-
-int categoryCode(std::string const &name)
-{
-    auto const categories = categoriesByName();
-    auto const found = categories.find(name);
-    if (found == categories.end())
-        throw KOM_OperationFailed(("Unknown node type category " + name).c_str());
-    return categoryCodeOf(*found->second);
-}
-
-void addLine(std::ostringstream &out, char const *key, std::string const &value, bool always = false)
-{
-    if (always || !value.empty())
-        out << "  " << key << ' ' << escapeValue(value) << '\n';
-}
-
-std::string fileContents(std::vector<ElementPtr> const &elements)
-{
-    std::ostringstream out;
-    out << ShelfHeader << '\n';
-    for (auto const &element : elements)
-    {
-        out << KindKeys[element->kind] << ' ' << escapeValue(element->name) << '\n';
-        addLine(out, "label", element->label, true);
-        for (auto const &member : liveMembers(*element))
-            addLine(out, KindKeys[member->kind], member->name, true);
-        if (element->kind != ToolKind)
-            continue;
-        addLine(out, "script", element->script);
-        addLine(out, "language", element->language->valueName, true);
-        addLine(out, "icon", element->icon);
-        addLine(out, "help", element->help);
-        addLine(out, "helpURL", element->helpURL);
-        for (int menu = 0; menu < MenuCount; ++menu)
-            for (int code : element->menuCategories[menu])
-                addLine(out, MenuKeys[menu], categoryName(code), true);
-        for (int menu = 0; menu < 2; ++menu)
-            addLine(out, OpTypeKeys[menu], element->opTypes[menu]);
-        for (auto const &location : element->locations)
-            addLine(out, "location", location, true);
-    }
-    return out.str();
-}
-
-void save(std::string const &file)
-{
-    auto const found = store().byFile.find(file);
-    writeFileAtomically(file, fileContents(found == store().byFile.end() ? std::vector<ElementPtr>() : found->second));
-}
-
-void assignLanguage(StoredElement &tool, KOM_EnumValue const &language)
-{
-    if (!isOfEnumeration(language, typeid(KOM_scriptLanguage)))
-        throw KOM_TypeError("A tool's language is a scriptLanguage value");
-    tool.language = &language;
-}
-
-// Which of the tool menus that pane shows; KOM_TypeError for a value that names no such pane.
-int menuOf(KOM_EnumValue const &pane, int menus)
-{
-    if (isOfEnumeration(pane, typeid(KOM_paneTabType)))
-        for (int menu = 0; menu < menus; ++menu)
-            if (MenuPanes[menu] == pane.valueId)
-                return menu;
-    throw KOM_TypeError((std::string("No tool menu for ") + pane.reprText).c_str());
-}
-
-std::vector<int> categoryCodes(std::vector<KOM_NodeTypeCategory *> const &categories)
-{
-    std::vector<int> codes;
-    for (auto *category : categories)
-    {
-        if (!category)
-            throw KOM_TypeError("A tool menu category cannot be None");
-        codes.push_back(categoryCodeOf(*category));
-    }
-    return codes;
-}
-
-struct ToolData
-{
-    char const *script;
-    KOM_EnumValue const *language;
-    char const *icon;
-    char const *help;
-    char const *helpURL;
-    std::array<std::vector<KOM_NodeTypeCategory *> const *, MenuCount> categories;
-    std::array<char const *, 2> opTypes;
-    std::vector<std::string> const *locations;
-};
-
-// Checks everything before the first field changes.
-void assignToolData(StoredElement &tool, ToolData const &data)
-{
-    StoredElement checked = tool;
-    assignLanguage(checked, *data.language);
-    for (int menu = 0; menu < MenuCount; ++menu)
-        checked.menuCategories[menu] = categoryCodes(*data.categories[menu]);
-    auto const text = [](char const *value) { return std::string(value ? value : ""); };
-    checked.script = text(data.script);
-    checked.icon = text(data.icon);
-    checked.help = text(data.help);
-    checked.helpURL = text(data.helpURL);
-    for (int menu = 0; menu < 2; ++menu)
-        checked.opTypes[menu] = text(data.opTypes[menu]);
-    checked.locations = *data.locations;
-    tool = std::move(checked);
-}
-
-std::string freeName(Kind kind)
-{
-    auto const &names = store().byName[kind];
-    for (int number = 1;; ++number)
-    {
-        std::string name = KindStems[kind] + std::to_string(number);
-        if (!names.count(name))
-            return name;
-    }
-}
-
-ElementPtr addElement(Kind kind, std::string const &file, char const *name, char const *label)
-{
-    std::string const wanted = name ? name : freeName(kind);
-    if (wanted.empty() || store().byName[kind].count(wanted))
-        throw KOM_OperationFailed((std::string("A ") + KindWords[kind] + " named \"" + wanted +
-                                   "\" already exists")
-                                      .c_str());
-    auto element = std::make_shared<StoredElement>();
-    element->kind = kind;
-    element->name = wanted;
-    element->label = label ? label : wanted;
-    element->file = file;
-    return element;
-}
-
-void insert(ElementPtr const &element)
-{
-    store().byName[element->kind][element->name] = element;
-    store().byFile[element->file].push_back(element);
-}
-
-void removeFromFile(ElementPtr const &element)
-{
-    auto &elements = store().byFile[element->file];
-    elements.erase(std::remove(elements.begin(), elements.end(), element), elements.end());
-}
-
-// The files of the elements that list `member`, which changed its name or went away.
-void saveContainersOf(StoredElement const &member, bool drop)
-{
-    if (member.kind == ShelfSetKind)
-        return;
-    Kind const containerKind = member.kind == ToolKind ? ShelfKind : ShelfSetKind;
-    std::vector<std::string> files;
-    for (auto const &[name, container] : store().byName[containerKind])
-    {
-        bool holds = false;
-        for (auto const &held : container->members)
-            holds = holds || held.lock().get() == &member;
-        if (!holds)
-            continue;
-        if (drop)
-            removeIf(container->members, [&](auto const &held) { return held.lock().get() == &member; });
-        files.push_back(container->file);
-    }
-    for (auto const &file : files)
-        try
-        {
-            requireWritable(file);
-            save(file);
-        }
-        catch (KOM_PermissionError const &)
-        {
-            // A read-only file keeps its old text; loading skips names it no longer finds.
-        }
-}
-
-// Loads one shelf file; members are linked by name once every file is read.
-void loadFile(std::string const &path, std::vector<std::pair<ElementPtr, std::vector<std::string>>> &links)
-{
-    ElementPtr element;
-    std::vector<std::string> *memberNames = nullptr;
-    for (auto const &line : readFileLines(path, ShelfHeader))
-    {
-        auto const failure = [&](std::string const &what) {
-            return KOM_OperationFailed((path + ":" + std::to_string(line.number) + ": " + what).c_str());
-        };
-        if (!line.indented)
-        {
-            int kind = 0;
-            while (kind < KindCount && line.key != KindKeys[kind])
-                ++kind;
-            if (kind == KindCount)
-                throw failure("\"" + line.key + "\" is no shelf set, shelf or tool");
-            if (store().byName[kind].count(line.value))
-                throw failure(std::string("a second ") + KindWords[kind] + " named \"" + line.value + "\"");
-            element = addElement(static_cast<Kind>(kind), path, line.value.c_str(), nullptr);
-            insert(element);
-            links.emplace_back(element, std::vector<std::string>());
-            memberNames = &links.back().second;
-            continue;
-        }
-        if (!element)
-            throw failure("a field outside any element");
-        StoredElement &e = *element;
-        bool const tool = e.kind == ToolKind;
-        if (line.key == "label")
-            e.label = line.value;
-        else if ((e.kind == ShelfSetKind && line.key == "shelf") || (e.kind == ShelfKind && line.key == "tool"))
-            memberNames->push_back(line.value);
-        else if (tool && line.key == "script")
-            e.script = line.value;
-        else if (tool && line.key == "language")
-        {
-            if (line.value == KOM_scriptLanguage::Python.valueName)
-                e.language = &KOM_scriptLanguage::Python;
-            else if (line.value == KOM_scriptLanguage::Kscript.valueName)
-                e.language = &KOM_scriptLanguage::Kscript;
-            else
-                throw failure("unknown language \"" + line.value + "\"");
-        }
-        else if (tool && line.key == "icon")
-            e.icon = line.value;
-        else if (tool && line.key == "help")
-            e.help = line.value;
-        else if (tool && line.key == "helpURL")
-            e.helpURL = line.value;
-        else if (tool && line.key == "location")
-            e.locations.push_back(line.value);
-        else
-        {
-            bool known = false;
-            for (int menu = 0; tool && menu < MenuCount && !known; ++menu)
-                if (line.key == MenuKeys[menu])
-                {
-                    try
-                    {
-                        e.menuCategories[menu].push_back(categoryCode(line.value));
-                    }
-                    catch (KOM_OperationFailed const &error)
-                    {
-                        throw failure(error.instanceMessage());
-                    }
-                    known = true;
-                }
-            for (int menu = 0; tool && menu < 2 && !known; ++menu)
-                if (line.key == OpTypeKeys[menu])
-                    e.opTypes[menu] = line.value, known = true;
-            if (!known)
-                throw failure("unknown field \"" + line.key + "\" for a " + KindWords[e.kind]);
-        }
-    }
-}
-
-char const BaselineShelf[] = R"(kalvane shelf file 1
-shelfSet shelf_set_1
-  label Default
-  shelf create
-shelf create
-  label Create
-  tool box
-tool box
-  label Box
-  script import kal\nkal.node("/obj").createNode("geo", "box_object").createNode("box")
-  language Python
-  icon SOP_box
-  help Makes a geometry object holding a box.
-  networkCategory Object
-  viewerCategory Object
-  networkOpType geo
-  viewerOpType geo
-  location Create
-)";
-
-} // namespace
-
-void resetShelves()
-{
-    std::string const folder = layShelfFolder();
-    store() = ShelfStore();
-    std::string const shelfFile = folder + "/default.shelf";
-    writeFileAtomically(shelfFile, BaselineShelf);
-    std::vector<std::pair<ElementPtr, std::vector<std::string>>> links;
-    loadFile(shelfFile, links);
-    for (auto &[element, names] : links)
-    {
-        Kind const memberKind = element->kind == ShelfSetKind ? ShelfKind : ToolKind;
-        for (auto const &name : names)
-            if (auto found = store().byName[memberKind].find(name); found != store().byName[memberKind].end())
-                element->members.push_back(found->second);
-    }
-    resetGalleries(folder);
-}
-
 // --- ShelfElement ---
 
 namespace
@@ -464,9 +92,9 @@ public:
         std::string const old = element->file;
         removeFromFile(element);
         element->file = file;
-        store().byFile[file].push_back(element);
-        save(old);
-        save(file);
+        shelfStore().byFile[file].push_back(element);
+        saveShelfFile(old);
+        saveShelfFile(file);
     }
 
     std::string name() override
@@ -482,7 +110,7 @@ public:
         std::string const wanted = name ? name : "";
         if (wanted == element->name)
             return;
-        auto &names = store().byName[element->kind];
+        auto &names = shelfStore().byName[element->kind];
         if (wanted.empty() || names.count(wanted))
             throw KOM_OperationFailed((std::string("A ") + KindWords[element->kind] + " named \"" + wanted +
                                        "\" already exists")
@@ -490,7 +118,7 @@ public:
         names.erase(element->name);
         element->name = wanted;
         names[wanted] = element;
-        save(element->file);
+        saveShelfFile(element->file);
         saveContainersOf(*element, false);
     }
 
@@ -505,7 +133,7 @@ public:
         hostOperation("ShelfElement.setLabel", label);
         auto const element = editable();
         element->label = label ? label : "";
-        save(element->file);
+        saveShelfFile(element->file);
     }
 
 protected:
@@ -515,9 +143,9 @@ protected:
         hostOperation(operation);
         auto const element = editable();
         element->destroyed = true;
-        store().byName[element->kind].erase(element->name);
+        shelfStore().byName[element->kind].erase(element->name);
         removeFromFile(element);
-        save(element->file);
+        saveShelfFile(element->file);
         saveContainersOf(*element, true);
     }
 
@@ -565,7 +193,7 @@ public:
         hostOperation("Shelf.setTools", tools);
         auto const shelf = editable();
         shelf->members = membersOf(tools);
-        save(shelf->file);
+        saveShelfFile(shelf->file);
     }
 
     void destroy() override { destroyElement("Shelf.destroy"); }
@@ -592,7 +220,7 @@ public:
         hostOperation("ShelfSet.setShelves", shelves);
         auto const set = editable();
         set->members = membersOf(shelves);
-        save(set->file);
+        saveShelfFile(set->file);
     }
 
     void destroy() override { destroyElement("ShelfSet.destroy"); }
@@ -624,7 +252,7 @@ public:
         hostOperation("Tool.setLanguage", language);
         auto const tool = editable();
         assignLanguage(*tool, language);
-        save(tool->file);
+        saveShelfFile(tool->file);
     }
 
     std::string icon() override
@@ -668,7 +296,7 @@ public:
         auto const tool = editable();
         int const menu = menuOf(pane_type, MenuCount);
         tool->menuCategories[menu] = categoryCodes(categories);
-        save(tool->file);
+        saveShelfFile(tool->file);
     }
 
     std::string toolMenuOpType(KOM_EnumValue &pane_type) override
@@ -683,7 +311,7 @@ public:
         hostOperation("Tool.setToolMenuOpType", pane_type, op_type);
         auto const tool = editable();
         tool->opTypes[menuOf(pane_type, 2)] = op_type ? op_type : "";
-        save(tool->file);
+        saveShelfFile(tool->file);
     }
 
     std::vector<std::string> toolMenuLocations() override
@@ -697,7 +325,7 @@ public:
         hostOperation("Tool.setToolLocations", locations);
         auto const tool = editable();
         tool->locations = locations;
-        save(tool->file);
+        saveShelfFile(tool->file);
     }
 
     void setData(char const *script, KOM_EnumValue &language, char const *icon, char const *help,
@@ -715,7 +343,7 @@ public:
                                {&network_categories, &viewer_categories, &pop_viewer_categories,
                                 &cop_viewer_categories},
                                {network_op_type, viewer_op_type}, &locations});
-        save(tool->file);
+        saveShelfFile(tool->file);
     }
 
     void destroy() override { destroyElement("Tool.destroy"); }
@@ -726,7 +354,7 @@ private:
         hostOperation(operation, text);
         auto const tool = editable();
         (*tool).*field = text ? text : "";
-        save(tool->file);
+        saveShelfFile(tool->file);
     }
 };
 
@@ -748,7 +376,7 @@ public:
 
     ElementPtr stored() const override
     {
-        auto const &tools = store().byName[ToolKind];
+        auto const &tools = shelfStore().byName[ToolKind];
         auto const found = tools.find(myName);
         if (found == tools.end())
             throw KOM_ObjectWasDeleted();
@@ -776,14 +404,14 @@ public:
     std::string __repr__() override
     {
         hostOperation("ShelfDock.__repr__");
-        return "<kal.ShelfDock showing " + std::to_string(store().byName[ShelfSetKind].size()) + " shelf sets>";
+        return "<kal.ShelfDock showing " + std::to_string(shelfStore().byName[ShelfSetKind].size()) + " shelf sets>";
     }
 
     std::vector<KOM_ElemPtr<KOM_ShelfSet>> shelfSets() override
     {
         hostOperation("ShelfDock.shelfSets");
         std::vector<KOM_ElemPtr<KOM_ShelfSet>> sets;
-        for (auto const &[name, set] : store().byName[ShelfSetKind])
+        for (auto const &[name, set] : shelfStore().byName[ShelfSetKind])
             sets.emplace_back(new Owned<ShelfSetHandle>(set));
         return sets;
     }
@@ -798,10 +426,10 @@ public:
 // --- shelves ---
 
 template <class Handle, class Interface>
-std::map<std::string, KOM_ElemPtr<Interface>> handlesByName(Kind kind)
+std::map<std::string, KOM_ElemPtr<Interface>> handlesByName(ElementKind kind)
 {
     std::map<std::string, KOM_ElemPtr<Interface>> handles;
-    for (auto const &[name, element] : store().byName[kind])
+    for (auto const &[name, element] : shelfStore().byName[kind])
         handles.emplace(name, new Owned<Handle>(element));
     return handles;
 }
@@ -836,7 +464,7 @@ public:
     KOM_Tool *runningTool() override
     {
         hostOperation("shelves.runningTool");
-        auto const &running = store().running;
+        auto const &running = shelfStore().running;
         return running.empty() ? nullptr : keptTool(running.back());
     }
 
@@ -882,13 +510,22 @@ private:
     static std::string defaultFile() { return shelfFolder() + "/default.shelf"; }
 
     template <class Fill>
-    static ElementPtr create(Kind kind, char const *file_path, char const *name, char const *label, Fill fill)
+    static ElementPtr create(ElementKind kind, char const *file_path, char const *name, char const *label, Fill fill)
     {
         std::string const file = writablePath(file_path ? file_path : defaultFile().c_str(), "Shelf");
         auto const element = addElement(kind, file, name, label);
         fill(*element);
-        insert(element);
-        save(file);
+        insertElement(element);
+        try
+        {
+            saveShelfFile(file);
+        }
+        catch (...)
+        {
+            shelfStore().byName[kind].erase(element->name);
+            removeFromFile(element);
+            throw;
+        }
         return element;
     }
 };
@@ -905,12 +542,12 @@ KOM_ShelfDock *newShelfDock() { return new ShelfDockHandle(); }
 
 void runTool(std::string const &name, void (*run)(std::string const &script, bool python))
 {
-    auto const &tools = store().byName[ToolKind];
+    auto const &tools = shelfStore().byName[ToolKind];
     auto const found = tools.find(name);
     if (found == tools.end())
         throw KOM_OperationFailed(("No tool named \"" + name + "\"").c_str());
     ElementPtr const tool = found->second;
-    auto &running = store().running;
+    auto &running = shelfStore().running;
     running.push_back(name);
     struct Done
     {

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "host/journal.h"
+#include "model/enums.h"
 #include "model/shelves.h"
 
 namespace kalhost
@@ -63,7 +66,8 @@ std::vector<FileLine> readFileLines(std::string const &path, char const *header)
 void writeFileAtomically(std::string const &path, std::string const &contents);
 
 // A path for a file the host writes: relative paths resolve inside the folder; any other place
-// is refused with KOM_PermissionError, as is a file whose permissions forbid writing.
+// is refused with KOM_PermissionError, as is a file whose permissions forbid writing; a folder
+// that does not exist with KOM_OperationFailed.
 std::string writablePath(char const *path, char const *what);
 // Throws KOM_PermissionError when the file exists and may not be written.
 void requireWritable(std::string const &path);
@@ -78,6 +82,84 @@ void removeIf(std::vector<T> &values, Predicate predicate)
 
 // Whether `text` matches the pattern's * and ? wildcards.
 bool matchesPattern(std::string const &pattern, std::string const &text);
+
+// Shelf sets, shelves and tools as the host stores them (host/shelves_store.cpp).
+enum ElementKind
+{
+    ShelfSetKind,
+    ShelfKind,
+    ToolKind,
+    KindCount
+};
+
+inline char const *const KindWords[KindCount] = {"shelf set", "shelf", "tool"};
+
+constexpr int MenuCount = 4;
+inline int const MenuPanes[MenuCount] = {KOM_NetworkEditorPaneTabId, KOM_SceneViewerPaneTabId,
+                                  KOM_ParticleViewerPaneTabId, KOM_CompositorViewerPaneTabId};
+
+struct StoredElement
+{
+    ElementKind kind;
+    std::string name;
+    std::string label;
+    std::string file;
+    bool destroyed = false;
+    std::vector<std::weak_ptr<StoredElement>> members; // a set's shelves, a shelf's tools
+
+    std::string script;
+    KOM_EnumValue const *language = &KOM_scriptLanguage::Python;
+    std::string icon;
+    std::string help;
+    std::string helpURL;
+    std::array<std::vector<int>, MenuCount> menuCategories; // category codes
+    std::array<std::string, 2> opTypes;
+    std::vector<std::string> locations;
+};
+
+using ElementPtr = std::shared_ptr<StoredElement>;
+
+struct ShelfStore
+{
+    std::array<std::map<std::string, ElementPtr>, KindCount> byName;
+    std::map<std::string, std::vector<ElementPtr>> byFile; // in the order the file lists them
+    std::vector<std::string> running;                      // names of the tools running, innermost last
+};
+
+struct ToolData
+{
+    char const *script;
+    KOM_EnumValue const *language;
+    char const *icon;
+    char const *help;
+    char const *helpURL;
+    std::array<std::vector<KOM_NodeTypeCategory *> const *, MenuCount> categories;
+    std::array<char const *, 2> opTypes;
+    std::vector<std::string> const *locations;
+};
+
+
+ShelfStore &shelfStore();
+// The members still alive, in order.
+std::vector<ElementPtr> liveMembers(StoredElement const &element);
+// Rewrites the file with every element it keeps.
+void saveShelfFile(std::string const &file);
+// KOM_TypeError unless the value is a scriptLanguage value.
+void assignLanguage(StoredElement &tool, KOM_EnumValue const &language);
+// Which of the first `menus` tool menus that pane shows; KOM_TypeError for a value that names
+// no such pane.
+int menuOf(KOM_EnumValue const &pane, int menus);
+// The codes of the categories; KOM_TypeError for None.
+std::vector<int> categoryCodes(std::vector<KOM_NodeTypeCategory *> const &categories);
+// Checks everything before the first field changes.
+void assignToolData(StoredElement &tool, ToolData const &data);
+// A new element, not stored yet; KOM_OperationFailed for a name in use (null: a free one).
+ElementPtr addElement(ElementKind kind, std::string const &file, char const *name, char const *label);
+void insertElement(ElementPtr const &element);
+void removeFromFile(ElementPtr const &element);
+// Rewrites the files of the elements that list `member`, which changed its name or (`drop`)
+// went away.
+void saveContainersOf(StoredElement const &member, bool drop);
 
 // Gallery files: the baseline gallery, and the reset of the installed galleries.
 void resetGalleries(std::string const &folder);

@@ -169,6 +169,8 @@ std::string writablePath(char const *path, char const *what)
                                    (path ? path : "no file"))
                                       .c_str());
     requireWritable(resolved);
+    if (!std::filesystem::is_directory(std::filesystem::path(resolved).parent_path()))
+        throw KOM_OperationFailed(("No folder for " + resolved).c_str());
     return resolved;
 }
 

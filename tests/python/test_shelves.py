@@ -136,14 +136,15 @@ def test_sets_and_shelves_hold_what_they_are_given():
     assert "shelf extra" not in open(shelf_set.filePath()).read()
     with pytest.raises(kal.ObjectWasDeleted):
         extra.name()
-    with pytest.raises(kal.TypeError):
-        shelf_set.setShelves(["create"])
+    with pytest.raises(kal.Error, match="None cannot stand"):  # its list has no TypeError
+        shelf_set.setShelves([None])
 
 
 def test_moving_an_element_rewrites_both_files(tool):
     old = tool.filePath()
     tool.setFilePath("tools.shelf")
-    assert "tool box" not in open(old).read() and "tool box" in open(tool.filePath()).read()
+    assert "\ntool box\n" not in open(old).read() and "\ntool box\n" in open(tool.filePath()).read()
+    assert "  tool box\n" in open(old).read()  # its shelf still lists it
 
 
 @pytest.mark.parametrize("edit", [
