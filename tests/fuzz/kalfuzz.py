@@ -325,6 +325,14 @@ class Pool:
                     add("new:" + name, cls())
                 except Exception:
                     pass
+        # The namespace objects the proxy module publishes (kal.kmath, kal.shelves ...) are
+        # where their families start. The pool gets proxies of its own: the actions rebind and
+        # free what they are given, and the module's objects must stay as they are.
+        for name, value in sorted(vars(kal).items()):
+            if is_proxy(value):
+                copy = object.__new__(type(value))
+                vars(copy)["this"] = pointer_of(value)
+                self._keep(copy)
         self._harvest()
 
     def _harvest(self, passes=4):
@@ -337,6 +345,9 @@ class Pool:
                     result = function()
                 except (Exception, SystemExit):
                     continue
+                if isinstance(result, dict):  # objects as its values (kal.shelves.tools())
+                    function = (lambda function=function: tuple(function().values()))
+                    result = tuple(result.values())
                 items = result if isinstance(result, tuple) else (result,)
                 for index, item in enumerate(items):
                     if is_proxy(item):
