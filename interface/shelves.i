@@ -7,7 +7,11 @@
 %catches(KOM_ObjectWasDeleted, KOM_PermissionError, KOM_Error) OPERATION;
 %enddef
 
+// Each subclass registers the inherited description again, with the same list.
 %catches(KOM_Error) KOM_ShelfElement::__repr__;
+%catches(KOM_Error) KOM_Shelf::__repr__;
+%catches(KOM_Error) KOM_ShelfSet::__repr__;
+%catches(KOM_Error) KOM_Tool::__repr__;
 KAL_EDIT_CATCHES(KOM_ShelfElement::setFilePath)
 KAL_EDIT_CATCHES(KOM_ShelfElement::setName)
 KAL_EDIT_CATCHES(KOM_ShelfElement::setLabel)

@@ -44,6 +44,8 @@ public:
 class KOM_Shelf : public virtual KOM_ShelfElement
 {
 public:
+    // A short description naming the shelf.
+    std::string __repr__() override = 0;
     // The tools on the shelf, in order.
     virtual std::vector<KOM_ElemPtr<KOM_Tool>> tools() = 0;
     // Puts exactly these tools on the shelf, in this order.
@@ -55,6 +57,8 @@ public:
 class KOM_ShelfSet : public virtual KOM_ShelfElement
 {
 public:
+    // A short description naming the shelf set.
+    std::string __repr__() override = 0;
     // The shelves of the set, in order.
     virtual std::vector<KOM_ElemPtr<KOM_Shelf>> shelves() = 0;
     // Makes the set hold exactly these shelves, in this order.
@@ -66,6 +70,8 @@ public:
 class KOM_Tool : public virtual KOM_ShelfElement
 {
 public:
+    // A short description naming the tool.
+    std::string __repr__() override = 0;
     // The script the tool runs.
     virtual std::string script() = 0;
     // Replaces the script the tool runs.

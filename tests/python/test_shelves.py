@@ -200,12 +200,18 @@ def test_the_namespace_objects_translate_no_object_was_deleted():
         kal.galleries.createGalleryEntry("x.gal", "e")
 
 
-def test_shelf_element_repr_translates_only_error(tool):
+@pytest.mark.parametrize("element, text", [
+    (lambda: kal.shelves.tools()["box"], "<kal.Tool box>"),
+    (lambda: kal.shelves.shelves()["create"], "<kal.Shelf create>"),
+    (lambda: kal.shelves.shelfSets()["shelf_set_1"], "<kal.ShelfSet shelf_set_1>"),
+])
+def test_each_shelf_element_repr_translates_only_error(element, text):
+    element = element()
     kalhost.fail("ShelfElement.__repr__", "ObjectWasDeleted", "gone")
     with pytest.raises(kal.Error) as raised:
-        repr(tool)
+        repr(element)
     assert type(raised.value) is kal.Error
-    assert repr(tool) == "<kal.Tool box>"
+    assert repr(element) == text
 
 
 @pytest.mark.parametrize("operation", ["ShelfDock.__repr__", "ShelfDock.shelfSets", "ShelfDock.iconsize"])
