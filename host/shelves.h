@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "host/journal.h"
+#include "host/nodetypes.h"
+#include "host/scene.h"
 #include "model/enums.h"
 #include "model/shelves.h"
 
@@ -160,6 +162,72 @@ void removeFromFile(ElementPtr const &element);
 // Rewrites the files of the elements that list `member`, which changed its name or (`drop`)
 // went away.
 void saveContainersOf(StoredElement const &member, bool drop);
+
+// Galleries as the host stores them (host/shelves_presets.cpp). An entry is a node preset.
+struct PresetParm
+{
+    std::string node;
+    std::string name; // a component name
+    std::string value;
+};
+
+struct PresetNode
+{
+    std::string path; // below the preset's node, parents before children
+    std::string type;
+};
+
+struct StoredEntry
+{
+    std::string name;
+    std::string description;
+    std::string helpURL;
+    std::string requiredKDAFile;
+    std::string icon;
+    std::string script;
+    std::vector<std::string> nodeTypeNames;
+    std::vector<std::string> categories;
+    std::vector<std::string> keywords;
+    int categoryCode = KOM_SopCategory;
+    std::vector<PresetParm> parms;
+    std::vector<PresetNode> contents;
+    bool deleted = false;
+};
+
+using EntryPtr = std::shared_ptr<StoredEntry>;
+
+struct StoredGallery
+{
+    std::string path;
+    std::vector<EntryPtr> entries;
+};
+
+using GalleryPtr = std::shared_ptr<StoredGallery>;
+
+struct GalleryStore
+{
+    std::vector<GalleryPtr> installed; // in installation order
+    std::map<std::string, GalleryPtr> byPath;
+};
+
+
+GalleryStore &galleryStore();
+void saveGallery(StoredGallery const &gallery);
+// The installed gallery of that file, read and installed when it is not yet.
+GalleryPtr installGalleryFile(std::string const &path);
+// The values of the node's parameters that differ from their defaults, as they evaluate now;
+// `below` names the node inside the preset's ("" for the preset's own).
+void captureParms(std::shared_ptr<SceneNode> const &node, std::string const &below,
+                  std::vector<PresetParm> &parms);
+// Every node inside `root`, parents first, with their values, as the entry's contents.
+void captureContents(std::shared_ptr<SceneNode> const &root, StoredEntry &entry);
+// KOM_PermissionError for a node inside a locked asset.
+void requireEditableNode(std::shared_ptr<SceneNode> const &node);
+bool entrySuits(StoredEntry const &entry, NodeTypeInfo const &type);
+// Makes the entry's contents inside the node, then sets the values.
+void applyPreset(StoredEntry const &entry, std::shared_ptr<SceneNode> const &node);
+// The name of the node type category of that code.
+std::string categoryName(int code);
 
 // Gallery files: the baseline gallery, and the reset of the installed galleries.
 void resetGalleries(std::string const &folder);

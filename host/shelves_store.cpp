@@ -28,14 +28,6 @@ char const *const MenuKeys[MenuCount] = {"networkCategory", "viewerCategory", "p
                                          "copViewerCategory"};
 char const *const OpTypeKeys[2] = {"networkOpType", "viewerOpType"};
 
-std::string categoryName(int code)
-{
-    for (auto const &[name, category] : categoriesByName())
-        if (categoryCodeOf(*category) == code)
-            return name;
-    return std::to_string(code);
-}
-
 int categoryCode(std::string const &name)
 {
     auto const categories = categoriesByName();
@@ -188,6 +180,14 @@ tool box
 )";
 
 } // namespace
+
+std::string categoryName(int code)
+{
+    for (auto const &[name, category] : categoriesByName())
+        if (categoryCodeOf(*category) == code)
+            return name;
+    return std::to_string(code);
+}
 
 ShelfStore &shelfStore()
 {
