@@ -16,6 +16,9 @@ namespace kalhost
 namespace
 {
 
+// Galleries installed from files outside the folder are read-only: the host writes nowhere else.
+void requireEditable(StoredGallery const &gallery) { writablePath(gallery.path.c_str(), "Gallery"); }
+
 // --- GalleryEntry ---
 
 class EntryHandle : public KOM_GalleryEntry, private LiveCounted
@@ -219,7 +222,7 @@ private:
         auto gallery = myGallery.lock();
         if (!gallery)
             throw KOM_ObjectWasDeleted();
-        requireWritable(gallery->path);
+        requireEditable(*gallery);
         return gallery;
     }
 
@@ -304,7 +307,7 @@ std::vector<KOM_ElemPtr<KOM_GalleryEntry>> matching(std::vector<GalleryPtr> cons
 
 EntryPtr createIn(GalleryPtr const &gallery, char const *entryName, KOM_Node *node)
 {
-    requireWritable(gallery->path);
+    requireEditable(*gallery);
     std::string const name = entryName ? entryName : "";
     if (name.empty())
         throw KOM_OperationFailed("A gallery entry needs a name");
@@ -363,7 +366,7 @@ public:
     {
         hostOperation("Gallery.deleteEntry", entry_name);
         auto const gallery = stored();
-        requireWritable(gallery->path);
+        requireEditable(*gallery);
         std::string const name = entry_name ? entry_name : "";
         auto &entries = gallery->entries;
         auto const found = std::find_if(entries.begin(), entries.end(), [&](EntryPtr const &entry) { return entry->name == name; });

@@ -322,6 +322,18 @@ def test_gallery_errors_and_read_only_files(entry):
     assert entry.name() == "half_box"
 
 
+def test_galleries_installed_from_elsewhere_are_read_only(tmp_path):
+    outside = tmp_path / "elsewhere.gal"
+    outside.write_text(open(gallery_file()).read())
+    gallery = kal.galleries.installGallery(str(outside))
+    (entry,) = gallery.galleryEntries()
+    with pytest.raises(kal.PermissionError):
+        entry.setName("renamed")
+    with pytest.raises(kal.PermissionError):
+        gallery.deleteEntry("half_box")
+    assert outside.read_text() == open(gallery_file()).read()
+
+
 def test_not_owned_results_outlive_their_proxies(entry):
     gc.collect()
     before = kalhost.liveHandles()
