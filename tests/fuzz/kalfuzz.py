@@ -748,12 +748,13 @@ def replay(steps):
 
 def _child(arguments, timeout):
     """Runs this file in a fresh interpreter: (None, "") on success, else (outcome, detail).
-    It works in a new temporary folder, which is also its HOME, so that the families that write
-    files (scene files, asset libraries, shelves, generated code) write nowhere else."""
+    It works in a new temporary folder, which is also its HOME and TMPDIR, so that the families
+    that write files (scene files, asset libraries, shelves, generated code) write nowhere else,
+    even when the child does not live to clean up."""
     folder = tempfile.mkdtemp(prefix="kalfuzz-")
     # Freed memory is overwritten, so that a use after free fails here as well, not only under
     # AddressSanitizer.
-    environment = dict(os.environ, HOME=folder, MALLOC_PERTURB_="165")
+    environment = dict(os.environ, HOME=folder, TMPDIR=folder, MALLOC_PERTURB_="165")
     # Paths the child is given relative to this folder would not be found from its own.
     environment["PYTHONPATH"] = os.pathsep.join(
         os.path.abspath(path) for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path)
