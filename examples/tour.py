@@ -1,4 +1,6 @@
 """A first look at kal: run it with `make demo` (inside kalvane) or with python3."""
+import os
+
 import kal
 
 print("Kalvane is exiting:", kal._isExiting())
@@ -127,6 +129,16 @@ for frame in (1, 12, 24):
 kal.setFrame(1)
 
 print("Frame", kal.frame(), "at", kal.fps(), "frames per second is", kal.time(), "seconds")
+
+# Shelves hold tools; galleries hold node presets that apply to nodes of their type.
+for name, shelf in kal.shelves.shelves().items():
+    print("Shelf", name, "holds", [tool.label() for tool in shelf.tools()])
+tool = kal.shelves.newTool(name="tour_tool", label="Tour", script="print('hello')",
+                           network_categories=[kal.sopNodeTypeCategory()])
+print("New tool", tool.name(), "kept in", os.path.basename(tool.filePath()))
+(preset,) = kal.galleries.galleryEntries(node_type=box.type())
+preset.applyToNode(box)
+print("Gallery entry", preset.name(), "set the box's size to", box.parmTuple("size").eval())
 
 try:
     geo.createNode("no_such_type")

@@ -11,6 +11,7 @@
 #include "host/nodetypes.h"
 #include "host/scene.h"
 #include "host/ui.h"
+#include "host/shelves.h"
 #include "model/services.h"
 
 namespace kalhost
@@ -22,6 +23,7 @@ void resetHost()
     resetNodeTypes();
     resetModule();
     resetUi();
+    resetShelves();
     clearJournal();
     clearFaults();
     clearAnswers();

@@ -5,6 +5,9 @@
 #include "host/host.h"
 #include "host/journal.h"
 #include "host/scene.h"
+#include "host/shelves.h"
+#include "host/kscript.h"
+#include "model/errors.h"
 
 namespace
 {
@@ -186,6 +189,46 @@ PyObject *liveHandles(PyObject *, PyObject *)
     return PyLong_FromLong(kalhost::LiveCounted::count());
 }
 
+// A tool's Python script runs in a fresh namespace; a kscript one through the host's commands,
+// whose error lines become a RuntimeError.
+void runToolScript(std::string const &script, bool python)
+{
+    if (!python)
+    {
+        std::vector<std::string> const output = kalhost::runKscript(script); // output, errors
+        if (output.size() > 1 && !output[1].empty())
+            PyErr_SetString(PyExc_RuntimeError, output[1].c_str());
+        return;
+    }
+    PyObject *globals = PyDict_New();
+    if (!globals || PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins()) < 0)
+    {
+        Py_XDECREF(globals);
+        return;
+    }
+    PyObject *result = PyRun_String(script.c_str(), Py_file_input, globals, globals);
+    Py_XDECREF(result);
+    Py_DECREF(globals);
+}
+
+PyObject *runTool(PyObject *, PyObject *name)
+{
+    char const *text = PyUnicode_AsUTF8(name);
+    if (!text)
+        return nullptr;
+    try
+    {
+        kalhost::runTool(text, runToolScript);
+    }
+    catch (KOM_Error const &error)
+    {
+        PyErr_SetString(PyExc_ValueError, error.instanceMessage().c_str());
+    }
+    if (PyErr_Occurred())
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
 PyMethodDef theMethods[] = {
     {"reset", reset, METH_NOARGS, "Restores the baseline scene; clears journal, faults and answers."},
     {"journal", journal, METH_O, "Starts (True) or stops recording host calls."},
@@ -198,6 +241,7 @@ PyMethodDef theMethods[] = {
     {"answer", answer, METH_VARARGS,
      "answer(operation, value): the next call of the interactive operation answers value."},
     {"liveHandles", liveHandles, METH_NOARGS, "Host handle and value objects alive now."},
+    {"runTool", runTool, METH_O, "runTool(name): runs the tool's script as the shelf would."},
     {nullptr, nullptr, 0, nullptr},
 };
 

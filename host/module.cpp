@@ -20,6 +20,7 @@
 #include "host/parms.h"
 #include "host/parmtemplates.h"
 #include "host/ui.h"
+#include "host/shelves.h"
 #include "model/module.h"
 
 namespace kalhost
@@ -28,15 +29,11 @@ namespace
 {
 
 // The namespace objects: one each, kept by the host. Their families give them operations.
-class HostGalleries : public KOM_galleries {};
 class HostKda : public KOM_kda {};
 class HostKipFile : public KOM_kipFile {};
-class HostShelves : public KOM_shelves {};
 
-HostGalleries theGalleries;
 HostKda theKda;
 HostKipFile theKipFile;
-HostShelves theShelves;
 
 std::map<std::string, std::pair<int, int>> theIconCache;
 
@@ -162,7 +159,7 @@ public:
     KOM_galleries *__galleries() override
     {
         hostOperation("Module.__galleries");
-        return &theGalleries;
+        return &theGalleries();
     }
 
     KOM_kda *__kda() override
@@ -186,7 +183,7 @@ public:
     KOM_shelves *__shelves() override
     {
         hostOperation("Module.__shelves");
-        return &theShelves;
+        return &theShelves();
     }
 
     void exit(int exit_code, bool suppress_save_prompt) override

@@ -336,6 +336,14 @@ class Pool:
                     add("new:" + name, cls())
                 except Exception:
                     pass
+        # The namespace objects the proxy module publishes (kal.kmath, kal.shelves ...) are
+        # where their families start. The pool gets proxies of its own: the actions rebind and
+        # free what they are given, and the module's objects must stay as they are.
+        for name, value in sorted(vars(kal).items()):
+            if is_proxy(value):
+                copy = object.__new__(type(value))
+                vars(copy)["this"] = pointer_of(value)
+                self._keep(copy)
         self._harvest()
 
     def _build_every_node_type(self, root):
@@ -383,6 +391,9 @@ class Pool:
                     result = function()
                 except (Exception, SystemExit):
                     continue
+                if isinstance(result, dict):  # objects as its values (kal.shelves.tools())
+                    function = (lambda function=function: tuple(function().values()))
+                    result = tuple(result.values())
                 items = result if isinstance(result, tuple) else (result,)
                 for index, item in enumerate(items):
                     if is_proxy(item):
@@ -799,12 +810,13 @@ def replay(steps):
 
 def _child(arguments, timeout):
     """Runs this file in a fresh interpreter: (None, "") on success, else (outcome, detail).
-    It works in a new temporary folder, which is also its HOME, so that the families that write
-    files (scene files, asset libraries, shelves, generated code) write nowhere else."""
+    It works in a new temporary folder, which is also its HOME and TMPDIR, so that the families
+    that write files (scene files, asset libraries, shelves, generated code) write nowhere else,
+    even when the child does not live to clean up."""
     folder = tempfile.mkdtemp(prefix="kalfuzz-")
     # Freed memory is overwritten, so that a use after free fails here as well, not only under
     # AddressSanitizer.
-    environment = dict(os.environ, HOME=folder, MALLOC_PERTURB_="165")
+    environment = dict(os.environ, HOME=folder, TMPDIR=folder, MALLOC_PERTURB_="165")
     # Paths the child is given relative to this folder would not be found from its own.
     environment["PYTHONPATH"] = os.pathsep.join(
         os.path.abspath(path) for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path)

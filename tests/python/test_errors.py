@@ -500,6 +500,18 @@ def _geometry_forms():
 
 FORMS.update(_geometry_forms())
 
+GALLERY_ENTRY = ("ObjectWasDeleted", "OperationFailed", "PermissionError", "Error")
+FORMS["galleries_createGalleryEntry"] = {
+    "createGalleryEntry(char const *,char const *,KOM_Node *)":
+        (lambda s: kal.galleries.createGalleryEntry("x.gal", "e", s.inner), GALLERY_ENTRY),
+    "createGalleryEntry(char const *,char const *)":
+        (lambda s: kal.galleries.createGalleryEntry("x.gal", "e"), GALLERY_ENTRY),
+}
+FORMS["Gallery_createEntry"] = {
+    "createEntry(char const *,KOM_Node *)": (lambda s: kal.galleries.galleries()[0].createEntry("e", s.inner), GALLERY_ENTRY),
+    "createEntry(char const *)": (lambda s: kal.galleries.galleries()[0].createEntry("e"), GALLERY_ENTRY),
+}
+
 
 # The user interface: tabs of the baseline desktop, and a selection of one box.
 def _ui_forms():
