@@ -8,6 +8,7 @@
 #include "host/answers.h"
 #include "host/nodes.h"
 #include "host/nodetypes.h"
+#include "host/shelves.h"
 #include "model/nodetypes.h"
 #include "model/shell.h"
 
@@ -362,9 +363,7 @@ public:
     KOM_ShelfDock *shelfDock() override
     {
         hostOperation("Desktop.shelfDock");
-        // The shelves family gives the dock (newShelfDock in host/shelves.h); until it is
-        // merged the desktop has none.
-        throw KOM_Error("This desktop has no shelf dock");
+        return newShelfDock();
     }
     // The side help is a help browser floating beside the desktop; hiding it closes it, and
     // leaves no tab to return.
