@@ -9,6 +9,8 @@
 #include "host/module.h"
 #include "host/nodetypes.h"
 #include "host/scene.h"
+#include "host/scenefile.h"
+#include "host/shell.h"
 #include "model/services.h"
 
 namespace kalhost
@@ -19,6 +21,8 @@ void resetHost()
     theScene().reset();
     resetNodeTypes();
     resetModule();
+    resetSceneFile();
+    resetShell();
     clearJournal();
     clearFaults();
 }
