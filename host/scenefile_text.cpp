@@ -116,18 +116,32 @@ bool isBlankOrComment(std::string_view line)
     return first == std::string_view::npos || line[first] == '#';
 }
 
+// Resolutions run after every node exists; their errors name the line that asked for them.
 class Reading : public SceneReading
 {
 public:
-    void later(std::function<void()> resolve) override { myLater.push_back(std::move(resolve)); }
+    explicit Reading(std::string const &source) : mySource(source) {}
+    void at(std::size_t lineNumber) { myLineNumber = lineNumber; }
+    void later(std::function<void()> resolve) override { myLater.push_back({myLineNumber, std::move(resolve)}); }
     void resolveAll()
     {
-        for (auto const &resolve : myLater)
-            resolve();
+        for (auto const &[lineNumber, resolve] : myLater)
+        {
+            try
+            {
+                resolve();
+            }
+            catch (KOM_Error const &error)
+            {
+                failFor(mySource, "line " + std::to_string(lineNumber) + ": " + error.instanceMessage());
+            }
+        }
     }
 
 private:
-    std::vector<std::function<void()>> myLater;
+    std::string const &mySource;
+    std::size_t myLineNumber = 0;
+    std::vector<std::pair<std::size_t, std::function<void()>>> myLater;
 };
 
 // Checks the header line ("<kind> <version>") of a text of the wanted kind.
@@ -172,7 +186,7 @@ std::vector<std::shared_ptr<SceneNode>> readEntries(std::vector<std::string_view
             skipped.push_back(what + " (line " + std::to_string(lineNumber) + ")");
     };
 
-    Reading reading;
+    Reading reading(source);
     std::vector<std::shared_ptr<SceneNode>> made;
     std::shared_ptr<SceneNode> node;   // the entry being read; null outside entries
     bool inUnknownBlock = false;       // the lines of a skipped top-level part
@@ -196,6 +210,7 @@ std::vector<std::shared_ptr<SceneNode>> readEntries(std::vector<std::string_view
                 skip(keyword, index + 1);
                 continue;
             }
+            reading.at(index + 1);
             part->second->read(node, line, reading);
             line.finish();
             continue;

@@ -51,7 +51,7 @@ def build_scene():
     geo.addSpareParmTuple(kal.FloatParmTemplate("gain", "Gain", 2, (0.25, 4.0), min=-1, max=9,
                                                 tags={"unit": "dB"}))
     geo.addSpareParmTuple(kal.StringParmTemplate("note", "Note", 1, ("hello",)))
-    geo.parm("gain1").set(3.5)
+    geo.parm("gainy").set(3.5)
     geo.createNetworkBox("group_a")
     subnet = obj.createNode("subnet", "sub")
     inner = subnet.createNode("null", "inner")
@@ -80,6 +80,13 @@ def template_of(parm_tuple):
     return {field: describe(getattr(template, field)()) for field in fields if hasattr(template, field)}
 
 
+def expression_of(parm):
+    try:
+        return parm.expression(), repr(parm.expressionLanguage())
+    except kal.OperationFailed:
+        return None
+
+
 def snapshot():
     """Everything scriptable about the scene, node by node and value by value."""
     nodes = {}
@@ -90,10 +97,10 @@ def snapshot():
         parms = {}
         for parm in node.parms():
             parms[parm.name()] = {
-                "eval": parm.eval(), "unexpanded": parm.unexpandedString(),
+                "eval": parm.eval(),
+                "unexpanded": parm.unexpandedString() if isinstance(parm.eval(), str) else None,
                 "locked": parm.isLocked(), "autoscoped": parm.isAutoscoped(), "alias": parm.alias(),
-                "expression": (parm.expression(), repr(parm.expressionLanguage()))
-                if parm.hasExpression() else None,
+                "expression": expression_of(parm),
                 "keyframes": tuple(repr(key) for key in parm.keyframes()),
                 "spare": parm.isSpare(),
             }
@@ -106,7 +113,7 @@ def snapshot():
             "language": repr(node.expressionLanguage()),
             "tuples": tuple(t.name() for t in node.parmTuples()),
             "spare": tuple(template_of(p.tuple()) for p in node.spareParms() if p.componentIndex() == 0),
-            "boxes": len(node.networkBoxes()),
+            "boxes": len(node.networkBoxes()) if node.childTypeCategory() else None,
             "parms": parms,
         }
     return {"nodes": nodes, "fps": kal.fps(), "time": kal.time(), "frame": kal.frame()}
@@ -147,7 +154,7 @@ DAMAGED = [
     ("kalvane-scene 1\nnode obj/g geo\n\tvalue tx nope\n", "line 3: not a number: nope"),
     ("kalvane-scene 1\nnode obj/g geo\n\tcomment \"open\n", "line 3: a quoted text is not closed"),
     ("kalvane-scene 1\nnode obj/g geo\nnode obj/g/x xform\n\tinput 0 node ghost 0\n",
-     "The input ghost of x is missing"),
+     "line 4: The input ghost of x is missing"),
     ("kalvane-scene 1\nclock 0 -5\n", "line 2: a clock out of range"),
 ]
 
