@@ -126,6 +126,9 @@ def test_kalvane_prompt_runs_through_the_shell_in_a_terminal():
         read_until(leader, b"... ")
         os.write(leader, b"  print('line', i)\n\n")
         read_until(leader, b"line 2")
+        # The prompt waits for input without the interpreter lock: other threads run meanwhile.
+        os.write(leader, b"import threading; threading.Timer(0.2, print, ('from', 'a thread')).start()\n")
+        read_until(leader, b"from a thread")
         # Ctrl-C while the prompt waits reaches the reading thread.
         os.write(leader, b"\x03")
         read_until(leader, b"KeyboardInterrupt")
