@@ -1,5 +1,6 @@
 """A first look at kal: run it with `make demo` (inside kalvane) or with python3."""
 import os
+import tempfile
 
 import kal
 
@@ -159,3 +160,13 @@ desktop = kal.ui.curDesktop()
 print("The", desktop.name(), "desktop shows", [type(tab).__name__ for tab in desktop.paneTabs()])
 tab = desktop.panes()[0].createTab(kal.paneTabType.Textport)
 print("A new", type(tab).__name__, "turned into a", type(tab.setType(kal.paneTabType.HelpBrowser)).__name__)
+
+# The scene file: save the scene, clear it, load it back (in a temporary folder).
+kal.node("/obj").createNode("geo", "kept").parm("ty").set(2.5)
+with tempfile.TemporaryDirectory() as folder:
+    path = os.path.join(folder, "tour.kip")
+    kal.kipFile.save(path)
+    kal.kipFile.clear()
+    print("After clear, /obj holds", len(kal.node("/obj").children()), "nodes")
+    kal.kipFile.load(path)
+    print("Loaded", kal.kipFile.name(), "- /obj/kept ty is", kal.node("/obj/kept").parm("ty").eval())

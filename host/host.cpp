@@ -12,6 +12,8 @@
 #include "host/scene.h"
 #include "host/ui.h"
 #include "host/shelves.h"
+#include "host/scenefile.h"
+#include "host/shell.h"
 #include "model/services.h"
 
 namespace kalhost
@@ -24,6 +26,8 @@ void resetHost()
     resetModule();
     resetUi();
     resetShelves();
+    resetSceneFile();
+    resetShell();
     clearJournal();
     clearFaults();
     clearAnswers();

@@ -4,6 +4,7 @@
 #include "host/answers.h"
 #include "host/host.h"
 #include "host/journal.h"
+#include "host/scenefile.h"
 #include "host/scene.h"
 #include "host/shelves.h"
 #include "host/kscript.h"
@@ -229,6 +230,18 @@ PyObject *runTool(PyObject *, PyObject *name)
     Py_RETURN_NONE;
 }
 
+PyObject *writableFolder(PyObject *, PyObject *folder)
+{
+    if (folder != Py_None && !PyUnicode_Check(folder))
+        return PyErr_Format(PyExc_TypeError, "writableFolder expects a str or None");
+    char const *path = folder == Py_None ? "" : PyUnicode_AsUTF8(folder);
+    if (!path)
+        return nullptr;
+    if (!kalhost::restrictFileWrites(path))
+        return PyErr_Format(PyExc_ValueError, "no such folder: %s", path);
+    Py_RETURN_NONE;
+}
+
 PyMethodDef theMethods[] = {
     {"reset", reset, METH_NOARGS, "Restores the baseline scene; clears journal, faults and answers."},
     {"journal", journal, METH_O, "Starts (True) or stops recording host calls."},
@@ -242,6 +255,8 @@ PyMethodDef theMethods[] = {
      "answer(operation, value): the next call of the interactive operation answers value."},
     {"liveHandles", liveHandles, METH_NOARGS, "Host handle and value objects alive now."},
     {"runTool", runTool, METH_O, "runTool(name): runs the tool's script as the shelf would."},
+    {"writableFolder", writableFolder, METH_O,
+     "Files the host writes must lie inside this folder (None: anywhere); reset keeps it."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -21,7 +21,10 @@
 #include "host/parmtemplates.h"
 #include "host/ui.h"
 #include "host/shelves.h"
+#include "host/scenefile.h"
+#include "host/shell.h"
 #include "model/module.h"
+#include "model/shell.h"
 
 namespace kalhost
 {
@@ -30,10 +33,8 @@ namespace
 
 // The namespace objects: one each, kept by the host. Their families give them operations.
 class HostKda : public KOM_kda {};
-class HostKipFile : public KOM_kipFile {};
 
 HostKda theKda;
-HostKipFile theKipFile;
 
 std::map<std::string, std::pair<int, int>> theIconCache;
 
@@ -171,7 +172,7 @@ public:
     KOM_kipFile *__kipFile() override
     {
         hostOperation("Module.__kipFile");
-        return &theKipFile;
+        return &kipFile();
     }
 
     KOM_kmath *__kmath() override

@@ -8,6 +8,7 @@
 #include "host/answers.h"
 #include "host/nodes.h"
 #include "host/nodetypes.h"
+#include "host/shell.h"
 #include "host/shelves.h"
 #include "model/nodetypes.h"
 #include "model/shell.h"
@@ -412,7 +413,7 @@ public:
     KOM_ShellIO *shellIO() override
     {
         hostOperation("ui.shellIO");
-        return theShellIO();
+        return &kalhost::shellIO();
     }
     KOM_Desktop *curDesktop() override
     {
@@ -487,19 +488,11 @@ private:
 
 UiObject theUiObject;
 
-// Stands in for the shell family's object until it lands.
-class PendingShellIO : public KOM_ShellIO
-{
-};
-PendingShellIO thePendingShellIO;
-
 } // namespace
 
 KOM_Pane *paneHandle(std::weak_ptr<PaneState> pane) { return new PaneHandle(std::move(pane)); }
 
 KOM_ui *theUi() { return &theUiObject; }
-
-KOM_ShellIO *theShellIO() { return &thePendingShellIO; }
 
 void resetUi()
 {

@@ -79,10 +79,6 @@ KOM_Selector *addSelectorTo(NodeTypeInfo const *type, char const *name, char con
                             bool emptyStringSelectsAll);
 KOM_ViewerState *viewerStateFor(NodeTypeInfo const *type, KOM_EnumValue const &viewerType);
 
-// The host's shell object, which ui.shellIO() returns. The shell family provides it (shellIO()
-// in host/shell.h); until that family is merged, a stand-in without operations (host/ui.cpp).
-KOM_ShellIO *theShellIO();
-
 // --- Within the family: shared by host/ui*.cpp ----------------------------------------------
 
 // What a tab can do, by its type: the class it comes back as.

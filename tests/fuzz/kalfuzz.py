@@ -1001,6 +1001,10 @@ def main():
         print("kalfuzz: %g s from seed %d" % (options.seconds, seed), flush=True)
         sys.exit(1 if run_for(options.seconds, seed) else 0)
     limit_memory()
+    # Scene files, backups and libraries the calls name may be absolute paths anywhere: the
+    # host writes only inside this batch's own folder.
+    import kalhost
+    kalhost.writableFolder(os.getcwd())
     try:
         if options.command == "batch":
             log = None
