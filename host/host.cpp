@@ -5,6 +5,7 @@
 
 #include <Python.h>
 
+#include "host/assets.h"
 #include "host/journal.h"
 #include "host/module.h"
 #include "host/nodetypes.h"
@@ -18,6 +19,7 @@ void resetHost()
 {
     theScene().reset();
     resetNodeTypes();
+    resetAssets();
     resetModule();
     clearJournal();
     clearFaults();

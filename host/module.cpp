@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "host/assets.h"
 #include "host/journal.h"
 #include "host/keyframes.h"
 #include "host/kscript.h"
@@ -29,13 +30,11 @@ namespace
 // The namespace objects: one each, kept by the host. Their families give them operations.
 class HostUi : public KOM_ui {};
 class HostGalleries : public KOM_galleries {};
-class HostKda : public KOM_kda {};
 class HostKipFile : public KOM_kipFile {};
 class HostShelves : public KOM_shelves {};
 
 HostUi theUi;
 HostGalleries theGalleries;
-HostKda theKda;
 HostKipFile theKipFile;
 HostShelves theShelves;
 
@@ -169,7 +168,7 @@ public:
     KOM_kda *__kda() override
     {
         hostOperation("Module.__kda");
-        return &theKda;
+        return &kdaObject();
     }
 
     KOM_kipFile *__kipFile() override

@@ -212,14 +212,4 @@ private:
     std::weak_ptr<SceneNetworkBox> myBox;
 };
 
-// The Python module of a node's type; the asset family gives it attributes.
-class NodeKDAModule : public KOM_KDAModule, private LiveCounted
-{
-public:
-    explicit NodeKDAModule(std::shared_ptr<SceneNode> const &node) : myNode(node) {}
-
-private:
-    std::weak_ptr<SceneNode> myNode;
-};
-
 } // namespace kalhost

@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include "host/assets.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/scene.h"
@@ -115,6 +116,8 @@ public:
         for (auto const &type : theNodeTypes)
             if (type.categoryCode == myCode)
                 types[type.name] = nodeTypeHandle(&type);
+        for (auto const *type : installedAssetTypes(myCode))
+            types[type->name] = nodeTypeHandle(type);
         return types;
     }
 
@@ -196,13 +199,15 @@ public:
     KOM_EnumValue *source() override
     {
         hostOperation("NodeType.source");
-        return &KOM_nodeTypeSource::Internal;
+        return isAssetType(myType) ? &KOM_nodeTypeSource::Subnet : &KOM_nodeTypeSource::Internal;
     }
 
     std::string sourcePath() override
     {
         hostOperation("NodeType.sourcePath");
-        return "internal";
+        auto const asset = currentDefinition(myType);
+        auto const library = asset ? asset->library.lock() : nullptr;
+        return library ? library->path : "internal";
     }
 
     KOM_Node *sourceNetwork() override
@@ -214,18 +219,21 @@ public:
     KOM_KDADefinition *definition() override
     {
         hostOperation("NodeType.definition");
-        return nullptr;
+        return definitionHandle(currentDefinition(myType));
     }
 
     std::vector<KOM_ElemPtr<KOM_KDADefinition>> allInstalledDefinitions() override
     {
         hostOperation("NodeType.allInstalledDefinitions");
-        return {};
+        return installedDefinitionHandles(myType);
     }
 
     std::string icon() override
     {
         hostOperation("NodeType.icon");
+        auto const asset = currentDefinition(myType);
+        if (asset && !asset->icon.empty())
+            return asset->icon;
         std::string prefix;
         for (char c : categoryNameOf(myType->categoryCode))
             prefix += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -320,7 +328,7 @@ public:
     KOM_KDAModule *kdaModule() override
     {
         hostOperation("NodeType.kdaModule");
-        return nullptr; // built-in types have no asset module
+        return isAssetType(myType) ? assetModuleHandle(myType) : nullptr;
     }
 
     int categoryCode() override
@@ -451,7 +459,7 @@ NodeTypeInfo const *findNodeType(int categoryCode, std::string const &name)
     for (auto const &type : theNodeTypes)
         if (type.categoryCode == categoryCode && type.name == name)
             return &type;
-    return nullptr;
+    return findAssetType(categoryCode, name);
 }
 
 void resetNodeTypes() { theTypeStates.clear(); }

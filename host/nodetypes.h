@@ -54,7 +54,8 @@ struct NodeTypeInfo
     std::vector<ParmTupleInfo> parms = {};
 };
 
-// The node type of that name in that category, or null.
+// The node type of that name in that category (built in, or defined by an installed digital
+// asset), or null.
 NodeTypeInfo const *findNodeType(int categoryCode, std::string const &name);
 
 // Aliases and hidden flags go back to none.
