@@ -333,24 +333,35 @@ std::vector<std::shared_ptr<SceneNode>> SceneNode::outputs() const
 
 void Scene::reset()
 {
-    // Handles that outlive the old scene must fail, however they keep its nodes.
-    if (myRoot)
-        for (auto const &node : subtreeOf(myRoot))
-            node->myPlace.inScene = false;
-    myInstances.clear();
-    myRoot = std::make_shared<SceneNode>();
-    myRoot->type = &theRootType;
+    replaceRoot(baselineRoot());
+    myClock = Clock();
+}
+
+std::shared_ptr<SceneNode> Scene::baselineRoot()
+{
+    auto root = std::make_shared<SceneNode>();
+    root->type = &theRootType;
     for (auto const &manager : theManagers)
     {
         auto node = std::make_shared<SceneNode>();
         node->name = manager.name;
         node->type = &manager;
-        node->parent = myRoot;
-        myRoot->children.add(node);
+        node->parent = root;
+        root->children.add(node);
     }
+    return root;
+}
+
+void Scene::replaceRoot(std::shared_ptr<SceneNode> const &root)
+{
+    // Handles that outlive the old scene must fail, however they keep its nodes.
+    if (myRoot)
+        for (auto const &node : subtreeOf(myRoot))
+            node->myPlace.inScene = false;
+    myInstances.clear();
+    myRoot = root;
     enter(myRoot);
     myPwd.reset();
-    myClock = Clock();
 }
 
 std::shared_ptr<SceneNode> Scene::pwd() const

@@ -310,6 +310,13 @@ public:
     // Restores the baseline: the root and its managers, the clock, the current node.
     void reset();
 
+    // A root holding the managers and nothing else, out of the scene: scene files are read
+    // into one before they replace or join the scene.
+    static std::shared_ptr<SceneNode> baselineRoot();
+    // `root`, built from baselineRoot(), becomes the scene; the old scene's nodes leave it, so
+    // their handles fail. The current node goes back to the root; the clock stays.
+    void replaceRoot(std::shared_ptr<SceneNode> const &root);
+
     std::shared_ptr<SceneNode> const &root() const { return myRoot; }
     Clock &clock() { return myClock; }
 

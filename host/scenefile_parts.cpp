@@ -1,0 +1,482 @@
+// What the scene file holds, part by part: each row of the tables at the end names a part's
+// keyword and the two functions that write and read it. A family adds its state here.
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "host/keyframes.h"
+#include "host/parms.h"
+#include "host/scenefile.h"
+#include "model/errors.h"
+#include "model/parms.h"
+
+namespace kalhost
+{
+
+namespace
+{
+
+// --- the node itself ---
+
+void writePosition(SceneNode const &node, SceneLineWriter &out)
+{
+    if (node.position[0] != 0.0f || node.position[1] != 0.0f)
+        out.line("at").number(node.position[0]).number(node.position[1]);
+}
+
+void readPosition(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    node->position[0] = line.floatNumber();
+    node->position[1] = line.floatNumber();
+}
+
+void writeColor(SceneNode const &node, SceneLineWriter &out)
+{
+    SceneNode const fresh;
+    if (!std::equal(node.color, node.color + 3, fresh.color))
+        out.line("color").number(node.color[0]).number(node.color[1]).number(node.color[2]);
+}
+
+void readColor(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    for (float &channel : node->color)
+        channel = line.floatNumber();
+}
+
+void writeComment(SceneNode const &node, SceneLineWriter &out)
+{
+    if (!node.comment.empty())
+        out.line("comment").text(node.comment);
+}
+
+void readComment(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    node->comment = line.text();
+}
+
+void writeLanguage(SceneNode const &node, SceneLineWriter &out)
+{
+    if (node.expressionLanguage)
+        out.line("language").enumValue(node.expressionLanguage);
+}
+
+void readLanguage(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    node->expressionLanguage = line.enumValue();
+    if (node->expressionLanguage && !isOfEnumeration(*node->expressionLanguage, typeid(KOM_exprLanguage)))
+        line.fail("not an expression language");
+}
+
+void writeSelected(SceneNode const &node, SceneLineWriter &out)
+{
+    if (node.isSelected())
+        out.line("selected");
+}
+
+void readSelected(std::shared_ptr<SceneNode> const &node, SceneLineReader &, SceneReading &)
+{
+    Scene::select(*node, true);
+}
+
+// The child a network shows as current.
+void writeCurrent(SceneNode const &node, SceneLineWriter &out)
+{
+    if (auto const child = node.currentChild.lock(); child && child->parent.lock().get() == &node)
+        out.line("current").word(child->name);
+}
+
+void readCurrent(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &reading)
+{
+    std::string const name = line.word();
+    reading.later([node, name]() {
+        auto const child = node->child(name);
+        if (!child)
+            throw KOM_OperationFailed(("The current node " + name + " of " + node->name + " is missing").c_str());
+        node->currentChild = child;
+    });
+}
+
+// Wires: "input <slot> node <source> <output>" from a sibling, "input <slot> subnet <index>"
+// from the enclosing subnet's input.
+void writeInputs(SceneNode const &node, SceneLineWriter &out)
+{
+    auto const &inputs = node.inputs();
+    for (std::size_t slot = 0; slot < inputs.size(); ++slot)
+    {
+        auto const source = inputs[slot].node.lock();
+        if (!source)
+            continue;
+        out.line("input").integer(static_cast<long long>(slot));
+        if (inputs[slot].indirect)
+            out.word("subnet").integer(inputs[slot].outputIndex);
+        else
+            out.word("node").word(source->name).integer(inputs[slot].outputIndex);
+    }
+}
+
+void readInput(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &reading)
+{
+    constexpr long long MaxInputs = 9999;
+    long long const slot = line.integer();
+    if (slot < 0 || slot > MaxInputs)
+        line.fail("input slot out of range");
+    std::string const kind = line.word();
+    SceneNode::Input input;
+    std::string sourceName;
+    if (kind == "subnet")
+        input.indirect = true;
+    else if (kind == "node")
+        sourceName = line.word();
+    else
+        line.fail("an input comes from a node or the subnet, not " + kind);
+    long long const index = line.integer();
+    if (index < 0 || index > MaxInputs)
+        line.fail("output index out of range");
+    input.outputIndex = static_cast<int>(index);
+    // Sources may come later in the text: wires are made once every node exists.
+    reading.later([node, input, sourceName, slot]() mutable {
+        auto const network = node->parent.lock();
+        std::shared_ptr<SceneNode> source;
+        if (input.indirect)
+        {
+            if (!network || !network->isSubnet())
+                throw KOM_OperationFailed((node->name + " is not inside a subnet").c_str());
+            source = network;
+        }
+        else
+        {
+            source = network ? network->child(sourceName) : nullptr;
+            if (!source)
+                throw KOM_OperationFailed(("The input " + sourceName + " of " + node->name + " is missing").c_str());
+            if (Scene::wouldLoop(*node, *source))
+                throw KOM_OperationFailed(("The input " + sourceName + " of " + node->name + " makes a loop").c_str());
+        }
+        input.node = source;
+        theScene().connect(*node, static_cast<int>(slot), input, false);
+    });
+}
+
+void writeBoxes(SceneNode const &node, SceneLineWriter &out)
+{
+    for (auto const &box : node.networkBoxes)
+        out.line("box").text(box->name).number(box->position[0]).number(box->position[1]);
+}
+
+void readBox(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    auto box = std::make_shared<SceneNetworkBox>();
+    box->name = line.text();
+    box->position[0] = line.floatNumber();
+    box->position[1] = line.floatNumber();
+    node->networkBoxes.push_back(std::move(box));
+}
+
+// --- parameters ---
+
+// Calls `visit(tuple, parm, index)` for each parameter whose state differs from a new one's.
+template <class Visit>
+void forEachParm(SceneNode const &node, Visit visit)
+{
+    for (auto const &tuple : node.parmTuples)
+        for (std::size_t index = 0; index < tuple->parms.size(); ++index)
+            visit(*tuple, tuple->parms[index], index);
+}
+
+SceneParm &parmNamed(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneParmTuple **tuple = nullptr)
+{
+    std::string const name = line.word();
+    auto const [found, index] = findParm(*node, name);
+    if (!found || index < 0)
+        line.fail(node->name + " has no parameter " + name);
+    if (tuple)
+        *tuple = found.get();
+    return found->parms[static_cast<std::size_t>(index)];
+}
+
+// A spare tuple's template: "spare <name> <data type> <field> <values>..." with the fields
+// that differ from a new template's.
+void writeSpare(SceneNode const &node, SceneLineWriter &out)
+{
+    for (auto const &tuple : node.parmTuples)
+    {
+        if (!tuple->spare)
+            continue;
+        ParmTupleInfo const &info = tuple->info;
+        out.line("spare").word(info.name).integer(info.dataType);
+        out.word("label").text(info.label);
+        out.word("components").integer(static_cast<long long>(info.componentNames.size()));
+        for (auto const &name : info.componentNames)
+            out.word(name);
+        out.word("defaults").integer(static_cast<long long>(info.defaults.size()));
+        for (double value : info.defaults)
+            out.number(value);
+        out.word("text-default").text(info.textDefault);
+        out.word("text-defaults").integer(static_cast<long long>(info.textDefaults.size()));
+        for (auto const &text : info.textDefaults)
+            out.text(text);
+        out.word("menu").integer(static_cast<long long>(info.menuItems.size()));
+        for (auto const &item : info.menuItems)
+            out.text(item);
+        out.word("template").integer(info.templateTypeId);
+        out.word("look").enumValue(info.look);
+        out.word("naming").enumValue(info.namingScheme);
+        out.word("range").number(info.min).number(info.max).integer(info.minIsStrict).integer(info.maxIsStrict);
+        out.word("tags").integer(static_cast<long long>(info.tags.size()));
+        for (auto const &[key, value] : info.tags)
+            out.text(key).text(value);
+    }
+}
+
+void readSpare(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    ParmTupleInfo info;
+    info.name = line.word();
+    long long const dataType = line.integer();
+    if (dataType != KOM_IntParmData && dataType != KOM_FloatParmData && dataType != KOM_StringParmData)
+        line.fail("unknown parameter data type " + std::to_string(dataType));
+    info.dataType = static_cast<int>(dataType);
+    auto const expect = [&line](char const *field) {
+        if (line.word() != field)
+            line.fail(std::string("the field ") + field + " was expected");
+    };
+    expect("label");
+    info.label = line.text();
+    expect("components");
+    for (int count = line.count(); count > 0; --count)
+        info.componentNames.push_back(line.word());
+    expect("defaults");
+    for (int count = line.count(); count > 0; --count)
+        info.defaults.push_back(line.number());
+    expect("text-default");
+    info.textDefault = line.text();
+    expect("text-defaults");
+    for (int count = line.count(); count > 0; --count)
+        info.textDefaults.push_back(line.text());
+    expect("menu");
+    for (int count = line.count(); count > 0; --count)
+        info.menuItems.push_back(line.text());
+    expect("template");
+    info.templateTypeId = static_cast<int>(line.integer());
+    expect("look");
+    info.look = line.enumValue();
+    expect("naming");
+    info.namingScheme = line.enumValue();
+    expect("range");
+    info.min = line.number();
+    info.max = line.number();
+    info.minIsStrict = line.integer() != 0;
+    info.maxIsStrict = line.integer() != 0;
+    expect("tags");
+    for (int count = line.count(); count > 0; --count)
+    {
+        std::string key = line.text();
+        info.tags[key] = line.text();
+    }
+    if (info.componentNames.empty())
+        line.fail("a spare parameter tuple without parameters");
+    if (findTuple(*node, info.name))
+        line.fail("a second parameter tuple named " + info.name);
+    for (auto const &component : info.componentNames)
+        if (findParm(*node, component).first)
+            line.fail("a second parameter named " + component);
+    node->parmTuples.push_back(makeTuple(info, true));
+}
+
+// "value <parm> <number or text>" for a value other than the default.
+void writeValues(SceneNode const &node, SceneLineWriter &out)
+{
+    forEachParm(node, [&out](SceneParmTuple const &tuple, SceneParm const &parm, std::size_t index) {
+        bool const text = tuple.info.dataType == KOM_StringParmData;
+        double const defaultNumber = index < tuple.info.defaults.size() ? tuple.info.defaults[index] : 0.0;
+        std::string const &defaultText =
+            index < tuple.info.textDefaults.size() ? tuple.info.textDefaults[index] : tuple.info.textDefault;
+        if (text ? parm.text != defaultText : parm.number != defaultNumber)
+        {
+            out.line("value").word(parm.name);
+            if (text)
+                out.text(parm.text);
+            else
+                out.number(parm.number);
+        }
+    });
+}
+
+void readValue(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    SceneParmTuple *tuple = nullptr;
+    SceneParm &parm = parmNamed(node, line, &tuple);
+    if (tuple->info.dataType == KOM_StringParmData)
+        parm.text = line.text();
+    else
+        parm.number = line.number();
+}
+
+void writeExpressions(SceneNode const &node, SceneLineWriter &out)
+{
+    forEachParm(node, [&out](SceneParmTuple const &, SceneParm const &parm, std::size_t) {
+        if (!parm.expression.empty())
+            out.line("expression").word(parm.name).text(parm.expression).enumValue(parm.expressionLanguage);
+    });
+}
+
+void readExpression(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    SceneParm &parm = parmNamed(node, line);
+    parm.expression = line.text();
+    parm.expressionLanguage = line.enumValue();
+    if (parm.expression.empty())
+        line.fail("an empty expression");
+}
+
+// "key <parm> <frame>" then the keyframe's parts that are set, each a name and its value.
+void writeKeys(SceneNode const &node, SceneLineWriter &out)
+{
+    forEachParm(node, [&out](SceneParmTuple const &, SceneParm const &parm, std::size_t) {
+        for (auto const &key : parm.keyframes)
+        {
+            out.line("key").word(parm.name).number(key.frame);
+            KeyframeData const &data = key.data;
+            auto const optional = [&out](char const *name, std::optional<double> const &value) {
+                if (value)
+                    out.word(name).number(*value);
+            };
+            optional("time", data.time);
+            optional("value", data.value);
+            optional("in-value", data.inValue);
+            optional("slope", data.slope);
+            optional("in-slope", data.inSlope);
+            optional("accel", data.accel);
+            optional("in-accel", data.inAccel);
+            if (data.expression)
+                out.word("expression").text(*data.expression);
+            if (data.language)
+                out.word("language").enumValue(data.language);
+        }
+    });
+}
+
+void readKey(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    SceneParm &parm = parmNamed(node, line);
+    SceneKeyframe key;
+    key.frame = line.number();
+    KeyframeData &data = key.data;
+    std::pair<char const *, std::optional<double> *> const numbers[] = {
+        {"time", &data.time},   {"value", &data.value},       {"in-value", &data.inValue},
+        {"slope", &data.slope}, {"in-slope", &data.inSlope}, {"accel", &data.accel},
+        {"in-accel", &data.inAccel}};
+    while (!line.atEnd())
+    {
+        std::string const field = line.word();
+        if (field == "expression")
+        {
+            data.expression = line.text();
+            continue;
+        }
+        if (field == "language")
+        {
+            data.language = line.enumValue();
+            continue;
+        }
+        auto const found = std::find_if(std::begin(numbers), std::end(numbers),
+                                        [&field](auto const &entry) { return field == entry.first; });
+        if (found == std::end(numbers))
+            line.fail("a keyframe has no part " + field);
+        *found->second = line.number();
+    }
+    if (!parm.keyframes.empty() && parm.keyframes.back().frame >= key.frame)
+        line.fail("keyframes out of order");
+    parm.keyframes.push_back(std::move(key));
+}
+
+void writeLocks(SceneNode const &node, SceneLineWriter &out)
+{
+    forEachParm(node, [&out](SceneParmTuple const &, SceneParm const &parm, std::size_t) {
+        if (parm.locked)
+            out.line("lock").word(parm.name);
+    });
+}
+
+void readLock(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    parmNamed(node, line).locked = true;
+}
+
+void writeAutoscopes(SceneNode const &node, SceneLineWriter &out)
+{
+    forEachParm(node, [&out](SceneParmTuple const &, SceneParm const &parm, std::size_t) {
+        if (parm.autoscoped)
+            out.line("autoscope").word(parm.name);
+    });
+}
+
+void readAutoscope(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    parmNamed(node, line).autoscoped = true;
+}
+
+void writeAliases(SceneNode const &node, SceneLineWriter &out)
+{
+    forEachParm(node, [&out](SceneParmTuple const &, SceneParm const &parm, std::size_t) {
+        if (!parm.alias.empty())
+            out.line("alias").word(parm.name).word(parm.alias);
+    });
+}
+
+void readAlias(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    SceneParm &parm = parmNamed(node, line);
+    parm.alias = line.word();
+}
+
+// --- the file ---
+
+void writeClock(SceneLineWriter &out)
+{
+    Clock const &clock = theScene().clock();
+    out.line("clock").number(clock.time).number(clock.fps);
+}
+
+void readClock(SceneText &scene, SceneLineReader &line)
+{
+    scene.clock.time = line.floatNumber();
+    scene.clock.fps = line.floatNumber();
+    if (!std::isfinite(scene.clock.time) || !(scene.clock.fps > 0.0f) || !std::isfinite(scene.clock.fps))
+        line.fail("a clock out of range");
+}
+
+} // namespace
+
+// In the order they are written; a reader meets them in that order too. Parameter parts come
+// after "spare", which makes the spare tuples they name.
+std::vector<SceneNodePart> const &sceneNodeParts()
+{
+    static std::vector<SceneNodePart> const parts = {
+        {"at", writePosition, readPosition},
+        {"color", writeColor, readColor},
+        {"comment", writeComment, readComment},
+        {"language", writeLanguage, readLanguage},
+        {"selected", writeSelected, readSelected},
+        {"current", writeCurrent, readCurrent},
+        {"input", writeInputs, readInput},
+        {"box", writeBoxes, readBox},
+        {"spare", writeSpare, readSpare},
+        {"value", writeValues, readValue},
+        {"expression", writeExpressions, readExpression},
+        {"key", writeKeys, readKey},
+        {"lock", writeLocks, readLock},
+        {"autoscope", writeAutoscopes, readAutoscope},
+        {"alias", writeAliases, readAlias},
+    };
+    return parts;
+}
+
+std::vector<SceneFilePart> const &sceneFileParts()
+{
+    static std::vector<SceneFilePart> const parts = {
+        {"clock", writeClock, readClock},
+    };
+    return parts;
+}
+
+} // namespace kalhost
