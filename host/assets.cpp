@@ -275,25 +275,25 @@ public:
     {
         hostOperation("KDASection.__hash__");
         return static_cast<int>(std::hash<std::string>()(myName) ^
-                                std::hash<AssetDefinition *>()(definition().get()));
+                                std::hash<AssetDefinition *>()(stored().get()));
     }
 
     std::string __repr__() override
     {
         hostOperation("KDASection.__repr__");
-        return "<kal.KDASection " + myName + " of " + definition()->key() + ">";
+        return "<kal.KDASection " + myName + " of " + stored()->key() + ">";
     }
 
     KOM_KDADefinition *definition() override
     {
         hostOperation("KDASection.definition");
-        return definitionHandle(definition());
+        return definitionHandle(stored());
     }
 
     std::string name() override
     {
         hostOperation("KDASection.name");
-        definition();
+        stored();
         return myName;
     }
 
@@ -307,7 +307,7 @@ public:
     {
         hostOperation("KDASection.setContents", contents);
         text();
-        changeDefinition(definition(), [&](AssetDefinition &copy) { copy.sections[myName] = contents; });
+        changeDefinition(stored(), [&](AssetDefinition &copy) { copy.sections[myName] = contents; });
     }
 
     int size() override
@@ -320,13 +320,14 @@ public:
     {
         hostOperation("KDASection.destroy");
         text();
-        changeDefinition(definition(), [&](AssetDefinition &copy) { copy.sections.erase(myName); });
+        changeDefinition(stored(), [&](AssetDefinition &copy) { copy.sections.erase(myName); });
     }
 
-    std::string describe() const { return myName + " of " + definition()->key(); }
+    std::string describe() const { return myName + " of " + stored()->key(); }
 
 private:
-    std::shared_ptr<AssetDefinition> definition() const
+    // The definition, while it still holds the section.
+    std::shared_ptr<AssetDefinition> stored() const
     {
         auto definition = myDefinition.lock();
         if (!definition || !definition->sections.count(myName))
@@ -334,7 +335,7 @@ private:
         return definition;
     }
 
-    std::string const &text() const { return definition()->sections.at(myName); }
+    std::string const &text() const { return stored()->sections.at(myName); }
 
     bool same(KOM_KDASection &other) const
     {
