@@ -961,10 +961,10 @@ std::shared_ptr<SceneNode> createAssetFromSubnet(std::shared_ptr<SceneNode> cons
         definitions.push_back(definition);
     install(library);
 
-    auto const instance = theScene().changeType(subnet, name, true, true);
-    instance->assetName = name;
-    instance->assetEditable = false;
-    return instance;
+    theScene().retype(subnet, findAssetType(definition->categoryCode, name));
+    subnet->assetName = name;
+    subnet->assetEditable = false;
+    return subnet;
 }
 
 void initAssetInstance(std::shared_ptr<SceneNode> const &node, bool loadContents)
