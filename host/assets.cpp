@@ -812,6 +812,8 @@ public:
             install(moved);
             return;
         }
+        checkWritable(library->path);
+        checkWritable(target);
         if (std::rename(library->path.c_str(), target.c_str()) != 0)
             throw KOM_OperationFailed(("Cannot rename " + library->path + " to " + target).c_str());
         theLibraries.erase(library->path);

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -523,10 +525,28 @@ SceneText readSceneText(std::string const &text, std::string const &source)
 
 // --- files ---
 
+void checkWritable(std::string const &path)
+{
+    char const *root = std::getenv("KALVANE_WRITE_ROOT");
+    if (!root || !*root)
+        return;
+    // The folder the path is in must exist and lie inside the root, links resolved.
+    std::size_t const slash = path.find_last_of('/');
+    std::string const folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    char resolvedRoot[PATH_MAX], resolvedFolder[PATH_MAX];
+    std::string const name = slash == std::string::npos ? path : path.substr(slash + 1);
+    bool const inside = realpath(root, resolvedRoot) && realpath(folder.c_str(), resolvedFolder) &&
+                        name != ".." && name != "." &&
+                        (std::string(resolvedFolder) + "/").rfind(std::string(resolvedRoot) + "/", 0) == 0;
+    if (!inside)
+        throw KOM_OperationFailed(("Not writing outside " + std::string(root) + ": " + path).c_str());
+}
+
 void writeFileAtomically(std::string const &path, std::string const &text)
 {
     if (path.empty())
         throw KOM_OperationFailed("No file name to save to");
+    checkWritable(path);
     std::string const temporary = path + ".saving" + std::to_string(getpid());
     int const fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)

@@ -49,6 +49,11 @@ struct SceneText
 // Throws KOM_OperationFailed for a damaged or foreign text, naming `source`.
 SceneText readSceneText(std::string const &text, std::string const &source);
 
+// Every file or directory the host creates, replaces or removes is checked here first: when
+// $KALVANE_WRITE_ROOT names a directory (the fuzzer sets it), a path outside it throws
+// KOM_OperationFailed. Unset, anything goes.
+void checkWritable(std::string const &path);
+
 // Writes `text` to `path` through a temporary file beside it, renamed over `path` once
 // complete: a failed write leaves the previous file as it was. Throws KOM_OperationFailed.
 void writeFileAtomically(std::string const &path, std::string const &text);

@@ -742,7 +742,9 @@ def _child(arguments, timeout):
     folder = tempfile.mkdtemp(prefix="kalfuzz-")
     # Freed memory is overwritten, so that a use after free fails here as well, not only under
     # AddressSanitizer.
-    environment = dict(os.environ, HOME=folder, MALLOC_PERTURB_="165")
+    # The host refuses to write outside KALVANE_WRITE_ROOT: absolute paths among the generated
+    # strings ("/obj", "/") would otherwise name places outside the folder.
+    environment = dict(os.environ, HOME=folder, KALVANE_WRITE_ROOT=folder, MALLOC_PERTURB_="165")
     # Paths the child is given relative to this folder would not be found from its own.
     environment["PYTHONPATH"] = os.pathsep.join(
         os.path.abspath(path) for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path)

@@ -405,3 +405,19 @@ def test_a_lookup_waits_for_the_host_lock_without_blocking_python_and_lets_it_go
     assert child.returncode == 0, child.stderr[-3000:]
     observed = json.loads(child.stdout.splitlines()[-1])
     assert observed == {"ticks": 2000, "waited": True, "found": [7], "free": True, "second": [7]}
+
+
+def test_the_host_writes_nowhere_outside_the_write_root(tmp_path, monkeypatch):
+    root, outside = tmp_path / "root", tmp_path / "outside"
+    root.mkdir()
+    outside.mkdir()
+    monkeypatch.setenv("KALVANE_WRITE_ROOT", str(root))
+    subnet = kal.node("/obj").createNode("subnet")
+    for path in (str(outside / "a.kda"), str(root / ".." / "outside" / "a.kda"), "/a.kda"):
+        with pytest.raises(kal.OperationFailed, match="Not writing outside"):
+            subnet.createDigitalAsset("fenced", path)
+    assert list(outside.iterdir()) == [] and subnet.type().name() == "subnet"
+    subnet.createDigitalAsset("fenced", str(root / "a.kda"))
+    with pytest.raises(kal.OperationFailed, match="Not writing outside"):
+        kal.kda.expandToDirectory(str(root / "a.kda"), str(outside / "x"))
+    assert list(outside.iterdir()) == []
