@@ -421,3 +421,12 @@ def test_the_host_writes_nowhere_outside_the_write_root(tmp_path, monkeypatch):
     with pytest.raises(kal.OperationFailed, match="Not writing outside"):
         kal.kda.expandToDirectory(str(root / "a.kda"), str(outside / "x"))
     assert list(outside.iterdir()) == []
+
+
+def test_the_assets_example_runs():
+    from conftest import run_python
+    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "assets.py")
+    finished = run_python(open(example).read())
+    assert finished.returncode == 0, finished.stderr
+    assert "/obj/crate_copy holds a box of 3 divisions" in finished.stdout
+    assert "AttributeError: 'module' object has no attribute 'missing'" in finished.stdout
