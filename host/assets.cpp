@@ -20,6 +20,7 @@
 #include "host/scenefile.h"
 #include "model/enums.h"
 #include "model/errors.h"
+#include "model/services.h"
 
 namespace kalhost
 {
@@ -42,8 +43,7 @@ std::unordered_map<std::string, std::unique_ptr<NodeTypeInfo>> theAssetTypes;
 
 std::string keyOf(int categoryCode, std::string const &name)
 {
-    auto category = categoryFor(categoryCode);
-    return (category ? category->name() : std::string("?")) + "/" + name;
+    return categoryNameOf(categoryCode) + "/" + name;
 }
 
 std::string keyOf(NodeTypeInfo const *type) { return keyOf(type->categoryCode, type->name); }
@@ -909,8 +909,14 @@ KOM_KDAModule *assetModuleHandle(NodeTypeInfo const *type)
     auto const definition = currentDefinition(type);
     if (definition && definition->namespaceIsStale && Py_IsInitialized())
     {
-        definition->scriptNamespace = buildNamespace(*definition);
-        definition->namespaceIsStale = false;
+        // Swapped in under the host lock, which look-ups hold; the old namespace is released
+        // after it, since releasing it may run Python code.
+        auto replaced = buildNamespace(*definition);
+        {
+            KOM_HostLockHeld hostLock;
+            std::swap(definition->scriptNamespace, replaced);
+            definition->namespaceIsStale = false;
+        }
     }
     return new ModuleHandle(type);
 }

@@ -104,14 +104,6 @@ bool parseInt(std::string const &text, long long low, long long high, long long 
     return value >= low && value <= high;
 }
 
-std::string categoryName(int code)
-{
-    for (auto const &[name, category] : categoriesByName())
-        if (categoryCodeOf(*category) == code)
-            return name;
-    return "";
-}
-
 // The property lines of a definition, without its sections.
 void writeProperties(AssetDefinition const &definition, std::string &out)
 {
@@ -234,7 +226,7 @@ std::string writeLibraryText(std::vector<std::shared_ptr<AssetDefinition>> const
     std::string out = std::string(LibraryHeader) + " " + std::to_string(FormatVersion) + "\n";
     for (auto const &definition : definitions)
     {
-        out += "definition " + categoryName(definition->categoryCode) + " " + definition->typeName + "\n";
+        out += "definition " + categoryNameOf(definition->categoryCode) + " " + definition->typeName + "\n";
         writeProperties(*definition, out);
         for (auto const &[name, contents] : definition->sections)
         {
@@ -329,7 +321,7 @@ void expandLibrary(std::vector<std::shared_ptr<AssetDefinition>> const &definiti
     std::string index = std::string(DirectoryHeader) + " " + std::to_string(FormatVersion) + "\n";
     for (auto const &definition : definitions)
     {
-        std::string const category = categoryName(definition->categoryCode);
+        std::string const category = categoryNameOf(definition->categoryCode);
         std::string const folder = directory + "/" + category + "_" + definition->typeName;
         index += "definition " + category + " " + definition->typeName + "\n";
         std::string properties;
@@ -369,7 +361,7 @@ std::vector<std::shared_ptr<AssetDefinition>> collapseLibrary(std::string const 
         auto definition = startDefinition(rest, indexPath, lineNumber);
         if (!keys.insert(definition->key()).second)
             damaged(indexPath, lineNumber, "a second definition of " + definition->key());
-        std::string const folder = directory + "/" + categoryName(definition->categoryCode) + "_" +
+        std::string const folder = directory + "/" + categoryNameOf(definition->categoryCode) + "_" +
                                    definition->typeName;
         std::string const propertiesPath = folder + "/properties";
         std::string const properties = readWholeFile(propertiesPath);

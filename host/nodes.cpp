@@ -901,11 +901,13 @@ KOM_Node *NodeHandle::createDigitalAsset(char const *name, char const *kda_file_
     auto const self = scene();
     if (!self->isSubnet())
         throw KOM_InvalidNodeType(("Only subnets become digital assets: " + self->path()).c_str());
-    if (!name || !isValidNodeName(name))
+    // Without a name the type is named after the subnet.
+    std::string const typeName = name ? name : self->name;
+    if (!isValidNodeName(typeName))
         throw KOM_OperationFailed("A digital asset needs a valid name");
     if (min_num_inputs < 0 || max_num_inputs < min_num_inputs)
         throw KOM_OperationFailed("Invalid input counts");
-    return handleFor(createAssetFromSubnet(self, name, kda_file_name, description, min_num_inputs,
+    return handleFor(createAssetFromSubnet(self, typeName, kda_file_name, description, min_num_inputs,
                                            max_num_inputs, comment, version));
 }
 

@@ -384,12 +384,6 @@ private:
         return myType->categoryCode == KOM_ManagerCategory || myType->categoryCode == KOM_RootCategory;
     }
 
-    static std::string categoryNameOf(int code)
-    {
-        auto category = static_cast<CategoryObject *>(categoryFor(code));
-        return category ? category->categoryName() : "";
-    }
-
     NodeTypeInfo const *myType;
 };
 
@@ -475,6 +469,12 @@ KOM_NodeTypeCategory *categoryFor(int categoryCode)
         if (category.code() == categoryCode)
             return &category;
     return nullptr;
+}
+
+std::string categoryNameOf(int categoryCode)
+{
+    auto category = static_cast<CategoryObject *>(categoryFor(categoryCode));
+    return category ? category->categoryName() : "";
 }
 
 int categoryCodeOf(KOM_NodeTypeCategory &category)

@@ -337,7 +337,8 @@ class Pool:
                     result = function()
                 except (Exception, SystemExit):
                     continue
-                items = result if isinstance(result, tuple) else (result,)
+                items = result if isinstance(result, tuple) else \
+                    tuple(result.values()) if isinstance(result, dict) else (result,)
                 for index, item in enumerate(items):
                     if is_proxy(item):
                         self._keep(item)
@@ -395,7 +396,8 @@ class Pool:
                     (name[0].islower() or name[:1] == "_" and name[1:2].islower()):
                 yield "_kal." + name, getattr(_kal, name)
         fresh_nodes = (lambda: kal.node("/obj").createNode("geo"),
-                       lambda: kal.node("/obj").createNode("geo").createNode("box"))
+                       lambda: kal.node("/obj").createNode("geo").createNode("box"),
+                       lambda: kal.node("/obj").createNode("subnet"))
         for make in fresh_nodes:
             cls = type(make())
             for method in public_methods(cls):
