@@ -397,7 +397,8 @@ class Pool:
                 yield "_kal." + name, getattr(_kal, name)
         fresh_nodes = (lambda: kal.node("/obj").createNode("geo"),
                        lambda: kal.node("/obj").createNode("geo").createNode("box"),
-                       lambda: kal.node("/obj").createNode("subnet"))
+                       # A subnet made into a digital asset: its type has a definition.
+                       lambda: kal.node("/obj").createNode("subnet").createDigitalAsset())
         for make in fresh_nodes:
             cls = type(make())
             for method in public_methods(cls):
