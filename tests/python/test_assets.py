@@ -430,3 +430,12 @@ def test_the_assets_example_runs():
     assert finished.returncode == 0, finished.stderr
     assert "/obj/crate_copy holds a box of 3 divisions" in finished.stdout
     assert "AttributeError: 'module' object has no attribute 'missing'" in finished.stdout
+
+
+def test_definitions_sections_and_modules_are_owned_and_kda_and_categories_are_not(library):
+    asset = make_asset(library)
+    definition = asset.type().definition()
+    owned = (definition, definition.sections()["Contents"], asset.kdaModule(),
+             definition.addSection("more"), kal.kda.definitionsInFile(library)[0])
+    assert all(item.this.own() for item in owned)
+    assert not kal.kda.this.own() and not definition.nodeTypeCategory().this.own()
