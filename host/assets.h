@@ -3,6 +3,7 @@
 // describes the library file format and the sections the host reads.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -80,7 +81,7 @@ struct AssetLibrary
     bool isEmbedded() const;
 };
 
-// --- The library file format (host/assets_library.cpp) --------------------------------------
+// --- The library file format (host/assets_format.cpp) --------------------------------------
 
 // The text of a library file holding these definitions.
 std::string writeLibraryText(std::vector<std::shared_ptr<AssetDefinition>> const &definitions);
@@ -126,5 +127,44 @@ KOM_kda &kdaObject();
 
 // Uninstalls every library and forgets the embedded definitions.
 void resetAssets();
+
+// --- Within the family: the session's libraries (host/assets_libraries.cpp) -----------------
+
+constexpr char const *EmbeddedPath = "Embedded";
+
+// "<category>/<type>": the key of the node type a definition defines.
+std::string assetKey(int categoryCode, std::string const &name);
+std::shared_ptr<AssetLibrary> embeddedLibrary();
+std::shared_ptr<AssetLibrary> knownLibrary(std::string const &path); // null when unknown
+// In installation order: later ones win.
+std::vector<std::shared_ptr<AssetLibrary>> const &installedLibraries();
+std::vector<std::shared_ptr<AssetDefinition>> installedDefinitionsOf(std::string const &key);
+// The preferred installed definition of a key, else the one installed last; null for none.
+std::shared_ptr<AssetDefinition> currentDefinitionOf(std::string const &key);
+// The node type of a key, once a definition of it was installed (types are never freed).
+NodeTypeInfo const *assetTypeOf(std::string const &key);
+// Brings the asset types in line with the installed definitions.
+void refreshAssetTypes();
+// Throws KOM_OperationFailed when a built-in type would hide the definition's.
+void checkNotBuiltIn(AssetDefinition const &definition);
+// Applies `change` to a copy, writes the library with it, and only then keeps it.
+void changeDefinition(std::shared_ptr<AssetDefinition> const &definition,
+                      std::function<void(AssetDefinition &)> const &change);
+void preferDefinition(std::shared_ptr<AssetDefinition> const &definition, bool preferred);
+// Throws KOM_OperationFailed when the file cannot be read or is damaged.
+std::vector<std::shared_ptr<AssetDefinition>> readLibraryFile(std::string const &path);
+// Keeps what a file holds as the known library of its path; definitions scripts hold are
+// updated in place.
+std::shared_ptr<AssetLibrary> keepLibrary(std::string const &path,
+                                          std::vector<std::shared_ptr<AssetDefinition>> definitions);
+void installLibrary(std::shared_ptr<AssetLibrary> const &library);
+void uninstallLibrary(std::shared_ptr<AssetLibrary> const &library);
+// Moves a library file on disk; the embedded library is written to a new file instead.
+void renameLibrary(std::shared_ptr<AssetLibrary> const &library, std::string const &target);
+// Adds or removes a library path in a libraries file (one path per line).
+void updateLibrariesFile(char const *librariesFile, std::string const &path, bool add);
+// Runs the script-module section into a new namespace when it changed since the last run;
+// errors in the code throw KOM_Error.
+void refreshNamespace(AssetDefinition &definition);
 
 } // namespace kalhost
