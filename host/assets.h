@@ -65,6 +65,7 @@ struct AssetDefinition
     bool preferred = false;
     std::shared_ptr<AssetNamespace> scriptNamespace;
     bool namespaceIsStale = true;
+    bool namespaceIsBuilding = false; // its code runs now
 
     // "<category>/<type>", the key of the node type it defines.
     std::string key() const;

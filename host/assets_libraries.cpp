@@ -467,6 +467,16 @@ void refreshNamespace(AssetDefinition &definition)
 {
     if (!definition.namespaceIsStale || !Py_IsInitialized())
         return;
+    // Code that asks for its own module while it runs would run again, without end.
+    if (definition.namespaceIsBuilding)
+        throw KOM_Error(("The " + std::string(ScriptModuleSection) + " section of " +
+                         definition.key() + " asks for its own module while it runs").c_str());
+    struct Building
+    {
+        AssetDefinition &definition;
+        explicit Building(AssetDefinition &d) : definition(d) { definition.namespaceIsBuilding = true; }
+        ~Building() { definition.namespaceIsBuilding = false; }
+    } building(definition);
     // Swapped in under the host lock, which look-ups hold; the old namespace is released after
     // it, since releasing it may run Python code.
     auto replaced = buildNamespace(definition);

@@ -336,6 +336,12 @@ def test_errors_in_the_script_section_raise_when_the_module_is_asked_for(library
     assert asset.kdaModule().fine is True
 
 
+def test_code_asking_for_its_own_module_while_it_runs_fails_instead_of_recursing(library):
+    make_asset(library, script="import kal\nkal.node('/obj/subnet1').kdaModule()\n")
+    with pytest.raises(kal.Error, match="asks for its own module while it runs"):
+        kal.node("/obj/subnet1").kdaModule()
+
+
 def test_a_host_error_inside_the_lookup_is_translated_and_releases_the_lock(library):
     module = make_asset(library).kdaModule()
     for error in ("ObjectWasDeleted", "OperationFailed"):
