@@ -42,11 +42,12 @@ test-asan: deps
 	$(ASAN_ENV) ctest --test-dir build-asan --output-on-failure
 
 # Call costs against a bare METH_O function, the same operations written against the C API and
-# bound through pybind11; then how node operations scale with the network.
+# bound through pybind11; then how node operations scale with the network, and the scene file.
 bench: build
 	cmake --build $(BUILD) --target bench-modules -j$(JOBS)
 	PYTHONPATH=$(BUILD)/python:$(BUILD)/bench $(PYTHON) bench/bench.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scale.py
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scenefile.py
 
 # Per-call costs of node operations in networks of 10^2 to 10^5 nodes.
 bench-scale: build

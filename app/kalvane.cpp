@@ -2,13 +2,19 @@
 // and runs a script (`kalvane script.py [args]`) or an interactive prompt.
 #include <Python.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
+#include <thread>
 
+#include "host/shell.h"
 #include "model/services.h"
+#include "model/shell.h"
 
 extern "C" void init_kal(void);
 extern "C" char const **KalvaneGetTagInfo(char const **out);
@@ -61,6 +67,84 @@ bool asksForVersion(int argc, char **argv)
     return false;
 }
 
+// The prompt, run when kalvane has no script: the interpreter's streams are the host's shell.
+char const *const theShellPrompt = R"(
+import code, sys
+import kal
+
+class ShellStream:
+    """sys.stdin, sys.stdout and sys.stderr at the prompt: the host's shell."""
+
+    def __init__(self, shell):
+        self._shell = shell
+
+    def readline(self, size=-1):
+        return self._shell.readline(size)
+
+    def write(self, text):
+        self._shell.write(text)
+        return len(text)
+
+    def flush(self):
+        pass
+
+    def isatty(self):
+        return self._shell.isatty()
+
+sys.stdin = sys.stdout = sys.stderr = ShellStream(kal.ui.shellIO())
+del ShellStream
+code.interact(banner="Kalvane shell: kal is imported; Ctrl-D ends it.", readfunc=input,
+              local={"__name__": "__main__", "kal": kal}, exitmsg="")
+)";
+
+// Runs the prompt through the host's shell. A thread feeds it the terminal's input (its end,
+// Ctrl-D, ends the prompt); another takes Ctrl-C, which interrupts a waiting read, or else
+// whatever the interpreter runs. What the interpreter writes goes straight to the terminal.
+int runShellPrompt()
+{
+    sigset_t interrupt;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, nullptr); // for this thread and those it starts
+
+    KOM_ShellIO &shell = kalhost::shellIO();
+    kalhost::attachShellInput(true, isatty(STDIN_FILENO) == 1);
+    kalhost::setShellWriteListener([&shell] {
+        std::string const written = shell.getAndClearWrittenData();
+        for (std::size_t done = 0; done < written.size();)
+        {
+            ssize_t const count = ::write(STDOUT_FILENO, written.data() + done, written.size() - done);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            done += static_cast<std::size_t>(count);
+        }
+    });
+    std::thread([&shell] {
+        char buffer[4096];
+        for (;;)
+        {
+            ssize_t const count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            shell.addDataForReading(std::string(buffer, static_cast<std::size_t>(count)).c_str());
+        }
+        shell.addEOFForReading();
+    }).detach();
+    std::thread([interrupt] {
+        for (int signal = 0;;)
+            if (sigwait(&interrupt, &signal) == 0 && !kalhost::interruptShellRead())
+                PyErr_SetInterrupt();
+    }).detach();
+
+    int const status = PyRun_SimpleString(theShellPrompt) == 0 ? 0 : 1;
+    kalhost::setShellWriteListener(nullptr);
+    return Py_FinalizeEx() < 0 ? 120 : status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -85,10 +169,17 @@ int main(int argc, char **argv)
         status = PyConfig_SetBytesString(&config, &config.pythonpath_env, proxyModuleDir().c_str());
     }
     if (!PyStatus_Exception(status))
+        status = PyConfig_Read(&config);
+    // No script, command or module: the prompt.
+    bool const prompt = !config.run_filename && !config.run_command && !config.run_module &&
+                        !asksForVersion(argc, argv);
+    if (!PyStatus_Exception(status))
         status = Py_InitializeFromConfig(&config);
     PyConfig_Clear(&config);
     if (PyStatus_Exception(status))
         Py_ExitStatusException(status);
+    if (prompt)
+        return runShellPrompt();
 
     // Py_RunMain runs the script or the prompt and turns SystemExit into the exit status.
     return Py_RunMain();

@@ -1,4 +1,7 @@
 """A first look at kal: run it with `make demo` (inside kalvane) or with python3."""
+import os
+import tempfile
+
 import kal
 
 print("Kalvane is exiting:", kal._isExiting())
@@ -107,3 +110,13 @@ except kal.ObjectWasDeleted:
     print("Handles to destroyed nodes raise kal.ObjectWasDeleted")
 
 print("Enumerations:", kal.parmData.Float, "is named", kal.parmData.Float.name())
+
+# The scene file: save the scene, clear it, load it back (in a temporary folder).
+kal.node("/obj").createNode("geo", "kept").parm("ty").set(2.5)
+with tempfile.TemporaryDirectory() as folder:
+    path = os.path.join(folder, "tour.kip")
+    kal.kipFile.save(path)
+    kal.kipFile.clear()
+    print("After clear, /obj holds", len(kal.node("/obj").children()), "nodes")
+    kal.kipFile.load(path)
+    print("Loaded", kal.kipFile.name(), "- /obj/kept ty is", kal.node("/obj/kept").parm("ty").eval())

@@ -214,7 +214,7 @@ std::string fileNameFor(std::string const &name)
 
 void makeDirectory(std::string const &path)
 {
-    checkWritable(path);
+    requireWritable(path);
     if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
         throw KOM_OperationFailed(("Cannot create directory " + path + ": " + std::strerror(errno)).c_str());
 }

@@ -454,8 +454,8 @@ void renameLibrary(std::shared_ptr<AssetLibrary> const &library, std::string con
         installLibrary(moved);
         return;
     }
-    checkWritable(library->path);
-    checkWritable(target);
+    requireWritable(library->path);
+    requireWritable(target);
     if (std::rename(library->path.c_str(), target.c_str()) != 0)
         throw KOM_OperationFailed(("Cannot rename " + library->path + " to " + target).c_str());
     theLibraries.erase(library->path);

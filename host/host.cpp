@@ -10,6 +10,8 @@
 #include "host/module.h"
 #include "host/nodetypes.h"
 #include "host/scene.h"
+#include "host/scenefile.h"
+#include "host/shell.h"
 #include "model/services.h"
 
 namespace kalhost
@@ -21,6 +23,8 @@ void resetHost()
     resetNodeTypes();
     resetAssets();
     resetModule();
+    resetSceneFile();
+    resetShell();
     clearJournal();
     clearFaults();
 }

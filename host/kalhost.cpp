@@ -3,6 +3,7 @@
 
 #include "host/host.h"
 #include "host/journal.h"
+#include "host/scenefile.h"
 #include "host/scene.h"
 
 
@@ -119,6 +120,18 @@ PyObject *liveHandles(PyObject *, PyObject *)
     return PyLong_FromLong(kalhost::LiveCounted::count());
 }
 
+PyObject *writableFolder(PyObject *, PyObject *folder)
+{
+    if (folder != Py_None && !PyUnicode_Check(folder))
+        return PyErr_Format(PyExc_TypeError, "writableFolder expects a str or None");
+    char const *path = folder == Py_None ? "" : PyUnicode_AsUTF8(folder);
+    if (!path)
+        return nullptr;
+    if (!kalhost::restrictFileWrites(path))
+        return PyErr_Format(PyExc_ValueError, "no such folder: %s", path);
+    Py_RETURN_NONE;
+}
+
 PyMethodDef theMethods[] = {
     {"reset", reset, METH_NOARGS, "Restores the baseline scene; clears journal, faults and answers."},
     {"journal", journal, METH_O, "Starts (True) or stops recording host calls."},
@@ -129,6 +142,8 @@ PyMethodDef theMethods[] = {
      "fail(operation, error, message='', times=1): the next calls of operation throw error."},
     {"clearFaults", clearFaults, METH_NOARGS, "Removes pending faults."},
     {"liveHandles", liveHandles, METH_NOARGS, "Host handle and value objects alive now."},
+    {"writableFolder", writableFolder, METH_O,
+     "Files the host writes must lie inside this folder (None: anywhere); reset keeps it."},
     {nullptr, nullptr, 0, nullptr},
 };
 

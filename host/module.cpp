@@ -20,7 +20,10 @@
 #include "host/nodetypes.h"
 #include "host/parms.h"
 #include "host/parmtemplates.h"
+#include "host/scenefile.h"
+#include "host/shell.h"
 #include "model/module.h"
+#include "model/shell.h"
 
 namespace kalhost
 {
@@ -28,14 +31,20 @@ namespace
 {
 
 // The namespace objects: one each, kept by the host. Their families give them operations.
-class HostUi : public KOM_ui {};
+class HostUi : public KOM_ui
+{
+public:
+    KOM_ShellIO *shellIO() override
+    {
+        hostOperation("ui.shellIO");
+        return &kalhost::shellIO();
+    }
+};
 class HostGalleries : public KOM_galleries {};
-class HostKipFile : public KOM_kipFile {};
 class HostShelves : public KOM_shelves {};
 
 HostUi theUi;
 HostGalleries theGalleries;
-HostKipFile theKipFile;
 HostShelves theShelves;
 
 std::map<std::string, std::pair<int, int>> theIconCache;
@@ -174,7 +183,7 @@ public:
     KOM_kipFile *__kipFile() override
     {
         hostOperation("Module.__kipFile");
-        return &theKipFile;
+        return &kipFile();
     }
 
     KOM_kmath *__kmath() override

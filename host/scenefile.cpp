@@ -1,26 +1,18 @@
-// The scene file's text: lines and their fields, node entries, reading a text into nodes out
-// of the scene and committing them, and the files themselves.
+// The kipFile object: saving, loading and merging the scene file. The text itself is
+// host/scenefile_text.cpp; what it holds, host/scenefile_parts.cpp.
 #include "host/scenefile.h"
 
-#include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <charconv>
-#include <cstdio>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <sstream>
-#include <unordered_map>
 
-#include "host/parms.h"
-#include "model/enums.h"
+#include "host/journal.h"
+#include "host/nodes.h"
 #include "model/errors.h"
+#include "model/module.h"
+#include "model/scenefile.h"
 
 namespace kalhost
 {
@@ -28,629 +20,191 @@ namespace kalhost
 namespace
 {
 
-// The first line of each kind of text, and the newest format version this host reads.
-constexpr char const *SceneHeader = "kalvane-scene";
-constexpr char const *ContentsHeader = "kalvane-contents";
-constexpr int FormatVersion = 1;
+// Relative names are the current directory's at the time of the call, like every file name a
+// script gives.
+constexpr char const *DefaultFileName = "untitled.kip";
 
-[[noreturn]] void failFor(std::string const &source, std::string const &why)
+std::string requireName(char const *file_name)
 {
-    throw KOM_OperationFailed((source + ": " + why).c_str());
+    if (!file_name || !*file_name)
+        throw KOM_OperationFailed("No file name given");
+    return file_name;
 }
 
-bool isWordChar(char c)
+// A node pattern: one or more shell patterns separated by spaces, each matched against the
+// names of the nodes the file holds directly inside the managers ("geo*", "box1 cam?").
+bool matchesPattern(std::string const &pattern, std::string const &name)
 {
-    return c > ' ' && c < 127 && c != '"' && c != '\\';
+    std::istringstream words(pattern);
+    for (std::string word; words >> word;)
+        if (fnmatch(word.c_str(), name.c_str(), 0) == 0)
+            return true;
+    return false;
 }
 
-// The enumeration values the scene holds, by "enumeration.Value".
-std::unordered_map<std::string, KOM_EnumValue const *> const &enumValuesByName()
+// The nodes of a read file that a merge takes, with the live network each goes into.
+std::vector<std::pair<std::shared_ptr<SceneNode>, std::vector<std::shared_ptr<SceneNode>>>>
+mergedNodes(SceneText const &read, std::string const &pattern)
 {
-    static std::unordered_map<std::string, KOM_EnumValue const *> const byName = [] {
-        std::unordered_map<std::string, KOM_EnumValue const *> values;
-        for (KOM_EnumValue const *value :
-             {&KOM_exprLanguage::Python, &KOM_exprLanguage::Kscript, &KOM_parmLook::Regular,
-              &KOM_parmLook::Angle, &KOM_parmLook::Vector, &KOM_parmLook::ColorSquare,
-              &KOM_parmLook::HueCircle, &KOM_parmLook::CRGBAPlaneChooser,
-              &KOM_parmNamingScheme::NoSuffix, &KOM_parmNamingScheme::Base1,
-              &KOM_parmNamingScheme::XYZW, &KOM_parmNamingScheme::XYWH, &KOM_parmNamingScheme::UVW,
-              &KOM_parmNamingScheme::RGBA, &KOM_parmNamingScheme::MinMax,
-              &KOM_parmNamingScheme::MaxMin, &KOM_parmNamingScheme::StartEnd,
-              &KOM_parmNamingScheme::BeginEnd})
-            values.emplace(enumValueName(*value), value);
-        return values;
-    }();
-    return byName;
-}
-
-// --- entries ---
-
-// Writes the entries of every node below `network`, each network before its contents:
-// "node <path relative to network> <type>" and then its part lines.
-void writeEntries(SceneNode const &network, std::string &out)
-{
-    std::unordered_map<SceneNode const *, std::string> paths;
-    paths[&network] = "";
-    SceneLineWriter writer(out);
-    auto const &parts = sceneNodeParts();
-    std::vector<SceneNode const *> pending;
-    for (auto const &child : network.children)
-        pending.push_back(child.get());
-    std::reverse(pending.begin(), pending.end());
-    while (!pending.empty())
+    std::vector<std::pair<std::shared_ptr<SceneNode>, std::vector<std::shared_ptr<SceneNode>>>> result;
+    auto const &root = theScene().root();
+    for (auto const &manager : read.root->children)
     {
-        SceneNode const *const node = pending.back();
-        pending.pop_back();
-        std::string const &above = paths[node->parent.lock().get()];
-        std::string &path = paths[node];
-        path = above.empty() ? node->name : above + "/" + node->name;
-        out += "node";
-        writer.word(path).word(node->type->name);
-        for (auto const &part : parts)
-            part.write(*node, writer);
-        out += '\n';
-        std::size_t const first = pending.size();
-        node->children.forEach([&pending](std::shared_ptr<SceneNode> const &child) {
-            pending.push_back(child.get());
-        });
-        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+        auto const live = root->child(manager->name);
+        if (!live)
+            continue;
+        std::vector<std::shared_ptr<SceneNode>> taken;
+        for (auto const &node : manager->children)
+            if (matchesPattern(pattern, node->name))
+                taken.push_back(node);
+        if (!taken.empty())
+            result.emplace_back(live, std::move(taken));
     }
+    return result;
 }
 
-// Splits a text into lines, numbered from 1, without their line feeds.
-std::vector<std::string_view> linesOf(std::string const &text)
+std::string warningFor(std::string const &file, std::vector<std::string> const &skipped)
 {
-    std::vector<std::string_view> lines;
-    std::string_view rest = text;
-    while (!rest.empty())
-    {
-        std::size_t const end = rest.find('\n');
-        lines.push_back(rest.substr(0, end));
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    }
-    return lines;
+    std::string text = file + ": skipped what this version does not know:";
+    for (auto const &what : skipped)
+        text += " " + what + (&what == &skipped.back() ? "" : ",");
+    return text;
 }
 
-bool isBlankOrComment(std::string_view line)
-{
-    std::size_t const first = line.find_first_not_of(" \t\r");
-    return first == std::string_view::npos || line[first] == '#';
-}
-
-class Reading : public SceneReading
+class HostKipFile : public KOM_kipFile
 {
 public:
-    void later(std::function<void()> resolve) override { myLater.push_back(std::move(resolve)); }
-    void resolveAll()
+    std::string __repr__() override
     {
-        for (auto const &resolve : myLater)
-            resolve();
+        hostOperation("kipFile.__repr__");
+        return "<kal.kipFile " + myName + ">";
+    }
+
+    void save(char const *file_name) override
+    {
+        hostOperation("kipFile.save", file_name);
+        std::string const path = file_name ? requireName(file_name) : myName;
+        writeFileAtomically(path, writeSceneText());
+        myName = path;
+    }
+
+    void saveAndIncrementFileName() override
+    {
+        hostOperation("kipFile.saveAndIncrementFileName");
+        std::string const path = incrementedFileName(myName);
+        writeFileAtomically(path, writeSceneText());
+        myName = path;
+    }
+
+    void saveAsBackup() override
+    {
+        hostOperation("kipFile.saveAsBackup");
+        std::string const path = backupFileName(myName);
+        std::string const folder = path.substr(0, path.rfind('/'));
+        requireWritable(folder);
+        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+            throw KOM_OperationFailed(("Cannot make the backup folder " + folder).c_str());
+        writeFileAtomically(path, writeSceneText());
+    }
+
+    std::string name() override
+    {
+        hostOperation("kipFile.name");
+        return myName;
+    }
+
+    void clear(bool keep_file_name) override
+    {
+        hostOperation("kipFile.clear", keep_file_name);
+        theScene().reset();
+        if (!keep_file_name)
+            myName = DefaultFileName;
+    }
+
+    void load(char const *file_name, bool ignore_load_warnings) override
+    {
+        hostOperation("kipFile.load", file_name, ignore_load_warnings);
+        std::string const path = requireName(file_name);
+        Loading const loading(*this);
+        SceneText read = readSceneText(readWholeFile(path), path);
+        theScene().replaceRoot(read.root);
+        theScene().clock() = read.clock;
+        myName = path;
+        if (!read.skipped.empty() && !ignore_load_warnings)
+            throw KOM_LoadWarning(warningFor(path, read.skipped).c_str());
+    }
+
+    void merge(char const *file_name, char const *node_pattern, bool overwrite_on_collision) override
+    {
+        hostOperation("kipFile.merge", file_name, node_pattern, overwrite_on_collision);
+        std::string const path = requireName(file_name);
+        std::string const pattern = node_pattern ? node_pattern : "*";
+        Loading const loading(*this);
+        SceneText read = readSceneText(readWholeFile(path), path);
+        auto const merged = mergedNodes(read, pattern);
+        for (auto const &[network, nodes] : merged)
+        {
+            if (overwrite_on_collision)
+                for (auto const &node : nodes)
+                    if (auto const there = network->child(node->name))
+                        theScene().destroy(there);
+            theScene().moveTo(nodes, network);
+        }
+        if (!read.skipped.empty())
+            throw KOM_LoadWarning(warningFor(path, read.skipped).c_str());
+    }
+
+    std::vector<KOM_ElemPtr<KOM_Node>> collisionNodesIfMerged(char const *file_name,
+                                                              char const *node_pattern) override
+    {
+        hostOperation("kipFile.collisionNodesIfMerged", file_name, node_pattern);
+        std::string const path = requireName(file_name);
+        SceneText const read = readSceneText(readWholeFile(path), path);
+        std::vector<std::shared_ptr<SceneNode>> colliding;
+        for (auto const &[network, nodes] : mergedNodes(read, node_pattern ? node_pattern : "*"))
+            for (auto const &node : nodes)
+                if (auto const there = network->child(node->name))
+                    colliding.push_back(there);
+        return NodeHandle::handlesFor(colliding);
+    }
+
+    bool isLoadingKipFile() override
+    {
+        hostOperation("kipFile.isLoadingKipFile");
+        return myLoading;
+    }
+
+    bool isShuttingDown() override
+    {
+        hostOperation("kipFile.isShuttingDown");
+        return KOM()._isExiting();
+    }
+
+    void reset()
+    {
+        myName = DefaultFileName;
+        myLoading = false;
     }
 
 private:
-    std::vector<std::function<void()>> myLater;
-};
-
-// Checks the header line ("<kind> <version>") of a text of the wanted kind.
-void readHeader(std::vector<std::string_view> const &lines, char const *kind, std::string const &source)
-{
-    if (lines.empty())
-        failFor(source, "empty file, not a Kalvane scene");
-    SceneLineReader header(lines[0], 1, source);
-    if (header.keyword() != kind)
-        failFor(source, std::string("not a Kalvane ") +
-                            (kind == SceneHeader ? "scene file" : "network contents text"));
-    long long const version = header.integer();
-    header.finish();
-    if (version < 1)
-        header.fail("unknown format version " + std::to_string(version));
-    if (version > FormatVersion)
-        header.fail("written in format version " + std::to_string(version) +
-                    ", newer than this host reads (" + std::to_string(FormatVersion) + ")");
-}
-
-// Reads the entries of `lines` from `first` on into `network` (out of the scene). Nodes that
-// `network` held before keep their place: an entry of the same name and type describes them.
-// File parts go to `scene` when there is one. Returns the top-level nodes made.
-std::vector<std::shared_ptr<SceneNode>> readEntries(std::vector<std::string_view> const &lines,
-                                                    std::size_t first,
-                                                    std::shared_ptr<SceneNode> const &network,
-                                                    std::string const &source, SceneText *scene,
-                                                    std::vector<std::string> &skipped)
-{
-    std::unordered_map<std::string_view, SceneNodePart const *> nodeParts;
-    for (auto const &part : sceneNodeParts())
-        nodeParts.emplace(part.keyword, &part);
-    std::unordered_map<std::string_view, SceneFilePart const *> fileParts;
-    for (auto const &part : sceneFileParts())
-        fileParts.emplace(part.keyword, &part);
-    std::unordered_map<SceneNode const *, bool> existing;
-    for (auto const &child : network->children)
-        existing[child.get()] = true;
-    std::unordered_map<std::string, std::size_t> skippedKinds;
-    auto const skip = [&](std::string const &what, std::size_t lineNumber) {
-        if (skippedKinds.emplace(what, skipped.size()).second)
-            skipped.push_back(what + " (line " + std::to_string(lineNumber) + ")");
+    // Marks the object as loading for the life of a load or merge.
+    struct Loading
+    {
+        explicit Loading(HostKipFile &file) : myFile(file) { myFile.myLoading = true; }
+        ~Loading() { myFile.myLoading = false; }
+        HostKipFile &myFile;
     };
 
-    Reading reading;
-    std::vector<std::shared_ptr<SceneNode>> made;
-    std::shared_ptr<SceneNode> node;   // the entry being read; null outside entries
-    bool inUnknownBlock = false;       // the lines of a skipped top-level part
-    for (std::size_t index = first; index < lines.size(); ++index)
-    {
-        std::string_view const text = lines[index];
-        if (isBlankOrComment(text))
-            continue;
-        bool const indented = text[0] == ' ' || text[0] == '\t';
-        SceneLineReader line(text, index + 1, source);
-        std::string const &keyword = line.keyword();
-        if (indented)
-        {
-            if (inUnknownBlock)
-                continue;
-            if (!node)
-                line.fail("a part line outside any node entry");
-            auto const part = nodeParts.find(keyword);
-            if (part == nodeParts.end())
-            {
-                skip(keyword, index + 1);
-                continue;
-            }
-            part->second->read(node, line, reading);
-            line.finish();
-            continue;
-        }
-        node.reset();
-        inUnknownBlock = false;
-        if (keyword == "node")
-        {
-            std::string const path = line.word();
-            std::string const typeName = line.word();
-            line.finish();
-            std::size_t const slash = path.rfind('/');
-            std::string const name = slash == std::string::npos ? path : path.substr(slash + 1);
-            auto parent = network;
-            if (slash != std::string::npos)
-            {
-                parent = theScene().find(path.substr(0, slash), network);
-                if (!parent || parent == network)
-                    line.fail("no network " + path.substr(0, slash) + " above this entry");
-            }
-            if (parent->type->childCategoryCode == KOM_NoCategory)
-                line.fail(parent->name + " holds no network");
-            if (auto const there = parent->child(name))
-            {
-                if (parent != network || !existing.count(there.get()) || there->type->name != typeName)
-                    line.fail("a second node named " + path);
-                existing.erase(there.get()); // described once
-                node = there;
-                continue;
-            }
-            try
-            {
-                node = theScene().create(parent, typeName, name.c_str());
-            }
-            catch (KOM_Error const &error)
-            {
-                line.fail(error.instanceMessage());
-            }
-            if (parent == network)
-                made.push_back(node);
-            continue;
-        }
-        auto const part = fileParts.find(keyword);
-        if (part != fileParts.end() && scene)
-        {
-            part->second->read(*scene, line);
-            line.finish();
-            continue;
-        }
-        skip(keyword, index + 1);
-        inUnknownBlock = true;
-    }
-    reading.resolveAll();
-    return made;
-}
+    std::string myName = DefaultFileName;
+    bool myLoading = false;
+};
 
-std::string errnoText() { return std::strerror(errno); }
+HostKipFile theKipFile;
 
 } // namespace
 
-std::string enumValueName(KOM_EnumValue const &value)
-{
-    // reprText is "<kal.enumeration.Value>".
-    std::string text = value.reprText;
-    return text.substr(5, text.size() - 6);
-}
+KOM_kipFile &kipFile() { return theKipFile; }
 
-// --- lines ---
-
-SceneLineWriter &SceneLineWriter::line(std::string_view keyword)
-{
-    if (!myOut.empty() && myOut.back() != '\n')
-        myOut += '\n';
-    if (myIndented)
-        myOut += '\t';
-    myOut += keyword;
-    return *this;
-}
-
-SceneLineWriter &SceneLineWriter::word(std::string_view word)
-{
-    if (myOut.empty() || (myOut.back() != ' ' && myOut.back() != '\n'))
-        myOut += ' ';
-    myOut += word;
-    return *this;
-}
-
-SceneLineWriter &SceneLineWriter::text(std::string_view text)
-{
-    static char const hex[] = "0123456789abcdef";
-    myOut += " \"";
-    for (char const c : text)
-    {
-        unsigned char const byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\')
-        {
-            myOut += '\\';
-            myOut += c;
-        }
-        else if (c == '\n')
-            myOut += "\\n";
-        else if (c == '\t')
-            myOut += "\\t";
-        else if (byte < ' ' || byte == 127)
-        {
-            myOut += "\\x";
-            myOut += hex[byte >> 4];
-            myOut += hex[byte & 15];
-        }
-        else
-            myOut += c; // UTF-8 and other bytes above 127 stay as they are
-    }
-    myOut += '"';
-    return *this;
-}
-
-SceneLineWriter &SceneLineWriter::number(double value)
-{
-    char buffer[32];
-    auto const end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return word(std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
-}
-
-SceneLineWriter &SceneLineWriter::number(float value)
-{
-    char buffer[32];
-    auto const end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return word(std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
-}
-
-SceneLineWriter &SceneLineWriter::integer(long long value) { return word(std::to_string(value)); }
-
-SceneLineWriter &SceneLineWriter::enumValue(KOM_EnumValue const *value)
-{
-    return word(value ? enumValueName(*value) : "-");
-}
-
-SceneLineReader::SceneLineReader(std::string_view line, std::size_t lineNumber, std::string const &source)
-    : myRest(line), myLineNumber(lineNumber), mySource(source)
-{
-    if (!myRest.empty() && myRest.back() == '\r')
-        myRest.remove_suffix(1);
-    skipSpaces();
-    myKeyword = word();
-}
-
-void SceneLineReader::skipSpaces()
-{
-    while (!myRest.empty() && (myRest.front() == ' ' || myRest.front() == '\t'))
-        myRest.remove_prefix(1);
-}
-
-bool SceneLineReader::atEnd()
-{
-    skipSpaces();
-    return myRest.empty();
-}
-
-void SceneLineReader::fail(std::string const &why) const
-{
-    failFor(mySource, "line " + std::to_string(myLineNumber) + ": " + why);
-}
-
-std::string SceneLineReader::word()
-{
-    skipSpaces();
-    std::size_t length = 0;
-    while (length < myRest.size() && isWordChar(myRest[length]))
-        ++length;
-    if (length == 0)
-        fail(myRest.empty() ? "a field is missing" : "a word was expected");
-    std::string result(myRest.substr(0, length));
-    myRest.remove_prefix(length);
-    return result;
-}
-
-std::string SceneLineReader::text()
-{
-    skipSpaces();
-    if (myRest.empty() || myRest.front() != '"')
-        fail(myRest.empty() ? "a field is missing" : "a quoted text was expected");
-    std::string result;
-    std::size_t at = 1;
-    auto const hexDigit = [this](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        fail("a broken \\x escape");
-    };
-    for (;;)
-    {
-        if (at >= myRest.size())
-            fail("a quoted text is not closed");
-        char const c = myRest[at++];
-        if (c == '"')
-            break;
-        if (c != '\\')
-        {
-            result += c;
-            continue;
-        }
-        if (at >= myRest.size())
-            fail("a quoted text is not closed");
-        char const escaped = myRest[at++];
-        if (escaped == 'n')
-            result += '\n';
-        else if (escaped == 't')
-            result += '\t';
-        else if (escaped == '"' || escaped == '\\')
-            result += escaped;
-        else if (escaped == 'x' && at + 2 <= myRest.size())
-        {
-            result += static_cast<char>(hexDigit(myRest[at]) * 16 + hexDigit(myRest[at + 1]));
-            at += 2;
-        }
-        else
-            fail("an unknown escape in a quoted text");
-    }
-    myRest.remove_prefix(at);
-    return result;
-}
-
-double SceneLineReader::number()
-{
-    std::string const field = word();
-    double value = 0.0;
-    auto const [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (error != std::errc() || end != field.data() + field.size())
-        fail("not a number: " + field);
-    return value;
-}
-
-float SceneLineReader::floatNumber()
-{
-    std::string const field = word();
-    float value = 0.0f;
-    auto const [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (error != std::errc() || end != field.data() + field.size())
-        fail("not a number: " + field);
-    return value;
-}
-
-long long SceneLineReader::integer()
-{
-    std::string const field = word();
-    long long value = 0;
-    auto const [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (error != std::errc() || end != field.data() + field.size())
-        fail("not an integer: " + field);
-    return value;
-}
-
-int SceneLineReader::count()
-{
-    long long const value = integer();
-    if (value < 0 || value > (1 << 20))
-        fail("a count out of range: " + std::to_string(value));
-    return static_cast<int>(value);
-}
-
-KOM_EnumValue const *SceneLineReader::enumValue()
-{
-    std::string const name = word();
-    if (name == "-")
-        return nullptr;
-    auto const found = enumValuesByName().find(name);
-    if (found == enumValuesByName().end())
-        fail("unknown value " + name);
-    return found->second;
-}
-
-void SceneLineReader::finish()
-{
-    if (!atEnd())
-        fail("unexpected text after the fields of " + myKeyword);
-}
-
-// --- texts ---
-
-std::string writeNetworkContents(SceneNode const &network)
-{
-    std::string out = std::string(ContentsHeader) + " " + std::to_string(FormatVersion) + "\n";
-    writeEntries(network, out);
-    return out;
-}
-
-std::vector<std::shared_ptr<SceneNode>> readNetworkContents(std::shared_ptr<SceneNode> const &network,
-                                                            std::string const &text,
-                                                            std::string const &source,
-                                                            std::vector<std::string> *skipped)
-{
-    auto const lines = linesOf(text);
-    readHeader(lines, ContentsHeader, source);
-    // The nodes are built in a network of the same type out of the scene, then moved in.
-    auto const staging = std::make_shared<SceneNode>();
-    staging->type = network->type;
-    std::vector<std::string> skippedHere;
-    auto const made = readEntries(lines, 1, staging, source, nullptr, skippedHere);
-    if (skipped)
-        *skipped = std::move(skippedHere);
-    return theScene().moveTo(made, network);
-}
-
-std::string writeSceneText()
-{
-    std::string out = std::string(SceneHeader) + " " + std::to_string(FormatVersion) + "\n";
-    SceneLineWriter writer(out, false);
-    for (auto const &part : sceneFileParts())
-        part.write(writer);
-    if (out.back() != '\n')
-        out += '\n';
-    writeEntries(*theScene().root(), out);
-    return out;
-}
-
-SceneText readSceneText(std::string const &text, std::string const &source)
-{
-    auto const lines = linesOf(text);
-    readHeader(lines, SceneHeader, source);
-    SceneText scene;
-    scene.root = Scene::baselineRoot();
-    readEntries(lines, 1, scene.root, source, &scene, scene.skipped);
-    return scene;
-}
-
-// --- files ---
-
-void checkWritable(std::string const &path)
-{
-    char const *root = std::getenv("KALVANE_WRITE_ROOT");
-    if (!root || !*root)
-        return;
-    // The folder the path is in must exist and lie inside the root, links resolved.
-    std::size_t const slash = path.find_last_of('/');
-    std::string const folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    char resolvedRoot[PATH_MAX], resolvedFolder[PATH_MAX];
-    std::string const name = slash == std::string::npos ? path : path.substr(slash + 1);
-    bool const inside = realpath(root, resolvedRoot) && realpath(folder.c_str(), resolvedFolder) &&
-                        name != ".." && name != "." &&
-                        (std::string(resolvedFolder) + "/").rfind(std::string(resolvedRoot) + "/", 0) == 0;
-    if (!inside)
-        throw KOM_OperationFailed(("Not writing outside " + std::string(root) + ": " + path).c_str());
-}
-
-void writeFileAtomically(std::string const &path, std::string const &text)
-{
-    if (path.empty())
-        throw KOM_OperationFailed("No file name to save to");
-    checkWritable(path);
-    std::string const temporary = path + ".saving" + std::to_string(getpid());
-    int const fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw KOM_OperationFailed(("Cannot save " + path + ": " + errnoText()).c_str());
-    auto const failWith = [&](std::string const &why) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw KOM_OperationFailed(("Cannot save " + path + ": " + why).c_str());
-    };
-    char const *data = text.data();
-    std::size_t left = text.size();
-    while (left > 0)
-    {
-        ssize_t const written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            failWith(written < 0 ? errnoText() : "nothing was written");
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (::fsync(fd) != 0 && errno != EINVAL)
-        failWith(errnoText());
-    if (::close(fd) != 0)
-    {
-        std::string const why = errnoText();
-        ::unlink(temporary.c_str());
-        throw KOM_OperationFailed(("Cannot save " + path + ": " + why).c_str());
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        std::string const why = errnoText();
-        ::unlink(temporary.c_str());
-        throw KOM_OperationFailed(("Cannot save " + path + ": " + why).c_str());
-    }
-}
-
-std::string readWholeFile(std::string const &path)
-{
-    struct stat status;
-    if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-        throw KOM_OperationFailed(("Cannot read " + path + ": it is a directory").c_str());
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw KOM_OperationFailed(("Cannot read " + path + ": " + errnoText()).c_str());
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad())
-        throw KOM_OperationFailed(("Cannot read " + path).c_str());
-    return contents.str();
-}
-
-namespace
-{
-
-// "dir/shot009.kip" -> {"dir/", "shot009", ".kip"}
-struct FileNameParts
-{
-    std::string directory, stem, extension;
-};
-
-FileNameParts splitFileName(std::string const &path)
-{
-    std::size_t const slash = path.rfind('/');
-    std::size_t const nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= nameStart)
-        dot = path.size();
-    return {path.substr(0, nameStart), path.substr(nameStart, dot - nameStart), path.substr(dot)};
-}
-
-bool fileExists(std::string const &path)
-{
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0;
-}
-
-} // namespace
-
-std::string incrementedFileName(std::string const &path)
-{
-    FileNameParts const parts = splitFileName(path);
-    std::size_t digits = parts.stem.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(parts.stem[digits - 1])))
-        --digits;
-    std::string const base = parts.stem.substr(0, digits);
-    std::string const number = parts.stem.substr(digits);
-    if (number.empty() || number.size() > 18)
-        return parts.directory + parts.stem + (number.empty() ? "1" : "_1") + parts.extension;
-    std::string next = std::to_string(std::stoll(number) + 1);
-    if (next.size() < number.size())
-        next.insert(0, number.size() - next.size(), '0'); // keeps the padding: 009 -> 010
-    return parts.directory + base + next + parts.extension;
-}
-
-std::string backupFileName(std::string const &path)
-{
-    FileNameParts const parts = splitFileName(path);
-    std::string const prefix = parts.directory + "backup/" + parts.stem + "_bak";
-    // The lowest number above every backup there is: backups are never overwritten.
-    long long number = 1;
-    while (fileExists(prefix + std::to_string(number) + parts.extension))
-        ++number;
-    return prefix + std::to_string(number) + parts.extension;
-}
+void resetSceneFile() { theKipFile.reset(); }
 
 } // namespace kalhost

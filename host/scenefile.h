@@ -15,6 +15,7 @@
 #include "host/scene.h"
 
 struct KOM_EnumValue;
+class KOM_kipFile;
 
 namespace kalhost
 {
@@ -49,14 +50,16 @@ struct SceneText
 // Throws KOM_OperationFailed for a damaged or foreign text, naming `source`.
 SceneText readSceneText(std::string const &text, std::string const &source);
 
-// Every file or directory the host creates, replaces or removes is checked here first: when
-// $KALVANE_WRITE_ROOT names a directory (the fuzzer sets it), a path outside it throws
-// KOM_OperationFailed. Unset, anything goes.
-void checkWritable(std::string const &path);
-
 // Writes `text` to `path` through a temporary file beside it, renamed over `path` once
 // complete: a failed write leaves the previous file as it was. Throws KOM_OperationFailed.
 void writeFileAtomically(std::string const &path, std::string const &text);
+// Files the host writes (scene files, backups, asset libraries) must lie inside `folder`, an
+// existing folder (false, and no change, when it is not); an empty one lifts the limit. Tools
+// that call every operation with arbitrary names (the fuzzer) keep the host's writes in their
+// temporary folder this way.
+bool restrictFileWrites(std::string const &folder);
+// Throws KOM_OperationFailed when writes are restricted and `path` lies outside the folder.
+void requireWritable(std::string const &path);
 // The whole file; throws KOM_OperationFailed when it cannot be read.
 std::string readWholeFile(std::string const &path);
 
@@ -66,6 +69,8 @@ std::string readWholeFile(std::string const &path);
 std::string incrementedFileName(std::string const &path);
 std::string backupFileName(std::string const &path);
 
+// The one kipFile object, kept by the host.
+KOM_kipFile &kipFile();
 // The file name and loading state back to their baseline.
 void resetSceneFile();
 

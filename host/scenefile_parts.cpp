@@ -32,7 +32,7 @@ void readPosition(std::shared_ptr<SceneNode> const &node, SceneLineReader &line,
 
 void writeColor(SceneNode const &node, SceneLineWriter &out)
 {
-    SceneNode const fresh;
+    static SceneNode const fresh; // a new node's colour
     if (!std::equal(node.color, node.color + 3, fresh.color))
         out.line("color").number(node.color[0]).number(node.color[1]).number(node.color[2]);
 }

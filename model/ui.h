@@ -3,6 +3,8 @@
 
 #include "model/enums.h"
 
+class KOM_ShellIO;
+
 class KOM_Desktop
 {
 public:
@@ -74,4 +76,7 @@ class KOM_ui
 {
 public:
     virtual ~KOM_ui() {}
+
+    // The shell pane's input and output; the host keeps it.
+    virtual KOM_ShellIO *shellIO() = 0;
 };

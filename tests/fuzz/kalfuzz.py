@@ -745,9 +745,7 @@ def _child(arguments, timeout):
     folder = tempfile.mkdtemp(prefix="kalfuzz-")
     # Freed memory is overwritten, so that a use after free fails here as well, not only under
     # AddressSanitizer.
-    # The host refuses to write outside KALVANE_WRITE_ROOT: absolute paths among the generated
-    # strings ("/obj", "/") would otherwise name places outside the folder.
-    environment = dict(os.environ, HOME=folder, KALVANE_WRITE_ROOT=folder, MALLOC_PERTURB_="165")
+    environment = dict(os.environ, HOME=folder, MALLOC_PERTURB_="165")
     # Paths the child is given relative to this folder would not be found from its own.
     environment["PYTHONPATH"] = os.pathsep.join(
         os.path.abspath(path) for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path)
@@ -932,6 +930,10 @@ def main():
         print("kalfuzz: %g s from seed %d" % (options.seconds, seed), flush=True)
         sys.exit(1 if run_for(options.seconds, seed) else 0)
     limit_memory()
+    # Scene files, backups and libraries the calls name may be absolute paths anywhere: the
+    # host writes only inside this batch's own folder.
+    import kalhost
+    kalhost.writableFolder(os.getcwd())
     try:
         if options.command == "batch":
             log = None

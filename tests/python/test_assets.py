@@ -413,20 +413,29 @@ def test_a_lookup_waits_for_the_host_lock_without_blocking_python_and_lets_it_go
     assert observed == {"ticks": 2000, "waited": True, "found": [7], "free": True, "second": [7]}
 
 
-def test_the_host_writes_nowhere_outside_the_write_root(tmp_path, monkeypatch):
+@pytest.fixture
+def fenced(tmp_path):
     root, outside = tmp_path / "root", tmp_path / "outside"
     root.mkdir()
     outside.mkdir()
-    monkeypatch.setenv("KALVANE_WRITE_ROOT", str(root))
+    kalhost.writableFolder(str(root))
+    yield root, outside
+    kalhost.writableFolder(None)
+
+
+def test_asset_libraries_are_written_only_inside_the_writable_folder(fenced):
+    root, outside = fenced
     subnet = kal.node("/obj").createNode("subnet")
     for path in (str(outside / "a.kda"), str(root / ".." / "outside" / "a.kda"), "/a.kda"):
-        with pytest.raises(kal.OperationFailed, match="Not writing outside"):
+        with pytest.raises(kal.OperationFailed, match="outside the folder"):
             subnet.createDigitalAsset("fenced", path)
     assert list(outside.iterdir()) == [] and subnet.type().name() == "subnet"
     subnet.createDigitalAsset("fenced", str(root / "a.kda"))
-    with pytest.raises(kal.OperationFailed, match="Not writing outside"):
-        kal.kda.expandToDirectory(str(root / "a.kda"), str(outside / "x"))
-    assert list(outside.iterdir()) == []
+    for call in (lambda: kal.kda.expandToDirectory(str(root / "a.kda"), str(outside / "x")),
+                 lambda: kal.kda.renameSource(str(root / "a.kda"), str(outside / "b.kda"))):
+        with pytest.raises(kal.OperationFailed, match="outside the folder"):
+            call()
+    assert list(outside.iterdir()) == [] and kal.kda.loadedFiles() == (str(root / "a.kda"),)
 
 
 def test_the_assets_example_runs():

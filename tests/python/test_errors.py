@@ -280,6 +280,33 @@ FORMS = {
     },
 }
 
+# The scene file: the host operation of each form fails before any file is touched.
+SAVE = ("OperationFailed", "Error")
+LOAD = ("LoadWarning", "OperationFailed", "TypeError", "Error")
+FORMS["kipFile_save"] = {
+    "save(char const *)": (lambda s: kal.kipFile.save("x.kip"), SAVE),
+    "save()": (lambda s: kal.kipFile.save(), SAVE),
+}
+FORMS["kipFile_clear"] = {
+    "clear(bool)": (lambda s: kal.kipFile.clear(True), SAVE),
+    "clear()": (lambda s: kal.kipFile.clear(), SAVE),
+}
+FORMS["kipFile_load"] = {
+    "load(char const *,bool)": (lambda s: kal.kipFile.load("x.kip", True), LOAD),
+    "load(char const *)": (lambda s: kal.kipFile.load("x.kip"), LOAD),
+}
+FORMS["kipFile_merge"] = {
+    "merge(char const *,char const *,bool)": (lambda s: kal.kipFile.merge("x.kip", "*", True), LOAD),
+    "merge(char const *,char const *)": (lambda s: kal.kipFile.merge("x.kip", "*"), LOAD),
+    "merge(char const *)": (lambda s: kal.kipFile.merge("x.kip"), LOAD),
+}
+FORMS["kipFile_collisionNodesIfMerged"] = {
+    "collisionNodesIfMerged(char const *,char const *)":
+        (lambda s: kal.kipFile.collisionNodesIfMerged("x.kip", "*"), ("OperationFailed", "TypeError", "Error")),
+    "collisionNodesIfMerged(char const *)":
+        (lambda s: kal.kipFile.collisionNodesIfMerged("x.kip"), ("OperationFailed", "TypeError", "Error")),
+}
+
 # The math values. Their host operations list few errors or none.
 FLOATS = "std::vector<float,std::allocator<float > > const &"
 DOUBLES = "std::vector<double,std::allocator<double > > const &"
