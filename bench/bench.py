@@ -74,6 +74,11 @@ class Setup:
                     "ball").record("Physical")
         if "kscriptExpression" in statement:
             self.names["kscriptExpression"] = module.kscriptExpression
+        if statement.startswith("asset."):
+            # An embedded asset whose script module defines `value`.
+            asset = kal.node("/obj").createNode("subnet").createDigitalAsset("benched")
+            asset.type().definition().addSection("PythonModule", "value = 1\n")
+            self.names["asset"] = asset.kdaModule()
         if "v + w" in statement:
             self.names["v"], self.names["w"] = module.Vector3(1, 2, 3), module.Vector3(4, 5, 6)
         if "m * n" in statement:
@@ -97,6 +102,11 @@ def in_c_api(statement):
     return statement == ERROR_CALL or statement.split(".", 1)[0] in C_API_NAMES
 
 
+# Neither peer has digital assets: those rows compare with the floor only.
+def in_peers(statement):
+    return not statement.startswith("asset.")
+
+
 def rows():
     """(label, statement, needs a host fault, exact class): the operations the issue names."""
     return [
@@ -117,6 +127,7 @@ def rows():
         ("DopRecord.field (a float field)", "record.field('mass')", False, False),
         ("Vector3 + Vector3 (computed in the wrapper)", "v + w", False, False),
         ("Matrix4 * Matrix4 (host)", "m * n", False, False),
+        ("KDAModule.__getattr__ (host lock, second dictionary)", "asset.value", False, False),
         ("Geometry.points() (100 x 100 grid)", "grid.points()", False, False),
         ("iterPoints(), iterated (100 x 100 grid)", "for p in grid.iterPoints(): pass", False,
          False),
@@ -142,7 +153,8 @@ def measure(module, statement, needs_fault, exact):
 def interleaved(statement, needs_fault, exact, turns=3):
     """Each binding's best, measured in turns so that a busy moment of the machine does not
     fall on one of them only: kal, the C API, pybind11."""
-    modules = [kal, kalcapi if in_c_api(statement) else None, kalpeer]
+    peers = in_peers(statement)
+    modules = [kal, kalcapi if peers and in_c_api(statement) else None, kalpeer if peers else None]
     results = [[] for _ in modules]
     for _ in range(turns):
         for module, result in zip(modules, results):

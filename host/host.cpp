@@ -6,6 +6,7 @@
 #include <Python.h>
 
 #include "host/answers.h"
+#include "host/assets.h"
 #include "host/journal.h"
 #include "host/module.h"
 #include "host/nodetypes.h"
@@ -23,6 +24,7 @@ void resetHost()
 {
     theScene().reset();
     resetNodeTypes();
+    resetAssets();
     resetModule();
     resetUi();
     resetShelves();

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "host/assets.h"
 #include "host/journal.h"
 #include "host/keyframes.h"
 #include "host/kscript.h"
@@ -32,9 +33,6 @@ namespace
 {
 
 // The namespace objects: one each, kept by the host. Their families give them operations.
-class HostKda : public KOM_kda {};
-
-HostKda theKda;
 
 std::map<std::string, std::pair<int, int>> theIconCache;
 
@@ -166,7 +164,7 @@ public:
     KOM_kda *__kda() override
     {
         hostOperation("Module.__kda");
-        return &theKda;
+        return &kdaObject();
     }
 
     KOM_kipFile *__kipFile() override

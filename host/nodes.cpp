@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "host/assets.h"
 #include "host/geometry.h"
 #include "host/journal.h"
 #include "host/mathvalues.h"
@@ -326,7 +327,17 @@ KOM_Node *NodeHandle::createNode(char const *node_type_name, char const *node_na
     auto parent = network();
     if (parent->isLockedAsset() || parent->isInsideLockedAsset())
         throw KOM_PermissionError(("Cannot edit inside a locked asset: " + parent->path()).c_str());
-    return handleFor(theScene().create(parent, node_type_name ? node_type_name : "", node_name));
+    auto const node = theScene().create(parent, node_type_name ? node_type_name : "", node_name);
+    try
+    {
+        initAssetInstance(node, load_contents);
+    }
+    catch (...)
+    {
+        theScene().destroy(node); // an instance whose contents cannot be built is not made
+        throw;
+    }
+    return handleFor(node);
 }
 
 void NodeHandle::runInitScripts()
@@ -511,7 +522,7 @@ bool NodeHandle::isInsideLockedKDA()
 KOM_KDAModule *NodeHandle::kdaModule()
 {
     hostOperation("Node.kdaModule");
-    return new NodeKDAModule(scene());
+    return assetModuleHandle(scene()->type);
 }
 
 KOM_Vector2 *NodeHandle::size()
@@ -881,20 +892,21 @@ KOM_Node *NodeHandle::createDigitalAsset(char const *name, char const *kda_file_
                                          char const *comment, char const *version,
                                          bool save_as_embedded, bool ignore_external_references)
 {
-    // The asset is recorded on the subnet, which stays where it is and becomes locked.
+    // The subnet becomes the first instance of the new type, in its place and locked.
     hostOperation("Node.createDigitalAsset", name, kda_file_name, description, min_num_inputs,
                   max_num_inputs, compress_contents, comment, version, save_as_embedded,
                   ignore_external_references);
     auto const self = scene();
     if (!self->isSubnet())
         throw KOM_InvalidNodeType(("Only subnets become digital assets: " + self->path()).c_str());
-    if (!name || !isValidNodeName(name))
+    // Without a name the type is named after the subnet.
+    std::string const typeName = name ? name : self->name;
+    if (!isValidNodeName(typeName))
         throw KOM_OperationFailed("A digital asset needs a valid name");
     if (min_num_inputs < 0 || max_num_inputs < min_num_inputs)
         throw KOM_OperationFailed("Invalid input counts");
-    self->assetName = name;
-    self->assetEditable = false;
-    return handleFor(self);
+    return handleFor(createAssetFromSubnet(self, typeName, kda_file_name, description, min_num_inputs,
+                                           max_num_inputs, comment, version));
 }
 
 KOM_Node *NodeHandle::collapseIntoSubnet(std::vector<KOM_Node *> const &child_nodes,

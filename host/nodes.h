@@ -391,14 +391,4 @@ void checkBoxName(SceneNode const &network, std::string const &name, SceneNetwor
 // The nodes still in the box, dropping those that left its network.
 std::vector<std::shared_ptr<SceneNode>> boxMembers(SceneNode const &network, SceneNetworkBox &box);
 
-// The Python module of a node's type; the asset family gives it attributes.
-class NodeKDAModule : public KOM_KDAModule, private LiveCounted
-{
-public:
-    explicit NodeKDAModule(std::shared_ptr<SceneNode> const &node) : myNode(node) {}
-
-private:
-    std::weak_ptr<SceneNode> myNode;
-};
-
 } // namespace kalhost

@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include "host/assets.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/scene.h"
@@ -131,6 +132,8 @@ public:
         for (auto const &type : theNodeTypes)
             if (type.categoryCode == myCode)
                 types[type.name] = nodeTypeHandle(&type);
+        for (auto const *type : installedAssetTypes(myCode))
+            types[type->name] = nodeTypeHandle(type);
         return types;
     }
 
@@ -217,13 +220,15 @@ public:
     KOM_EnumValue *source() override
     {
         hostOperation("NodeType.source");
-        return &KOM_nodeTypeSource::Internal;
+        return isAssetType(myType) ? &KOM_nodeTypeSource::Subnet : &KOM_nodeTypeSource::Internal;
     }
 
     std::string sourcePath() override
     {
         hostOperation("NodeType.sourcePath");
-        return "internal";
+        auto const asset = currentDefinition(myType);
+        auto const library = asset ? asset->library.lock() : nullptr;
+        return library ? library->path : "internal";
     }
 
     KOM_Node *sourceNetwork() override
@@ -235,18 +240,21 @@ public:
     KOM_KDADefinition *definition() override
     {
         hostOperation("NodeType.definition");
-        return nullptr;
+        return definitionHandle(currentDefinition(myType));
     }
 
     std::vector<KOM_ElemPtr<KOM_KDADefinition>> allInstalledDefinitions() override
     {
         hostOperation("NodeType.allInstalledDefinitions");
-        return {};
+        return installedDefinitionHandles(myType);
     }
 
     std::string icon() override
     {
         hostOperation("NodeType.icon");
+        auto const asset = currentDefinition(myType);
+        if (asset && !asset->icon.empty())
+            return asset->icon;
         std::string prefix;
         for (char c : categoryNameOf(myType->categoryCode))
             prefix += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -341,7 +349,7 @@ public:
     KOM_KDAModule *kdaModule() override
     {
         hostOperation("NodeType.kdaModule");
-        return nullptr; // built-in types have no asset module
+        return isAssetType(myType) ? assetModuleHandle(myType) : nullptr;
     }
 
     int categoryCode() override
@@ -397,12 +405,6 @@ private:
     bool isManagerType() const
     {
         return myType->categoryCode == KOM_ManagerCategory || myType->categoryCode == KOM_RootCategory;
-    }
-
-    static std::string categoryNameOf(int code)
-    {
-        auto category = static_cast<CategoryObject *>(categoryFor(code));
-        return category ? category->categoryName() : "";
     }
 
     NodeTypeInfo const *myType;
@@ -474,7 +476,7 @@ NodeTypeInfo const *findNodeType(int categoryCode, std::string const &name)
     for (auto const &type : theNodeTypes)
         if (type.categoryCode == categoryCode && type.name == name)
             return &type;
-    return nullptr;
+    return findAssetType(categoryCode, name);
 }
 
 void resetNodeTypes() { theTypeStates.clear(); }
@@ -490,6 +492,12 @@ KOM_NodeTypeCategory *categoryFor(int categoryCode)
         if (category.code() == categoryCode)
             return &category;
     return nullptr;
+}
+
+std::string categoryNameOf(int categoryCode)
+{
+    auto category = static_cast<CategoryObject *>(categoryFor(categoryCode));
+    return category ? category->categoryName() : "";
 }
 
 int categoryCodeOf(KOM_NodeTypeCategory &category)

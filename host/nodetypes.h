@@ -54,7 +54,8 @@ struct NodeTypeInfo
     std::vector<ParmTupleInfo> parms = {};
 };
 
-// The node type of that name in that category, or null.
+// The node type of that name in that category (built in, or defined by an installed digital
+// asset), or null.
 NodeTypeInfo const *findNodeType(int categoryCode, std::string const &name);
 
 // Aliases and hidden flags go back to none.
@@ -65,6 +66,8 @@ KOM_NodeType *nodeTypeHandle(NodeTypeInfo const *type); // new owned handle, nul
 // Categories are host-kept, one object per code; null for an unknown code.
 KOM_NodeTypeCategory *categoryFor(int categoryCode);
 int categoryCodeOf(KOM_NodeTypeCategory &category);
+// "Object", "Sop" ...; empty for an unknown code. Not recorded in the journal.
+std::string categoryNameOf(int categoryCode);
 std::map<std::string, KOM_NodeTypeCategory *> categoriesByName();
 
 std::vector<KOM_ElemPtr<KOM_ZelContext>> zelContexts();

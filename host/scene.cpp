@@ -666,6 +666,20 @@ void Scene::transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &rep
                     input.node = replacement;
 }
 
+void Scene::retype(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type)
+{
+    bool const inScene = node->isInScene();
+    if (inScene)
+    {
+        auto const registry = myInstances.find(node->type);
+        if (registry != myInstances.end())
+            registry->second.erase(node.get());
+    }
+    node->type = type;
+    if (inScene)
+        myInstances[type][node.get()] = node;
+}
+
 // --- membership ---
 
 void Scene::join(std::shared_ptr<SceneNode> const &node)

@@ -436,6 +436,10 @@ public:
                                           std::string const &typeName, bool keepName,
                                           bool keepContents);
 
+    // Gives `node` another type that holds the same kind of network, in place: handles on it
+    // and its contents stay valid. A digital asset made from a subnet becomes its instance so.
+    void retype(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type);
+
     // Moves children of `network` into a new subnet of it.
     std::shared_ptr<SceneNode> collapse(std::shared_ptr<SceneNode> const &network,
                                         std::vector<std::shared_ptr<SceneNode>> const &nodes,

@@ -394,24 +394,9 @@ inline std::string kscriptExpandString(char const *text) { return KOM().kscriptE
 
 // Not a forwarding function: it fills the host's icon cache under the host lock, which it
 // waits for without holding the interpreter lock, so that other Python threads keep running.
-// The host lock is released on every path, also when taking the interpreter lock back ends the
-// thread (the interpreter is exiting).
 inline void _addPreloadIcon(std::string name, int width, int height)
 {
-    struct HostLock
-    {
-        bool held = false;
-        ~HostLock()
-        {
-            if (held)
-                pthread_mutex_unlock(&KOM_theKOMLock);
-        }
-    } hostLock;
-    {
-        KOM_PyInterpreterAutoUnlock interpreterReleased;
-        pthread_mutex_lock(&KOM_theKOMLock);
-        hostLock.held = true;
-    }
+    KOM_HostLockHeld hostLock;
     KOM_preloadIcon(std::string(name.data(), name.size()), width, height);
 }
 } // namespace kom

@@ -31,3 +31,32 @@ public:
 private:
     void *mySavedThreadState;
 };
+
+// Holds the host lock for its lifetime, taken in the one order that cannot deadlock against
+// the interpreter lock: release the interpreter lock, wait for the host lock, take the
+// interpreter lock back. The host lock is released on every path, also when taking the
+// interpreter lock back ends the thread.
+class KOM_HostLockHeld
+{
+public:
+    KOM_HostLockHeld()
+    {
+        KOM_PyInterpreterAutoUnlock interpreterReleased;
+        pthread_mutex_lock(&KOM_theKOMLock);
+        myLock.held = true;
+    }
+    KOM_HostLockHeld(KOM_HostLockHeld const &) = delete;
+    KOM_HostLockHeld &operator=(KOM_HostLockHeld const &) = delete;
+
+private:
+    // A member, so that it is released when the constructor unwinds.
+    struct Lock
+    {
+        bool held = false;
+        ~Lock()
+        {
+            if (held)
+                pthread_mutex_unlock(&KOM_theKOMLock);
+        }
+    } myLock;
+};

@@ -458,7 +458,9 @@ class Pool:
                 for method in public_methods(type(value)):
                     yield method_label(type(value), method), getattr(value, method)
         fresh_nodes = [lambda: kal.node("/obj").createNode("geo"),
-                       lambda: kal.node("/obj").createNode("geo").createNode("box")]
+                       lambda: kal.node("/obj").createNode("geo").createNode("box"),
+                       # A subnet made into a digital asset: its type has a definition.
+                       lambda: kal.node("/obj").createNode("subnet").createDigitalAsset()]
         # A fresh network of every object type that holds nodes of another category, with one
         # node of each type it can hold: the classes of those nodes and what they answer (a
         # simulation network's simulation and its data) join the pool without code of their own.

@@ -447,6 +447,31 @@ FORMS["DopData_record"] = {
 
 
 
+# Digital assets: a definition of an embedded asset made afresh; kda refers to no scene object.
+def _definition():
+    return kal.node("/obj").createNode("subnet").createDigitalAsset("errors_asset").type().definition()
+
+
+LIBRARY = ("OperationFailed", "Error")
+FORMS["KDADefinition_addSection"] = {
+    "addSection(char const *,std::string const &)":
+        (lambda s: _definition().addSection("s", "text"), ("ObjectWasDeleted", "OperationFailed", "Error")),
+    "addSection(char const *)":
+        (lambda s: _definition().addSection("s"), ("ObjectWasDeleted", "OperationFailed", "Error")),
+}
+for operation in ("installFile", "uninstallFile"):
+    FORMS["kda_" + operation] = {
+        "%s(char const *,char const *,bool)" % operation:
+            (lambda s, op=operation: getattr(kal.kda, op)("a.kda", "libraries", False), LIBRARY),
+        "%s(char const *,char const *)" % operation:
+            (lambda s, op=operation: getattr(kal.kda, op)("a.kda", "libraries"), LIBRARY),
+        "%s(char const *)" % operation: (lambda s, op=operation: getattr(kal.kda, op)("a.kda"), LIBRARY),
+    }
+FORMS["kda_renameSource"] = {
+    "renameSource(char const *,char const *)": (lambda s: kal.kda.renameSource("a.kda", "b.kda"), LIBRARY),
+    "renameSource(char const *)": (lambda s: kal.kda.renameSource("a.kda"), LIBRARY),
+}
+
 # Geometry: each form reaches the host on a frozen box that has an int attribute "a" of every
 # class, made afresh for each call.
 class _Fickle:
