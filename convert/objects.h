@@ -2,9 +2,12 @@
 // Included in the generated wrapper after the runtime and the type table.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cxxabi.h>
 #include <new>
 #include <stdexcept>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -63,7 +66,37 @@ inline SwigPyObject *pointerObjectOf(PyObject *obj)
     return reinterpret_cast<SwigPyObject *>(found);
 }
 
-// Converts an object argument (None is a null pointer) by the runtime's rules. On success
+// The runtime's record of the cast from class `from` to class `to` (one of its bases), or null
+// when `to` is not `from` nor one of its bases. Filled once per pair of classes: a proxy of a
+// subclass then converts as directly as a proxy of the class itself, whichever mix of classes
+// the calls bring. The records never change once the module is loaded, and the interpreter lock
+// guards the cache.
+inline swig_cast_info *castBetween(swig_type_info *from, swig_type_info *to)
+{
+    struct Pair
+    {
+        swig_type_info *from, *to;
+        swig_cast_info *cast;
+    };
+    static Pair cache[256];
+    auto const key = reinterpret_cast<std::uintptr_t>(from) * 31 + reinterpret_cast<std::uintptr_t>(to);
+    Pair &pair = cache[(key >> 4) % (sizeof cache / sizeof *cache)];
+    if (pair.from != from || pair.to != to)
+        pair = Pair{from, to, SWIG_TypeCheckStruct(from, to)};
+    return pair.cast;
+}
+
+// The pointer object of `pointerObject`'s chain that holds a `type` or a subclass's, or null.
+inline SwigPyObject *linkOf(SwigPyObject *pointerObject, swig_type_info *type)
+{
+    for (SwigPyObject *link = pointerObject; link; link = reinterpret_cast<SwigPyObject *>(link->next))
+        if (link->ty == type || castBetween(link->ty, type))
+            return link;
+    return nullptr;
+}
+
+// Converts an object argument or `self` (None is a null pointer): one path for proxies of the
+// class and of its subclasses. `flags` may ask to take ownership (SWIG_POINTER_DISOWN). On success
 // `*held` receives the pointer object the pointer came from, which the wrapper keeps until the
 // call returns: Python code that runs while later arguments convert may drop its last other
 // reference, which would delete the object under the call.
@@ -75,28 +108,45 @@ inline int convertPointer(PyObject *obj, void **pointer, swig_type_info *type, i
         *pointer = nullptr;
         return SWIG_OK;
     }
-    SwigPyObject *pointerObject = pointerObjectOf(obj);
+    SwigPyObject *const pointerObject = pointerObjectOf(obj);
     if (!pointerObject)
         return SWIG_ERROR;
     // A chain of pointer objects: keep the one that matches, which a delete entry clears.
-    for (SwigPyObject *link = pointerObject; pointerObject->next && link;
-         link = reinterpret_cast<SwigPyObject *>(link->next))
-        if (link->ty == type || SWIG_TypeCheckStruct(link->ty, type))
-        {
-            Py_INCREF(link);
-            Py_DECREF(pointerObject);
-            pointerObject = link;
-            break;
-        }
-    int const status = SWIG_Python_ConvertPtrAndOwn(reinterpret_cast<PyObject *>(pointerObject),
-                                                    pointer, type, flags, nullptr);
-    if (!SWIG_IsOK(status))
+    SwigPyObject *const link = linkOf(pointerObject, type);
+    if (!link)
     {
         Py_DECREF(pointerObject);
-        return status;
+        return SWIG_ERROR;
     }
-    *held = reinterpret_cast<PyObject *>(pointerObject);
-    return status;
+    *pointer = link->ptr;
+    if (link->ty != type)
+    {
+        int newMemory = 0;
+        *pointer = SWIG_TypeCast(castBetween(link->ty, type), link->ptr, &newMemory);
+    }
+    if (flags & SWIG_POINTER_DISOWN)
+        link->own = 0;
+    Py_INCREF(link);
+    Py_DECREF(pointerObject);
+    *held = reinterpret_cast<PyObject *>(link);
+    return SWIG_OK;
+}
+
+// Whether `obj` would convert to a `type` pointer (None does), for choosing among overloads:
+// the same rules as convertPointer, keeping nothing. A str, the usual other candidate's
+// argument, is no object: it fails without looking for a "this" attribute.
+inline bool convertsTo(PyObject *obj, swig_type_info *type)
+{
+    if (obj == Py_None)
+        return true;
+    if (PyUnicode_Check(obj))
+        return false;
+    SwigPyObject *const pointerObject = pointerObjectOf(obj);
+    if (!pointerObject)
+        return false;
+    bool const converts = linkOf(pointerObject, type) != nullptr;
+    Py_DECREF(pointerObject);
+    return converts;
 }
 
 // Whether the object behind a kept pointer object was deleted since it was converted (its
@@ -165,40 +215,8 @@ private:
 inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown,
                        bool deleting, PyObject **held)
 {
-    if (disown && !deleting)
-        return convertPointer(obj, pointer, type, SWIG_POINTER_DISOWN, held);
     if (!deleting)
-    {
-        // The common cases, a proxy of the method's class or of a subclass, without the
-        // runtime's general look-up and its search by type name.
-        PyObject **dict = _PyObject_GetDictPtr(obj);
-        PyObject *found = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
-        if (!found)
-            PyErr_Clear();
-        if (found && Py_TYPE(found) == SwigPyObject_type())
-        {
-            SwigPyObject *const pointerObject = reinterpret_cast<SwigPyObject *>(found);
-            if (pointerObject->ty == type && !pointerObject->next)
-            {
-                *pointer = pointerObject->ptr;
-                Py_INCREF(found);
-                *held = found;
-                return SWIG_OK;
-            }
-            // A subclass's proxy: the type's own list of subclasses gives the upcast.
-            swig_cast_info *const cast =
-                pointerObject->next ? nullptr : SWIG_TypeCheckStruct(pointerObject->ty, type);
-            if (cast)
-            {
-                int newMemory = 0;
-                *pointer = SWIG_TypeCast(cast, pointerObject->ptr, &newMemory);
-                Py_INCREF(found);
-                *held = found;
-                return SWIG_OK;
-            }
-        }
-        return convertPointer(obj, pointer, type, 0, held);
-    }
+        return convertPointer(obj, pointer, type, disown ? SWIG_POINTER_DISOWN : 0, held);
     // A delete entry takes nothing else, and a pointer object being collected calls it with
     // itself: it is converted without being kept.
     SwigPyObject *const pointerObject = SWIG_Python_GetSwigThis(obj);
@@ -271,11 +289,41 @@ __attribute__((no_sanitize_undefined)) inline void raiseUnlisted()
     }
 }
 
+// `object` as an `Interface`, or null when it does not implement it. The answer depends only on
+// the object's complete class and where `object` sits in it, so it is worked out once per such
+// place and then read back: a `dynamic_cast` across the host library's boundary compares class
+// names, and the interfaces derive virtually, so no static cast can stand in for it.
+template <class Interface, class Base>
+Interface *downcast(Base *object)
+{
+    struct Place
+    {
+        std::type_info const *completeClass = nullptr;
+        std::ptrdiff_t offsetInComplete = 0, offsetToInterface = 0;
+        bool implements = false;
+    };
+    static Place places[8];
+    static unsigned next = 0;
+    std::type_info const *const completeClass = &typeid(*object);
+    char const *const at = reinterpret_cast<char const *>(object);
+    std::ptrdiff_t const offsetInComplete = at - static_cast<char const *>(dynamic_cast<void const *>(object));
+    for (Place const &place : places)
+        if (place.completeClass == completeClass && place.offsetInComplete == offsetInComplete)
+            return place.implements
+                       ? reinterpret_cast<Interface *>(const_cast<char *>(at) + place.offsetToInterface)
+                       : nullptr;
+    Interface *const specific = dynamic_cast<Interface *>(object);
+    places[next++ % (sizeof places / sizeof *places)] = Place{
+        completeClass, offsetInComplete,
+        specific ? reinterpret_cast<char const *>(specific) - at : 0, specific != nullptr};
+    return specific;
+}
+
 // `object` as a proxy of `Interface`, or None when it does not implement it.
 template <class Interface, class Base>
 PyObject *wrapAs(Base *object, swig_type_info *type, int own)
 {
-    Interface *specific = dynamic_cast<Interface *>(object);
+    Interface *specific = downcast<Interface>(object);
     if (!specific)
     {
         if (own & SWIG_POINTER_OWN)
