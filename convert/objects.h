@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cxxabi.h>
+#include <structmember.h>
 #include <new>
 #include <stdexcept>
 #include <typeinfo>
@@ -29,20 +30,32 @@ inline bool sameValue(KOM_EnumValue const &first, KOM_EnumValue const &second)
     return first.enumType->name() == second.enumType->name() && first.valueId == second.valueId;
 }
 
+// The type of the runtime's pointer objects, read once.
+inline PyTypeObject *pointerObjectType()
+{
+    static PyTypeObject *const type = SwigPyObject_type();
+    return type;
+}
+
 // The pointer object behind `obj` (a proxy, or a pointer object itself), as a new reference,
-// or null. Looking up "this" on an object without an instance dict runs Python code (a property,
-// __getattr__) that may hand out a temporary, so the look-up owns what it reads; a "this" that is
-// not a pointer object is no pointer.
+// or null. A proxy keeps it in the "this" slot every proxy class inherits, read directly when
+// the class's "this" is that slot. Otherwise "this" is read as an attribute: through a property
+// or __getattr__ it may be a temporary, so the read owns what it gets. A "this" that is not a
+// pointer object is no pointer.
 inline SwigPyObject *pointerObjectOf(PyObject *obj)
 {
-    PyObject *found = nullptr;
-    if (Py_TYPE(obj) == SwigPyObject_type())
-        found = obj;
-    else if (PyObject **dict = _PyObject_GetDictPtr(obj))
+    PyObject *read = nullptr;
+    if (Py_TYPE(obj) == pointerObjectType())
+        read = obj;
+    else if (PyObject *const slot = _PyType_Lookup(Py_TYPE(obj), SWIG_This());
+             slot && Py_TYPE(slot) == &PyMemberDescr_Type &&
+             reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
+             PyObject_TypeCheck(obj, PyDescr_TYPE(slot)))
     {
-        found = *dict ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
-        if (!found)
-            PyErr_Clear();
+        read = *reinterpret_cast<PyObject **>(reinterpret_cast<char *>(obj) +
+                                              reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset);
+        if (!read)
+            return nullptr;
     }
     else if (PyWeakref_CheckProxy(obj))
     {
@@ -51,19 +64,21 @@ inline SwigPyObject *pointerObjectOf(PyObject *obj)
     }
     else
     {
-        PyObject *const read = PyObject_GetAttr(obj, SWIG_This());
+        read = PyObject_GetAttr(obj, SWIG_This());
         if (!read)
+        {
             PyErr_Clear();
-        else if (Py_TYPE(read) != SwigPyObject_type())
-            Py_DECREF(read);
-        else
+            return nullptr;
+        }
+        if (Py_TYPE(read) == pointerObjectType())
             return reinterpret_cast<SwigPyObject *>(read);
+        Py_DECREF(read);
         return nullptr;
     }
-    if (!found || Py_TYPE(found) != SwigPyObject_type())
+    if (Py_TYPE(read) != pointerObjectType())
         return nullptr;
-    Py_INCREF(found);
-    return reinterpret_cast<SwigPyObject *>(found);
+    Py_INCREF(read);
+    return reinterpret_cast<SwigPyObject *>(read);
 }
 
 // The runtime's record of the cast from class `from` to class `to` (one of its bases), or null

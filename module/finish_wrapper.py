@@ -103,6 +103,12 @@ def finish(text):
     sthis = SWIG_Python_GetSwigThis(obj[0]);
     if (sthis) {""")
 
+    # Attaching a pointer object stores "this" as an attribute, in the proxies' slot for it.
+    stock = re.search(r'(SWIGRUNTIME int\nSWIG_Python_SetSwigThis\(PyObject \*inst, PyObject \*swig_this\)\n\{\n).*?\n\} \n',
+                      text, flags=re.S)
+    assert stock, "pointer object attachment not found"
+    text = text.replace(stock.group(0), stock.group(1) + "  return PyObject_GenericSetAttr(inst, SWIG_This(), swig_this);\n}\n")
+
     # A "this" that is not a pointer object is no pointer: following it could recurse forever.
     stock = """    /* a PyObject is called 'this', try to get the 'real this'
        SwigPyObject from it */ 
@@ -152,8 +158,14 @@ def finish(text):
 
 
 # The members every proxy class repeats, defined once: the same behaviour, and an import that
-# reads and runs a third less code.
+# reads and runs a third less code. Every proxy class derives from _Proxy, which keeps "this" in
+# a slot of its own beside the instance dict: the binding finds a proxy's pointer object at a
+# fixed place instead of searching its attributes on every call.
 SHARED_MEMBERS = '''
+
+class _Proxy(object):
+    __slots__ = ("this", "__dict__", "__weakref__")
+
 _swig_thisown = property(lambda x: x.this.own(), lambda x, v: x.this.own(v), doc="The membership flag")
 
 
@@ -163,9 +175,6 @@ def _swig_abstract_init(self, *args, **kwargs):
 
 
 def finish_proxy(text):
-    stock = "_swig_new_static_method = _kal.SWIG_PyStaticMethod_New\n"
-    assert stock in text, "proxy helpers not found"
-    text = text.replace(stock, stock + SHARED_MEMBERS)
     text, count = re.subn(r'^( +)thisown = property\(lambda x: x\.this\.own\(\), lambda x, v: x\.this\.own\(v\), '
                           r'doc="The membership flag"\)$', r'\1thisown = _swig_thisown', text, flags=re.M)
     assert count, "membership flags not found"
@@ -173,6 +182,11 @@ def finish_proxy(text):
                           r'"No constructor defined - class is abstract"\)$', r'\1__init__ = _swig_abstract_init',
                           text, flags=re.M)
     assert count, "abstract constructors not found"
+    text, count = re.subn(r'^class (\w+)\(object\):$', r'class \1(_Proxy):', text, flags=re.M)
+    assert count, "proxy classes not found"
+    stock = "_swig_new_static_method = _kal.SWIG_PyStaticMethod_New\n"
+    assert stock in text, "proxy helpers not found"
+    text = text.replace(stock, stock + SHARED_MEMBERS)
     return text
 
 
