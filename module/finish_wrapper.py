@@ -158,14 +158,8 @@ def finish(text):
 
 
 # The members every proxy class repeats, defined once: the same behaviour, and an import that
-# reads and runs a third less code. Every proxy class derives from _Proxy, which keeps "this" in
-# a slot of its own beside the instance dict: the binding finds a proxy's pointer object at a
-# fixed place instead of searching its attributes on every call.
+# reads and runs a third less code.
 SHARED_MEMBERS = '''
-
-class _Proxy(object):
-    __slots__ = ("this", "__dict__", "__weakref__")
-
 _swig_thisown = property(lambda x: x.this.own(), lambda x, v: x.this.own(v), doc="The membership flag")
 
 
@@ -182,7 +176,11 @@ def finish_proxy(text):
                           r'"No constructor defined - class is abstract"\)$', r'\1__init__ = _swig_abstract_init',
                           text, flags=re.M)
     assert count, "abstract constructors not found"
-    text, count = re.subn(r'^class (\w+)\(object\):$', r'class \1(_Proxy):', text, flags=re.M)
+    # A class without a base keeps "this" in a slot of its own beside the instance dict, which its
+    # subclasses inherit: the binding finds a proxy's pointer object at a fixed place instead of
+    # searching its attributes on every call (kal::pointerObjectOf).
+    text, count = re.subn(r'^(class \w+\(object\):\n)', r'\1    __slots__ = ("this", "__dict__", "__weakref__")\n',
+                          text, flags=re.M)
     assert count, "proxy classes not found"
     stock = "_swig_new_static_method = _kal.SWIG_PyStaticMethod_New\n"
     assert stock in text, "proxy helpers not found"
