@@ -62,6 +62,16 @@ class Setup:
                 geo.parm("ty").setKeyframe(key)
             kal.setFrame(6.5)
             self.names["animated"] = module.node("/obj/bench").parm("ty")
+        if "record" in statement:
+            # A falling body's physical record, read at a frame the simulation has cached.
+            network = kal.node("/obj").createNode("dopnet", "benchsim")
+            network.createNode("rigidobject", "ball")
+            kal.setFrame(12)
+            if hasattr(module, "dopRecord"):
+                self.names["record"] = module.dopRecord(network.path(), "ball", "Physical")
+            else:
+                self.names["record"] = module.node(network.path()).simulation().findObject(
+                    "ball").record("Physical")
         if "kscriptExpression" in statement:
             self.names["kscriptExpression"] = module.kscriptExpression
         if "v + w" in statement:
@@ -78,9 +88,9 @@ class Setup:
                 self.names["point"] = geometry.iterPoints()[0]
 
 
-# The statements the C API peer writes too: the node and parameter operations. The math and
+# The statements the C API peer writes too: the node, parameter and record operations. The math and
 # geometry rows compare with pybind11 only.
-C_API_NAMES = ("node", "parm")
+C_API_NAMES = ("node", "parm", "record")
 
 
 def in_c_api(statement):
@@ -100,9 +110,11 @@ def rows():
         ("Node.createNode(keywords, defaults) + destroy",
          "node.createNode(node_type_name='null').destroy()", False, False),
         ("error -> exception (Node.name)", ERROR_CALL, True, False),
+        ("ObjNode.worldTransform (new owned Matrix4)", "node.worldTransform()", False, False),
         ("Parm.eval", "parm.eval()", False, False),
         ("Parm.eval (animated: keyframes, cubic)", "animated.eval()", False, False),
         ("kal.kscriptExpression (float result)", "kscriptExpression('1+2')", False, False),
+        ("DopRecord.field (a float field)", "record.field('mass')", False, False),
         ("Vector3 + Vector3 (computed in the wrapper)", "v + w", False, False),
         ("Matrix4 * Matrix4 (host)", "m * n", False, False),
         ("Geometry.points() (100 x 100 grid)", "grid.points()", False, False),

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "model/errors.h"
+#include "model/mathvalues.h"
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"
+#include "model/simulation.h"
 
 namespace
 {
@@ -49,6 +51,8 @@ struct Proxy
 
 using NodeProxy = Proxy<KOM_Node>;
 using ParmProxy = Proxy<KOM_Parm>;
+using RecordProxy = Proxy<KOM_DopRecord>;
+using Matrix4Proxy = Proxy<KOM_Matrix4>;
 
 template <class T>
 void deallocate(PyObject *self)
@@ -60,6 +64,8 @@ void deallocate(PyObject *self)
 extern PyTypeObject theNodeType;
 extern PyTypeObject theObjNodeType;
 extern PyTypeObject theParmType;
+extern PyTypeObject theRecordType;
+extern PyTypeObject theMatrix4Type;
 
 // Takes ownership of `object`; None for null.
 template <class T>
@@ -257,6 +263,52 @@ PyObject *parmEval(PyObject *object, PyObject *)
     }
 }
 
+// The same rule as DopRecord.field: the stored type code picks the Python type. This peer has
+// no math value types, so those fields give None here; the row reads a float field.
+PyObject *recordField(PyObject *object, PyObject *argument)
+{
+    char const *name = PyUnicode_AsUTF8(argument);
+    if (!name)
+        return nullptr;
+    KOM_DopRecord &record = *reinterpret_cast<RecordProxy *>(object)->object;
+    try
+    {
+        std::unique_ptr<KOM_DopField const> const field(record.rawField(name));
+        if (!field)
+            Py_RETURN_NONE;
+        switch (field->typeCode())
+        {
+        case KOM_IntegerFieldCode: return PyLong_FromLong(static_cast<KOM_DopIntegerField const &>(*field).value);
+        case KOM_BooleanFieldCode: return PyBool_FromLong(static_cast<KOM_DopBooleanField const &>(*field).value);
+        case KOM_FloatFieldCode: return PyFloat_FromDouble(static_cast<KOM_DopFloatField const &>(*field).value);
+        case KOM_StringFieldCode:
+        {
+            std::string const &text = static_cast<KOM_DopStringField const &>(*field).value;
+            return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
+                                        "surrogateescape");
+        }
+        default: Py_RETURN_NONE;
+        }
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
+// The object-node cast kal's conversion of `self` makes too.
+PyObject *objNodeWorldTransform(PyObject *object, PyObject *)
+{
+    try
+    {
+        return wrap(dynamic_cast<KOM_ObjNode &>(self(object)).worldTransform(), &theMatrix4Type);
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
 PyMethodDef theNodeMethods[] = {
     {"name", nodeName, METH_NOARGS, nullptr},
     {"parent", nodeParent, METH_NOARGS, nullptr},
@@ -268,8 +320,18 @@ PyMethodDef theNodeMethods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+PyMethodDef theObjNodeMethods[] = {
+    {"worldTransform", objNodeWorldTransform, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyMethodDef theParmMethods[] = {
     {"eval", parmEval, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyMethodDef theRecordMethods[] = {
+    {"field", recordField, METH_O, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -289,9 +351,13 @@ PyTypeObject makeType(char const *name, Py_ssize_t size, destructor deallocator,
 PyTypeObject theNodeType =
     makeType("kalcapi.Node", sizeof(NodeProxy), deallocate<KOM_Node>, theNodeMethods, nullptr);
 PyTypeObject theObjNodeType =
-    makeType("kalcapi.ObjNode", sizeof(NodeProxy), deallocate<KOM_Node>, nullptr, &theNodeType);
+    makeType("kalcapi.ObjNode", sizeof(NodeProxy), deallocate<KOM_Node>, theObjNodeMethods, &theNodeType);
 PyTypeObject theParmType =
     makeType("kalcapi.Parm", sizeof(ParmProxy), deallocate<KOM_Parm>, theParmMethods, nullptr);
+PyTypeObject theRecordType = makeType("kalcapi.DopRecord", sizeof(RecordProxy), deallocate<KOM_DopRecord>,
+                                      theRecordMethods, nullptr);
+PyTypeObject theMatrix4Type =
+    makeType("kalcapi.Matrix4", sizeof(Matrix4Proxy), deallocate<KOM_Matrix4>, nullptr, nullptr);
 
 PyObject *moduleNode(PyObject *, PyObject *argument)
 {
@@ -308,8 +374,32 @@ PyObject *moduleNode(PyObject *, PyObject *argument)
     }
 }
 
+// Setup only, not timed: a record of a simulated object, from the network's path, the object's
+// name and the record's type.
+PyObject *moduleDopRecord(PyObject *, PyObject *arguments)
+{
+    char const *path, *object, *type;
+    if (!PyArg_ParseTuple(arguments, "sss", &path, &object, &type))
+        return nullptr;
+    try
+    {
+        std::unique_ptr<KOM_Node> const node(KOM().node(path));
+        auto const network = dynamic_cast<KOM_DopNetNode *>(node.get());
+        if (!network)
+            Py_RETURN_NONE;
+        std::unique_ptr<KOM_DopSimulation> const simulation(network->simulation());
+        std::unique_ptr<KOM_DopData> const data(simulation->findObject(object));
+        return wrap(data ? data->record(type) : nullptr, &theRecordType);
+    }
+    catch (...)
+    {
+        return raiseHostError();
+    }
+}
+
 PyMethodDef theFunctions[] = {
     {"node", moduleNode, METH_O, nullptr},
+    {"dopRecord", moduleDopRecord, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -321,7 +411,7 @@ PyModuleDef theModule = {PyModuleDef_HEAD_INIT, "kalcapi",
 
 PyMODINIT_FUNC PyInit_kalcapi(void)
 {
-    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theParmType})
+    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theParmType, &theMatrix4Type, &theRecordType})
         if (PyType_Ready(type) < 0)
             return nullptr;
     PyObject *module = PyModule_Create(&theModule);

@@ -11,6 +11,7 @@
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"
+#include "model/simulation.h"
 
 namespace py = pybind11;
 
@@ -98,6 +99,35 @@ py::tuple points(KOM_Geometry &geometry)
     return result;
 }
 
+// The same rule as DopRecord.field: the stored type code picks the Python type (the math value
+// fields give None here, as in the C API peer; the row reads a float field).
+py::object recordField(KOM_DopRecord &record, char const *name)
+{
+    std::unique_ptr<KOM_DopField const> const field(record.rawField(name));
+    if (!field)
+        return py::none();
+    switch (field->typeCode())
+    {
+    case KOM_IntegerFieldCode: return py::int_(static_cast<KOM_DopIntegerField const &>(*field).value);
+    case KOM_BooleanFieldCode: return py::bool_(static_cast<KOM_DopBooleanField const &>(*field).value != 0);
+    case KOM_FloatFieldCode: return py::float_(static_cast<KOM_DopFloatField const &>(*field).value);
+    case KOM_StringFieldCode: return py::str(static_cast<KOM_DopStringField const &>(*field).value);
+    default: return py::none();
+    }
+}
+
+// Setup only, not timed: a record of a simulated object.
+KOM_DopRecord *dopRecord(char const *path, char const *object, char const *type)
+{
+    std::unique_ptr<KOM_Node> const node(KOM().node(path));
+    auto const network = dynamic_cast<KOM_DopNetNode *>(node.get());
+    if (!network)
+        return nullptr;
+    std::unique_ptr<KOM_DopSimulation> const simulation(network->simulation());
+    std::unique_ptr<KOM_DopData> const data(simulation->findObject(object));
+    return data ? data->record(type) : nullptr;
+}
+
 } // namespace
 
 PYBIND11_MODULE(kalpeer, module)
@@ -131,6 +161,9 @@ PYBIND11_MODULE(kalpeer, module)
              py::arg("run_init_scripts") = true, py::arg("load_contents") = true)
         .def("destroy", &KOM_Node::destroy)
         .def("parm", &KOM_Node::parm, py::return_value_policy::take_ownership)
+        .def("worldTransform",
+             [](KOM_Node &node) { return dynamic_cast<KOM_ObjNode &>(node).worldTransform(); },
+             py::return_value_policy::take_ownership)
         .def("geometry", [](KOM_Node &node) { return dynamic_cast<KOM_SopNode &>(node).geometry(); },
              py::return_value_policy::take_ownership);
 
@@ -154,4 +187,7 @@ PYBIND11_MODULE(kalpeer, module)
     module.def("node", [](char const *path) { return KOM().node(path); },
                py::return_value_policy::take_ownership);
     module.def("kscriptExpression", &kscriptExpression);
+
+    py::class_<KOM_DopRecord>(module, "DopRecord").def("field", &recordField);
+    module.def("dopRecord", &dopRecord, py::return_value_policy::take_ownership);
 }

@@ -20,6 +20,7 @@
 #include "model/ui.h"
 #include "model/nodes.h"
 #include "model/nodetypes.h"
+#include "model/simulation.h"
 
 namespace kal
 {

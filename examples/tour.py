@@ -87,11 +87,39 @@ sky = kal.Color((0.2, 0.4, 0.8))
 print("Colour", rounded(sky.rgb()), "has hue", round(sky.hsv()[0], 1), "and twice as bright is",
       rounded((sky * 2).rgb()))
 
+# Objects: the transform their t, r and s parameters build, then their parents'. Wiring one
+# object into another parents it; setting a world transform solves for the parameters.
+lamp = obj.createNode("null", "lamp")
+lamp.parmTuple("t").set((0, 4, 0))
+geo.setInput(0, lamp)
+print(geo.name(), "sits at", rounded(geo.origin()), "in the world, under", geo.inputs()[0].name())
+geo.setWorldTransform(kal.kmath.buildTranslate(2, 0, 0))
+print("Moved to (2, 0, 0) in the world, its t is", rounded(geo.parmTuple("t").eval()))
+print("It shows", geo.displayNode().name(), "- the last surface node made, until a script picks another")
+
+# Network boxes group nodes in the network editor and follow them when moved.
+group = obj.createNetworkBox("tour_group")
+group.addNode(geo)
+group.addNode(lamp)
+group.fitAroundContents()
+print("Box", group.name(), "holds", [n.name() for n in group.nodes()], "at", rounded(group.position()),
+      "size", rounded(group.size()))
+
 # Copy and move between networks; names that are taken get a new number.
 copies = kal.copyNodesTo([box, xform], geo)
 print("Copied into", [n.path() for n in copies])
 kal.cd("/obj")
 print("The current node is", kal.pwd().path(), "- relative paths start there:", kal.node("tour_geo").path())
+
+# A simulation network drops a rigid body as the frame advances (examples/simulation.py has more).
+drop = kal.node("/obj").createNode("dopnet", "tour_drop")
+drop.createNode("rigidobject", "ball").parmTuple("t").set((0.0, 3.0, 0.0))
+for frame in (1, 12, 24):
+    kal.setFrame(frame)
+    ball = drop.simulation().findObject("ball")
+    print("Frame", frame, "- the falling ball is at", ball.record("Position").field("t"),
+          "resting" if ball.record("Basic").field("resting") else "in the air")
+kal.setFrame(1)
 
 print("Frame", kal.frame(), "at", kal.fps(), "frames per second is", kal.time(), "seconds")
 

@@ -20,6 +20,7 @@ struct SceneGeometryCache
     std::vector<double> parms;
     std::vector<std::shared_ptr<GeometryData const>> inputs;
     std::shared_ptr<GeometryData const> result;
+    bool bypassed = false;
 };
 
 namespace
@@ -290,11 +291,17 @@ void refresh(std::shared_ptr<SceneNode> const &node, CookSources &sources)
     }
 
     auto &cache = node->cookCache;
-    bool const current = cache && cache->owner == node.get() && cache->parms == sources.parms &&
-                         cache->inputs == sources.inputs;
+    bool const own = cache && cache->owner == node.get();
+    // A hard-locked node keeps what it has; a bypassed one passes its first input on.
+    bool const bypassed = (node->flags & FlagBypass) != 0;
+    bool const current = own && (((node->flags & FlagHardLock) && cache->result) ||
+                                 (cache->bypassed == bypassed && cache->parms == sources.parms &&
+                                  cache->inputs == sources.inputs));
     if (!current)
     {
-        auto result = cooker.cook(sources.parms, sources.inputs, *node);
+        auto result = !bypassed ? cooker.cook(sources.parms, sources.inputs, *node)
+                      : sources.inputs.empty() || !sources.inputs[0] ? empty()
+                                                                     : sources.inputs[0];
         if (!cache || cache->owner != node.get())
         {
             cache = std::make_shared<SceneGeometryCache>();
@@ -302,6 +309,7 @@ void refresh(std::shared_ptr<SceneNode> const &node, CookSources &sources)
         }
         cache->parms = sources.parms;
         cache->inputs = sources.inputs;
+        cache->bypassed = bypassed;
         cache->result = std::move(result);
     }
     sources.inputs.clear(); // the buffer holds on to no geometry between reads

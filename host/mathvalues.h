@@ -49,6 +49,20 @@ KOM_Quaternion rotationQuaternion(KOM_Matrix3 const &rotation);
 std::array<int, 3> rotateOrder(char const *order);
 std::string transformOrder(char const *order);
 
+// A transform from its parts as an object's parameters hold them: scale, then rotate about x,
+// y and z (degrees), then translate.
+KOM_Matrix4 transformFromParts(double const (&translate)[3], double const (&rotate)[3],
+                               double const (&scale)[3]);
+// The parts of such a transform (a shear in it is dropped); KOM_OperationFailed for a transform
+// with a zero scale.
+struct TransformParts
+{
+    double translate[3];
+    double rotate[3];
+    double scale[3];
+};
+TransformParts partsOfTransform(KOM_Matrix4 const &matrix);
+
 // --- Within the family (host/mathvalues*.cpp) ---
 
 template <std::size_t N, class T>

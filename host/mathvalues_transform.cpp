@@ -465,6 +465,31 @@ KOM_Quaternion rotationQuaternion(KOM_Matrix3 const &rotation)
     return KOM_Quaternion(float(q[0]), float(q[1]), float(q[2]), float(q[3]));
 }
 
+KOM_Matrix4 transformFromParts(double const (&translate)[3], double const (&rotate)[3],
+                               double const (&scale)[3])
+{
+    double const none[3] = {};
+    KOM_Matrix3 const linear =
+        product<3>(scaleShear(scale, none), eulerRotation(rotate, std::array<int, 3>{0, 1, 2}));
+    return affine(linear, translate);
+}
+
+TransformParts partsOfTransform(KOM_Matrix4 const &matrix)
+{
+    auto const parts = decomposeTransform(matrix, "srt", "xyz", KOM_Vector3());
+    KOM_Vector3 const angles = eulerAngles(parts.parts.rotation, parts.rotate);
+    TransformParts result;
+    for (int i = 0; i < 3; ++i)
+    {
+        result.translate[i] = parts.translate[i];
+        result.scale[i] = parts.parts.scale[i];
+    }
+    result.rotate[0] = angles.x;
+    result.rotate[1] = angles.y;
+    result.rotate[2] = angles.z;
+    return result;
+}
+
 std::array<int, 3> rotateOrder(char const *order)
 {
     if (order && std::strlen(order) == 3)

@@ -25,24 +25,6 @@ namespace
 constexpr int MaxInputs = 9999;
 // Every subnet offers as many indirect inputs as an object subnet has inputs.
 constexpr int SubnetInputCount = 4;
-float const NodeSize[2] = {1.0f, 0.3f};
-
-// Where an input's data comes from: an indirect input passes on what feeds its subnet.
-std::shared_ptr<SceneNode> sourceOf(SceneNode::Input const &input)
-{
-    SceneNode::Input const *next = &input;
-    for (auto node = next->node.lock(); node; node = next->node.lock())
-    {
-        if (!next->indirect)
-            return node;
-        auto const &outer = node->inputs();
-        std::size_t const index = static_cast<std::size_t>(next->outputIndex);
-        if (index >= outer.size())
-            return nullptr;
-        next = &outer[index];
-    }
-    return nullptr;
-}
 
 std::vector<std::string> splitPath(std::string const &path)
 {
@@ -58,6 +40,22 @@ std::vector<std::string> splitPath(std::string const &path)
 }
 
 } // namespace
+
+std::shared_ptr<SceneNode> sourceOf(SceneNode::Input const &input)
+{
+    SceneNode::Input const *next = &input;
+    for (auto node = next->node.lock(); node; node = next->node.lock())
+    {
+        if (!next->indirect)
+            return node;
+        auto const &outer = node->inputs();
+        std::size_t const index = static_cast<std::size_t>(next->outputIndex);
+        if (index >= outer.size())
+            return nullptr;
+        next = &outer[index];
+    }
+    return nullptr;
+}
 
 JournalValue JournalFormat<KOM_Node>::format(KOM_Node const &node)
 {
@@ -928,14 +926,6 @@ std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> NodeHandle::indirectInputs()
     for (int index = 0; index < SubnetInputCount; ++index)
         result.emplace_back(new IndirectInputHandle(self, index));
     return result;
-}
-
-// --- SopNode ---------------------------------------------------------------------------
-
-KOM_Geometry *NodeHandle::geometry()
-{
-    hostOperation("SopNode.geometry");
-    return geometryHandle(scene());
 }
 
 } // namespace kalhost

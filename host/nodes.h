@@ -1,24 +1,31 @@
 // Node handles: what the host hands out for a node of its scene and the items of its network.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
+#include "host/faults.h"
 #include "host/journal.h"
 #include "host/scene.h"
 #include "model/assets.h"
+#include "model/mathvalues.h"
 #include "model/nodes.h"
+#include "model/simulation.h"
 
 namespace kalhost
 {
 
 KALHOST_JOURNAL_FORMAT(KOM_Node); // its path
+KALHOST_JOURNAL_FORMAT(KOM_SubnetIndirectInput); // its number and subnet
 
 
 // --- Within the family: shared by host/nodes*.cpp ------------------------------------------
 
 // How far apart placed nodes and boxes go.
 inline constexpr float DefaultSpacing[2] = {2.0f, 1.0f};
+// How much room a node takes in its network.
+inline constexpr float NodeSize[2] = {1.0f, 0.3f};
 
 // The connections that feed input slots firstSlot..lastSlot of a node, or leave from one of its
 // outputs (-1: every output).
@@ -26,6 +33,45 @@ std::vector<KOM_ElemPtr<KOM_NodeConnection>> inputConnectionsOf(
     std::shared_ptr<SceneNode> const &node, int firstSlot, int lastSlot);
 std::vector<KOM_ElemPtr<KOM_NodeConnection>> outputConnectionsOf(
     std::shared_ptr<SceneNode> const &node, int outputIndex);
+
+// Where an input's data comes from: an indirect input passes on what feeds its subnet.
+std::shared_ptr<SceneNode> sourceOf(SceneNode::Input const &input);
+
+// The interface a node of that category answers to, as the journal names it ("SopNode"); null
+// for categories without one.
+char const *interfaceOf(int categoryCode);
+
+// Records an operation that several node interfaces declare under the first of `declaring` that
+// the node answers to ("SopNode.setDisplayFlag"), else under the first. Only a watched host
+// builds the name.
+template <class... Args>
+void sharedOperation(std::weak_ptr<SceneNode> const &node, std::initializer_list<char const *> declaring,
+                     char const *method, Args const &...args)
+{
+    if (__builtin_expect(theHostWatch == 0, 1))
+        return;
+    char const *owner = *declaring.begin();
+    auto const scene = node.lock();
+    char const *const own = scene ? interfaceOf(scene->type->categoryCode) : nullptr;
+    for (char const *candidate : declaring)
+        if (own && std::string(candidate) == own)
+            owner = own;
+    hostOperation((std::string(owner) + "." + method).c_str(), args...);
+}
+
+// The child of `network` the viewport shows or that is rendered (chosen, else the last created
+// of the network's own category), or null.
+std::shared_ptr<SceneNode> displayedChild(SceneNode const &network);
+std::shared_ptr<SceneNode> renderedChild(SceneNode const &network);
+
+// An object's transforms: its parameters' (t, r, s), its pre-transform, and its world
+// transform (parameters', then pre-transform, then its parent object's world transform).
+KOM_Matrix4 parmTransformOf(std::shared_ptr<SceneNode> const &object);
+KOM_Matrix4 preTransformOf(SceneNode const &object);
+KOM_Matrix4 worldTransformOf(std::shared_ptr<SceneNode> const &object);
+// The object a node's transform follows: the object wired into its first input, else the
+// object network holding it; null at the top.
+std::shared_ptr<SceneNode> parentObjectOf(std::shared_ptr<SceneNode> const &object);
 
 // --- Handles (host/nodes.cpp, host/nodes_network.cpp) --------------------------------------
 
@@ -150,9 +196,89 @@ public:
                                  char const *subnet_name) override;
     void extractAndDelete() override;
     std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> indirectInputs() override;
+    // ObjNode (host/nodes_objects.cpp)
+    KOM_Vector3 *origin() override;
+    KOM_Matrix4 *worldTransform() override;
+    void setWorldTransform(KOM_Matrix4 &matrix, bool fail_on_locked_parms) override;
+    KOM_Matrix4 *parmTransform() override;
+    void setParmTransform(KOM_Matrix4 &matrix, bool fail_on_locked_parms) override;
+    KOM_Matrix4 *preTransform() override;
+    void setPreTransform(KOM_Matrix4 &matrix) override;
+    void movePreTransformIntoParmTransform() override;
+    void moveParmTransformIntoPreTransform() override;
+    void moveParmTranslateIntoPreTransform() override;
+    void moveParmRotateIntoPreTransform() override;
+    void moveParmScaleIntoPreTransform() override;
+    KOM_Matrix4 *getTransformToNode(KOM_ObjNode &obj_node) override;
+    KOM_Matrix4 *getTransformFromPointToPoint(KOM_Vector3 &pos3, KOM_ObjNode &other_node,
+                                              KOM_Vector3 &pos3_other) override;
+    KOM_Matrix4 *buildLookatRotation(KOM_ObjNode &to_node, KOM_Vector3 *up_vector) override;
+    bool isObjectDisplayed() override;
+    bool isSelectableInViewport() override;
+    void setSelectableInViewport(bool on) override;
+    bool isShowingOrigin() override;
+    void showOrigin(bool on) override;
+    bool isUsingXray() override;
+    void useXray(bool on) override;
+    void combine(std::vector<KOM_Node *> const &nodes) override;
+
+    // Flags several node interfaces declare (host/nodes_flags.cpp)
+    bool isBypassed() override;
+    void bypass(bool on) override;
+    bool isDisplayFlagSet() override;
+    void setDisplayFlag(bool on) override;
+    bool isRenderFlagSet() override;
+    void setRenderFlag(bool on) override;
+    bool isTemplateFlagSet() override;
+    void setTemplateFlag(bool on) override;
+    bool isUnloadFlagSet() override;
+    void setUnloadFlag(bool on) override;
+    KOM_Node *displayNode() override;
+    KOM_Node *renderNode() override;
+
+    // ChopNode
+    bool isAudioFlagSet() override;
+    void setAudioFlag(bool on) override;
+    bool isExportFlagSet() override;
+    void setExportFlag(bool on) override;
+
+    // SopNode
     KOM_Geometry *geometry() override;
+    KOM_Point *curPoint() override;
+    bool isSelectableTemplateFlagSet() override;
+    void setSelectableTemplateFlag(bool on) override;
+    bool isHighlightFlagSet() override;
+    void setHighlightFlag(bool on) override;
+    bool isSoftLocked() override;
+    void setSoftLocked(bool on) override;
+    bool isHardLocked() override;
+    void setHardLocked(bool on) override;
+
+    // ShopNode and VopNetNode (host/nodes_shading.cpp)
+    std::string shaderString(char const *render_type) override;
+    std::string shaderName(bool as_otl_path) override;
+    std::vector<std::string> supportedRenderers() override;
+    KOM_Node *definingVopNetNode() override;
+    KOM_EnumValue *shaderType() override;
+    void saveCodeToFile(char const *file_name, bool skip_header) override;
+    void saveToCompiledZelFile(char const *file_name) override;
+    KOM_NodeType *definedType() override;
+    KOM_ZelContext *zelContext() override;
+
+    // Simulation nodes and networks (host/simulation.cpp)
+    KOM_Node *dopNetNode() override;
+    KOM_DopSimulation *simulation() override;
+    std::vector<KOM_ElemPtr<KOM_DopData>> processedObjects() override;
+    std::vector<KOM_ElemPtr<KOM_Node>> findNodesThatProcessedObject(KOM_DopObject &dop_object) override;
 
 private:
+    // The scene node, which must be of that category (KOM_OperationFailed otherwise).
+    std::shared_ptr<SceneNode> sceneOfCategory(int categoryCode) const;
+    // One flag bit: its value, and setting it (KOM_PermissionError inside a locked asset). The
+    // call records under the first of the declaring interfaces the node answers to.
+    bool flag(std::initializer_list<char const *> declaring, char const *method, std::uint32_t bit) const;
+    void setFlag(std::initializer_list<char const *> declaring, char const *method, std::uint32_t bit,
+                 bool on);
     // The scene node, refusing edits inside a locked asset.
     std::shared_ptr<SceneNode> editableScene() const;
     // The scene node, which must hold a network.
@@ -167,7 +293,8 @@ private:
     std::weak_ptr<SceneNode> myNode;
 };
 
-// One wire: an output of one node feeding an input of another.
+// One wire: output outputIndex() of a node feeding input inputIndex() of another
+// (host/nodes_network.cpp).
 class NodeConnectionHandle : public KOM_NodeConnection, private LiveCounted
 {
 public:
@@ -176,12 +303,22 @@ public:
     {
     }
 
+    std::string __repr__() override;
+    KOM_Node *inputNode() override;
+    KOM_Node *outputNode() override;
+    int inputIndex() override;
+    int outputIndex() override;
+
 private:
+    // The node the wire goes into and the wire, or KOM_ObjectWasDeleted once either is gone.
+    std::shared_ptr<SceneNode> destination() const;
+    SceneNode::Input const &wire(SceneNode const &destination) const;
+
     std::weak_ptr<SceneNode> myDestination;
     int myInputIndex;
 };
 
-// The input of a subnet as the nodes inside it see it.
+// The input of a subnet as the nodes inside it see it (host/nodes_network.cpp).
 class IndirectInputHandle : public KOM_SubnetIndirectInput, private LiveCounted
 {
 public:
@@ -192,11 +329,21 @@ public:
     std::shared_ptr<SceneNode> subnet() const { return mySubnet.lock(); }
     int inputIndex() const { return myInputIndex; }
 
+    bool __eq__(KOM_SubnetIndirectInput *other) override;
+    bool __ne__(KOM_SubnetIndirectInput *other) override;
+    int __hash__() override;
+    std::string __repr__() override;
+    int number() override;
+    KOM_Node *parent() override;
+
 private:
+    std::shared_ptr<SceneNode> scene() const;
+
     std::weak_ptr<SceneNode> mySubnet;
     int myInputIndex;
 };
 
+// A network box (host/nodes_boxes.cpp).
 class NetworkBoxHandle : public KOM_NetworkBox, private LiveCounted
 {
 public:
@@ -207,10 +354,42 @@ public:
     }
     std::shared_ptr<SceneNetworkBox> box() const { return myBox.lock(); }
 
+    std::string __repr__() override;
+    std::string name() override;
+    void setName(char const *name) override;
+    KOM_Vector2 *position() override;
+    void setPosition(std::vector<float> const &position) override;
+    void move(std::vector<float> const &amount) override;
+    KOM_Vector2 *size() override;
+    void setSize(std::vector<float> const &size) override;
+    void resize(std::vector<float> const &amount) override;
+    void fitAroundContents() override;
+    bool isMinimized() override;
+    void setMinimized(bool on) override;
+    bool isPicked() override;
+    void setPicked(bool on) override;
+    KOM_Color *color() override;
+    void setColor(KOM_Color &color) override;
+    std::vector<KOM_ElemPtr<KOM_Node>> nodes() override;
+    void addNode(KOM_Node &node) override;
+    void removeNode(KOM_Node &node) override;
+    void removeAllNodes() override;
+    void destroy(bool destroy_contents) override;
+
 private:
+    // The network holding the box, and the box; KOM_ObjectWasDeleted once either is gone.
+    std::shared_ptr<SceneNode> network() const;
+    std::shared_ptr<SceneNetworkBox> scene() const;
+
     std::weak_ptr<SceneNode> myNetwork;
     std::weak_ptr<SceneNetworkBox> myBox;
 };
+
+// Within the family: throws KOM_InvalidNodeName for a name that is not one, KOM_OperationFailed
+// for one another box of the network has.
+void checkBoxName(SceneNode const &network, std::string const &name, SceneNetworkBox const *box);
+// The nodes still in the box, dropping those that left its network.
+std::vector<std::shared_ptr<SceneNode>> boxMembers(SceneNode const &network, SceneNetworkBox &box);
 
 // The Python module of a node's type; the asset family gives it attributes.
 class NodeKDAModule : public KOM_KDAModule, private LiveCounted

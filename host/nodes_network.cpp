@@ -4,6 +4,7 @@
 #include <fnmatch.h>
 
 #include <algorithm>
+#include <map>
 
 #include "host/journal.h"
 #include "model/errors.h"
@@ -140,10 +141,7 @@ std::shared_ptr<SceneNetworkBox> addBox(std::shared_ptr<SceneNode> const &networ
     if (name)
     {
         boxName = name;
-        if (!isValidNodeName(boxName))
-            throw KOM_InvalidNodeName(("Invalid network box name: " + boxName).c_str());
-        if (findBox(*network, boxName))
-            throw KOM_OperationFailed(("Network box name already in use: " + boxName).c_str());
+        checkBoxName(*network, boxName, nullptr);
     }
     else
     {
@@ -157,6 +155,155 @@ std::shared_ptr<SceneNetworkBox> addBox(std::shared_ptr<SceneNode> const &networ
 }
 
 } // namespace
+
+void checkBoxName(SceneNode const &network, std::string const &name, SceneNetworkBox const *box)
+{
+    if (!isValidNodeName(name))
+        throw KOM_InvalidNodeName(("Invalid network box name: " + name).c_str());
+    auto const holder = findBox(network, name);
+    if (holder && holder.get() != box)
+        throw KOM_OperationFailed(("Network box name already in use: " + name).c_str());
+}
+
+// --- NodeConnection ----------------------------------------------------------------------
+
+std::shared_ptr<SceneNode> NodeConnectionHandle::destination() const
+{
+    auto node = myDestination.lock();
+    if (!node || !node->isInScene())
+        throw KOM_ObjectWasDeleted();
+    wire(*node);
+    return node;
+}
+
+SceneNode::Input const &NodeConnectionHandle::wire(SceneNode const &destination) const
+{
+    // The wire is gone once its input slot is empty.
+    auto const &inputs = destination.inputs();
+    std::size_t const slot = static_cast<std::size_t>(myInputIndex);
+    if (slot >= inputs.size() || !isConnected(inputs[slot]))
+        throw KOM_ObjectWasDeleted();
+    return inputs[slot];
+}
+
+std::string NodeConnectionHandle::__repr__()
+{
+    hostOperation("NodeConnection.__repr__");
+    auto const node = destination();
+    auto const &input = wire(*node);
+    auto const source = input.node.lock();
+    std::string const from = input.indirect ? source->path() + " indirect input " + std::to_string(input.outputIndex)
+                                            : source->path() + " output " + std::to_string(input.outputIndex);
+    return "<kal.NodeConnection from " + from + " to " + node->path() + " input " +
+           std::to_string(myInputIndex) + ">";
+}
+
+KOM_Node *NodeConnectionHandle::inputNode()
+{
+    hostOperation("NodeConnection.inputNode");
+    auto const node = destination();
+    auto const &input = wire(*node);
+    return input.indirect ? nullptr : NodeHandle::handleFor(input.node.lock());
+}
+
+KOM_Node *NodeConnectionHandle::outputNode()
+{
+    hostOperation("NodeConnection.outputNode");
+    return NodeHandle::handleFor(destination());
+}
+
+int NodeConnectionHandle::inputIndex()
+{
+    hostOperation("NodeConnection.inputIndex");
+    destination();
+    return myInputIndex;
+}
+
+int NodeConnectionHandle::outputIndex()
+{
+    hostOperation("NodeConnection.outputIndex");
+    auto const node = destination();
+    return wire(*node).outputIndex;
+}
+
+// --- SubnetIndirectInput -----------------------------------------------------------------
+
+JournalValue JournalFormat<KOM_SubnetIndirectInput>::format(KOM_SubnetIndirectInput const &input)
+{
+    auto const handle = dynamic_cast<IndirectInputHandle const *>(&input);
+    return journalHandle([handle] {
+        auto const subnet = handle ? handle->subnet() : nullptr;
+        return subnet ? std::to_string(handle->inputIndex()) + " of " + subnet->path()
+                      : std::string("<indirect input>");
+    }, "<deleted indirect input>");
+}
+
+std::shared_ptr<SceneNode> IndirectInputHandle::scene() const
+{
+    auto subnet = mySubnet.lock();
+    if (!subnet || !subnet->isInScene())
+        throw KOM_ObjectWasDeleted();
+    return subnet;
+}
+
+namespace
+{
+bool sameInput(IndirectInputHandle &self, KOM_SubnetIndirectInput *other)
+{
+    auto const handle = dynamic_cast<IndirectInputHandle *>(other);
+    return handle && handle->subnet() == self.subnet() && handle->inputIndex() == self.inputIndex();
+}
+} // namespace
+
+bool IndirectInputHandle::__eq__(KOM_SubnetIndirectInput *other)
+{
+    hostOperation("SubnetIndirectInput.__eq__", other);
+    scene();
+    return sameInput(*this, other);
+}
+
+bool IndirectInputHandle::__ne__(KOM_SubnetIndirectInput *other)
+{
+    hostOperation("SubnetIndirectInput.__ne__", other);
+    scene();
+    return !sameInput(*this, other);
+}
+
+int IndirectInputHandle::__hash__()
+{
+    hostOperation("SubnetIndirectInput.__hash__");
+    return static_cast<int>(std::hash<SceneNode *>()(scene().get()) * 31 + std::size_t(myInputIndex));
+}
+
+std::string IndirectInputHandle::__repr__()
+{
+    hostOperation("SubnetIndirectInput.__repr__");
+    return "<kal.SubnetIndirectInput " + std::to_string(myInputIndex) + " of " + scene()->path() + ">";
+}
+
+int IndirectInputHandle::number()
+{
+    hostOperation("SubnetIndirectInput.number");
+    scene();
+    return myInputIndex;
+}
+
+KOM_Node *IndirectInputHandle::parent()
+{
+    // Scripts do not own this handle, so the host keeps one per subnet for good: a proxy may
+    // hold it after the input and the subnet are gone, and then learns the subnet is gone.
+    hostOperation("SubnetIndirectInput.parent");
+    auto const subnet = scene();
+    static auto *const kept =
+        new std::map<std::weak_ptr<SceneNode>, std::unique_ptr<KOM_Node>, std::owner_less<>>;
+    auto &handle = (*kept)[subnet];
+    if (!handle)
+    {
+        handle.reset(NodeHandle::handleFor(subnet));
+        LiveCounted::keep();
+    }
+    return handle.get();
+}
 
 // --- Connectors ------------------------------------------------------------------------
 

@@ -23,19 +23,30 @@ ParmTupleInfo floatVector(std::string const &name, std::string const &label, dou
     return {name, label, KOM_FloatParmData, {name + "x", name + "y", name + "z"}, {value, value, value}};
 }
 
+ParmTupleInfo floatScalar(std::string const &name, std::string const &label, double value)
+{
+    return {name, label, KOM_FloatParmData, {name}, {value}};
+}
+
 ParmTupleInfo intScalar(std::string const &name, std::string const &label, double value)
 {
     return {name, label, KOM_IntParmData, {name}, {value}};
 }
 
+// Every object is placed by translate, rotate and scale parameters.
+std::vector<ParmTupleInfo> objectTransform()
+{
+    return {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0), floatVector("s", "Scale", 1.0)};
+}
+
 std::vector<NodeTypeInfo> const theNodeTypes = {
-    {"geo", KOM_ObjectCategory, KOM_SopCategory, 0, "Geometry", 0, 1, false, false,
-     {floatVector("t", "Translate", 0.0), floatVector("r", "Rotate", 0.0),
-      floatVector("s", "Scale", 1.0)}},
-    {"subnet", KOM_ObjectCategory, KOM_ObjectCategory, 0, "Subnetwork", 0, 4},
-    {"null", KOM_ObjectCategory, KOM_NoCategory, 0, "Null", 0, 1},
-    {"cam", KOM_ObjectCategory, KOM_NoCategory, 0, "Camera", 0, 1},
-    {"dopnet", KOM_ObjectCategory, KOM_DopCategory, KOM_SimulationNetworkFlag, "Simulation Network", 0, 4},
+    {"geo", KOM_ObjectCategory, KOM_SopCategory, 0, "Geometry", 0, 1, false, false, objectTransform()},
+    {"subnet", KOM_ObjectCategory, KOM_ObjectCategory, 0, "Subnetwork", 0, 4, false, false,
+     objectTransform()},
+    {"null", KOM_ObjectCategory, KOM_NoCategory, 0, "Null", 0, 1, false, false, objectTransform()},
+    {"cam", KOM_ObjectCategory, KOM_NoCategory, 0, "Camera", 0, 1, false, false, objectTransform()},
+    {"dopnet", KOM_ObjectCategory, KOM_DopCategory, KOM_SimulationNetworkFlag, "Simulation Network", 0, 4,
+     false, false, objectTransform()},
     {"box", KOM_SopCategory, KOM_NoCategory, 0, "Box", 0, 1, true, false,
      {{"size", "Size", KOM_FloatParmData, {"sizex", "sizey", "sizez"}, {1.0, 1.0, 1.0}},
       {"divisions", "Divisions", KOM_IntParmData, {"divisions"}, {1.0}},
@@ -60,7 +71,11 @@ std::vector<NodeTypeInfo> const theNodeTypes = {
     {"output", KOM_RopCategory, KOM_NoCategory, 0, "Output", 0, 1},
     {"vopnet", KOM_VopNetCategory, KOM_VopCategory, 0, "Shader Network", 0, 0},
     {"constant", KOM_VopCategory, KOM_NoCategory, 0, "Constant", 0, 0, true},
-    {"rigidobject", KOM_DopCategory, KOM_NoCategory, 0, "Rigid Object", 0, 1},
+    // Where a rigid body starts and how it meets the ground (host/simulation.h).
+    {"rigidobject", KOM_DopCategory, KOM_NoCategory, 0, "Rigid Object", 0, 1, false, false,
+     {{"t", "Position", KOM_FloatParmData, {"tx", "ty", "tz"}, {0.0, 5.0, 0.0}},
+      floatVector("v", "Velocity", 0.0), floatScalar("mass", "Mass", 1.0),
+      floatScalar("bounce", "Bounce", 0.0), floatScalar("radius", "Radius", 0.5)}},
 };
 
 // What users change on a type; the table above stays the baseline.

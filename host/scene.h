@@ -26,11 +26,52 @@ namespace kalhost
 struct SceneNode;
 struct SceneParmTuple;     // the parameters' own state, kept by host/parms
 struct SceneGeometryCache; // what a surface node cooked last, kept by host/geometry
+struct SceneSimulation;    // what a simulation network ran, kept by host/simulation
 
 struct SceneNetworkBox
 {
     std::string name;
-    float position[2] = {0.0f, 0.0f};
+    float position[2] = {0.0f, 0.0f}; // the lower left corner
+    float size[2] = {0.0f, 0.0f};
+    float color[3] = {0.52f, 0.52f, 0.52f};
+    bool minimized = false;
+    bool picked = false;
+    // Nodes of the box's network, in the order they were added; nodes that left the network
+    // are skipped and dropped when next seen.
+    std::vector<std::weak_ptr<SceneNode>> nodes;
+};
+
+// Viewport flags and locks: one bit each (host/nodes_flags.cpp).
+enum SceneFlag : std::uint32_t
+{
+    FlagDisplay = 1u << 0, // objects, channel nodes
+    FlagSelectable = 1u << 1,
+    FlagShowOrigin = 1u << 2,
+    FlagXray = 1u << 3,
+    FlagBypass = 1u << 4,
+    FlagTemplate = 1u << 5,
+    FlagSelectableTemplate = 1u << 6,
+    FlagHighlight = 1u << 7,
+    FlagSoftLock = 1u << 8,
+    FlagHardLock = 1u << 9,
+    FlagUnload = 1u << 10,
+    FlagAudio = 1u << 11,
+    FlagExport = 1u << 12,
+};
+inline constexpr std::uint32_t DefaultFlags = FlagDisplay | FlagSelectable;
+
+// A 4x4 row-vector transform, shared between copies of a node until one replaces it.
+struct SceneTransform
+{
+    double m[4][4];
+};
+
+// Which child of a network the viewport shows or renders. Until a script chooses one, the last
+// created child of the network's own category is.
+struct SceneChosenChild
+{
+    std::weak_ptr<SceneNode> node;
+    bool chosen = false;
 };
 
 // The numbers in use after one stem of a network's child names (1, 2 and 5 for "geo1", "geo2"
@@ -99,6 +140,15 @@ public:
     std::size_t size() const { return myByName.size(); }
     bool empty() const { return myByName.empty(); }
     std::shared_ptr<SceneNode> const &front() const { return *begin(); }
+    // The last child to join that `accept` accepts, or null.
+    template <class Accept>
+    std::shared_ptr<SceneNode> lastWhere(Accept accept) const
+    {
+        for (auto slot = mySlots.rbegin(); slot != mySlots.rend(); ++slot)
+            if (*slot && accept(**slot))
+                return *slot;
+        return nullptr;
+    }
     // Calls `visit` with each child in order. Large networks do not fit in the caches, so the
     // memory of the children a few steps ahead is asked for early.
     template <class Visit>
@@ -184,6 +234,7 @@ public:
     SceneChildren children;
     std::vector<std::shared_ptr<SceneParmTuple>> parmTuples;
     std::shared_ptr<SceneGeometryCache> cookCache;
+    std::shared_ptr<SceneSimulation> simulation;
 
     float color[3] = {0.8f, 0.8f, 0.8f};
     std::string comment;
@@ -192,6 +243,13 @@ public:
     // Network contents: the current child and the network boxes.
     std::weak_ptr<SceneNode> currentChild;
     std::vector<std::shared_ptr<SceneNetworkBox>> networkBoxes;
+
+    // Flags and locks (SceneFlag bits); an object's pre-transform, the identity when null.
+    std::uint32_t flags = DefaultFlags;
+    std::shared_ptr<SceneTransform const> preTransform;
+    // A network's display and render nodes (surface and particle networks).
+    SceneChosenChild displayChild;
+    SceneChosenChild renderChild;
 
     // A digital asset made from this subnet; locked unless editing was allowed.
     std::string assetName;
@@ -428,6 +486,8 @@ public:
     LiveCounted(LiveCounted const &) { ++theCount; }
     ~LiveCounted() { --theCount; }
     static long count() { return theCount; }
+    // A handle the host keeps until the process ends is not alive on a script's behalf.
+    static void keep() { --theCount; }
 
 private:
     static long theCount;

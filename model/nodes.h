@@ -9,16 +9,20 @@
 
 class KOM_Color;
 class KOM_Geometry;
+class KOM_Matrix4;
 class KOM_KDAModule;
 class KOM_NetworkBox;
 class KOM_NodeConnection;
 class KOM_NodeType;
 class KOM_NodeTypeCategory;
 class KOM_Parm;
+class KOM_Point;
 class KOM_ParmTemplate;
 class KOM_ParmTuple;
 class KOM_SubnetIndirectInput;
 class KOM_Vector2;
+class KOM_Vector3;
+class KOM_ZelContext;
 struct KOM_EnumValue;
 
 // A handle on one node of the scene. Operations on a handle whose node is gone throw
@@ -129,35 +133,299 @@ public:
     virtual std::vector<KOM_ElemPtr<KOM_SubnetIndirectInput>> indirectInputs() = 0;
 };
 
-class KOM_ObjNode : public virtual KOM_Node {};
-class KOM_ChopNode : public virtual KOM_Node {};
-class KOM_DopNode : public virtual KOM_Node {};
-class KOM_DopNetNode : public virtual KOM_ObjNode {};
-class KOM_PopNetNode : public virtual KOM_Node {};
-class KOM_PopNode : public virtual KOM_Node {};
-class KOM_ShopNode : public virtual KOM_Node {};
+// An object: a transform in the scene and the viewport flags that show it.
+class KOM_ObjNode : public virtual KOM_Node
+{
+public:
+    std::string __repr__() override = 0;
+    // The object's origin in world space.
+    virtual KOM_Vector3 *origin() = 0;
+    // The transform from the object's space to world space, through its parents.
+    virtual KOM_Matrix4 *worldTransform() = 0;
+    // Sets the translate, rotate and scale parameters so the world transform becomes `matrix`;
+    // locked parameters are left alone unless `fail_on_locked_parms` makes them an error.
+    virtual void setWorldTransform(KOM_Matrix4 &matrix, bool fail_on_locked_parms = false) = 0;
+    // The transform the translate, rotate and scale parameters build.
+    virtual KOM_Matrix4 *parmTransform() = 0;
+    // Sets the translate, rotate and scale parameters so they build `matrix`.
+    virtual void setParmTransform(KOM_Matrix4 &matrix, bool fail_on_locked_parms = false) = 0;
+    // The fixed transform applied after the parameters' one.
+    virtual KOM_Matrix4 *preTransform() = 0;
+    // Replaces the pre-transform.
+    virtual void setPreTransform(KOM_Matrix4 &matrix) = 0;
+    // Folds the pre-transform into the parameters, leaving the identity behind.
+    virtual void movePreTransformIntoParmTransform() = 0;
+    // Folds the parameters' transform into the pre-transform, resetting the parameters.
+    virtual void moveParmTransformIntoPreTransform() = 0;
+    // Moves only the translate parameters into the pre-transform.
+    virtual void moveParmTranslateIntoPreTransform() = 0;
+    // Moves only the rotate parameters into the pre-transform.
+    virtual void moveParmRotateIntoPreTransform() = 0;
+    // Moves only the scale parameters into the pre-transform.
+    virtual void moveParmScaleIntoPreTransform() = 0;
+    // The transform from this object's space to `obj_node`'s space.
+    virtual KOM_Matrix4 *getTransformToNode(KOM_ObjNode &obj_node) = 0;
+    // The transform that carries `pos3` in this object's space onto `pos3_other` in `other_node`'s.
+    virtual KOM_Matrix4 *getTransformFromPointToPoint(KOM_Vector3 &pos3, KOM_ObjNode &other_node,
+                                                      KOM_Vector3 &pos3_other) = 0;
+    // The rotation that turns this object's -z axis towards `to_node`, keeping `up_vector`
+    // (world y when none) up.
+    virtual KOM_Matrix4 *buildLookatRotation(KOM_ObjNode &to_node, KOM_Vector3 *up_vector = nullptr) = 0;
+    // Whether the object shows in the viewport: its display flag, and its parents' shown.
+    virtual bool isObjectDisplayed() = 0;
+    // Whether the display flag is on.
+    virtual bool isDisplayFlagSet() = 0;
+    // Turns the display flag on or off.
+    virtual void setDisplayFlag(bool on) = 0;
+    // Whether the object can be picked in the viewport.
+    virtual bool isSelectableInViewport() = 0;
+    // Lets the object be picked in the viewport, or not.
+    virtual void setSelectableInViewport(bool on) = 0;
+    // Whether the viewport shows the object's origin.
+    virtual bool isShowingOrigin() = 0;
+    // Shows or hides the object's origin in the viewport.
+    virtual void showOrigin(bool on) = 0;
+    // Whether the object is drawn through what stands in front of it.
+    virtual bool isUsingXray() = 0;
+    // Draws the object through what stands in front of it, or not.
+    virtual void useXray(bool on) = 0;
+    // The node inside whose geometry the viewport shows, or none.
+    virtual KOM_Node *displayNode() = 0;
+    // The node inside whose geometry is rendered, or none.
+    virtual KOM_Node *renderNode() = 0;
+    // Merges the geometry of the given objects into this one and removes them.
+    virtual void combine(std::vector<KOM_Node *> const &nodes) = 0;
+};
+
+// A channel node.
+class KOM_ChopNode : public virtual KOM_Node
+{
+public:
+    std::string __repr__() override = 0;
+    // Whether the node passes its first input through unchanged.
+    virtual bool isBypassed() = 0;
+    // Bypasses the node, or not.
+    virtual void bypass(bool on) = 0;
+    // Whether the display flag is on.
+    virtual bool isDisplayFlagSet() = 0;
+    // Turns the display flag on or off.
+    virtual void setDisplayFlag(bool on) = 0;
+    // Whether the node's channels play as audio.
+    virtual bool isAudioFlagSet() = 0;
+    // Plays the node's channels as audio, or not.
+    virtual void setAudioFlag(bool on) = 0;
+    // Whether the node's channels drive the parameters they are exported to.
+    virtual bool isExportFlagSet() = 0;
+    // Exports the node's channels, or not.
+    virtual void setExportFlag(bool on) = 0;
+    // Whether the node drops its cooked data once it is used.
+    virtual bool isUnloadFlagSet() = 0;
+    // Drops the node's cooked data once it is used, or not.
+    virtual void setUnloadFlag(bool on) = 0;
+};
+
+
+// A particle network: which particle node the viewport shows and which is rendered.
+class KOM_PopNetNode : public virtual KOM_Node
+{
+public:
+    std::string __repr__() override = 0;
+    // The particle node the viewport shows, or none.
+    virtual KOM_Node *displayNode() = 0;
+    // The particle node that is rendered, or none.
+    virtual KOM_Node *renderNode() = 0;
+};
+
+// A particle node.
+class KOM_PopNode : public virtual KOM_Node
+{
+public:
+    std::string __repr__() override = 0;
+    // Whether the node passes its first input through unchanged.
+    virtual bool isBypassed() = 0;
+    // Bypasses the node, or not.
+    virtual void bypass(bool on) = 0;
+    // Whether the node is drawn as a template.
+    virtual bool isTemplateFlagSet() = 0;
+    // Draws the node as a template, or not.
+    virtual void setTemplateFlag(bool on) = 0;
+    // Whether the viewport shows this node.
+    virtual bool isDisplayFlagSet() = 0;
+    // Makes this the node the viewport shows (on), or not.
+    virtual void setDisplayFlag(bool on) = 0;
+    // Whether this node is rendered.
+    virtual bool isRenderFlagSet() = 0;
+    // Makes this the node that is rendered (on), or not.
+    virtual void setRenderFlag(bool on) = 0;
+    // The node of this network the viewport shows, or none.
+    virtual KOM_Node *displayNode() = 0;
+    // The node of this network that is rendered, or none.
+    virtual KOM_Node *renderNode() = 0;
+};
+
+// A shader.
+class KOM_ShopNode : public virtual KOM_Node
+{
+public:
+    std::string __repr__() override = 0;
+    // The shader's call as the renderer reads it (the first supported renderer when none).
+    virtual std::string shaderString(char const *render_type = nullptr) = 0;
+    // The shader's name: as a path to its definition, or the bare name.
+    virtual std::string shaderName(bool as_otl_path = true) = 0;
+    // The renderers that can use this shader.
+    virtual std::vector<std::string> supportedRenderers() = 0;
+    // The shading network that defines the shader, or none.
+    virtual KOM_Node *definingVopNetNode() = 0;
+    // The kind of shader (surface, displacement, ...).
+    virtual KOM_EnumValue *shaderType() = 0;
+};
+
+// A surface node: it cooks geometry.
 class KOM_SopNode : public virtual KOM_Node
 {
 public:
+    std::string __repr__() override = 0;
     // The geometry the node cooks, read-only.
     virtual KOM_Geometry *geometry() = 0;
+    // The point the node's tools work on.
+    virtual KOM_Point *curPoint() = 0;
+    // Whether the node passes its first input's geometry through unchanged.
+    virtual bool isBypassed() = 0;
+    // Bypasses the node, or not.
+    virtual void bypass(bool on) = 0;
+    // Whether the viewport shows this node's geometry.
+    virtual bool isDisplayFlagSet() = 0;
+    // Makes this the node the viewport shows (on), or not.
+    virtual void setDisplayFlag(bool on) = 0;
+    // Whether this node's geometry is rendered.
+    virtual bool isRenderFlagSet() = 0;
+    // Makes this the node that is rendered (on), or not.
+    virtual void setRenderFlag(bool on) = 0;
+    // Whether the node's geometry is drawn as a template.
+    virtual bool isTemplateFlagSet() = 0;
+    // Draws the node's geometry as a template, or not.
+    virtual void setTemplateFlag(bool on) = 0;
+    // Whether the node's geometry is drawn as a template that can be picked.
+    virtual bool isSelectableTemplateFlagSet() = 0;
+    // Draws the node's geometry as a template that can be picked, or not.
+    virtual void setSelectableTemplateFlag(bool on) = 0;
+    // Whether the viewport highlights what the node changes.
+    virtual bool isHighlightFlagSet() = 0;
+    // Highlights what the node changes, or not.
+    virtual void setHighlightFlag(bool on) = 0;
+    // Whether the node keeps its geometry while still following later edits.
+    virtual bool isSoftLocked() = 0;
+    // Soft-locks the node, or not.
+    virtual void setSoftLocked(bool on) = 0;
+    // Whether the node keeps its geometry whatever happens upstream.
+    virtual bool isHardLocked() = 0;
+    // Hard-locks the node on its current geometry, or unlocks it.
+    virtual void setHardLocked(bool on) = 0;
+    // Whether the node drops its cooked geometry once it is used.
+    virtual bool isUnloadFlagSet() = 0;
+    // Drops the node's cooked geometry once it is used, or not.
+    virtual void setUnloadFlag(bool on) = 0;
+    // The node of this network the viewport shows, or none.
+    virtual KOM_Node *displayNode() = 0;
+    // The node of this network that is rendered, or none.
+    virtual KOM_Node *renderNode() = 0;
 };
-class KOM_VopNetNode : public virtual KOM_Node {};
 
+// A shading network: its nodes generate a shader's code.
+class KOM_VopNetNode : public virtual KOM_Node
+{
+public:
+    std::string __repr__() override = 0;
+    // Writes the shader's generated code to a file, with or without the header comment.
+    virtual void saveCodeToFile(char const *file_name, bool skip_header = false) = 0;
+    // Writes the shader compiled to a file.
+    virtual void saveToCompiledZelFile(char const *file_name) = 0;
+    // The node type the network defines.
+    virtual KOM_NodeType *definedType() = 0;
+    // The shading context the network's code runs in.
+    virtual KOM_ZelContext *zelContext() = 0;
+    // The kind of shader the network builds.
+    virtual KOM_EnumValue *shaderType() = 0;
+};
+
+// A named box grouping nodes in the network editor.
 class KOM_NetworkBox
 {
 public:
     virtual ~KOM_NetworkBox() {}
+
+    virtual std::string __repr__() = 0;
+    // The box's name, unique in its network.
+    virtual std::string name() = 0;
+    // Renames the box.
+    virtual void setName(char const *name) = 0;
+    // Where the box's lower left corner is in the network editor.
+    virtual KOM_Vector2 *position() = 0;
+    // Moves the box's lower left corner to (x, y); its nodes stay where they are.
+    virtual void setPosition(std::vector<float> const &position) = 0;
+    // Moves the box and its nodes by (x, y).
+    virtual void move(std::vector<float> const &amount) = 0;
+    // The box's width and height.
+    virtual KOM_Vector2 *size() = 0;
+    // Sets the box's width and height.
+    virtual void setSize(std::vector<float> const &size) = 0;
+    // Grows (or shrinks) the box by (width, height).
+    virtual void resize(std::vector<float> const &amount) = 0;
+    // Sizes the box to just hold its nodes.
+    virtual void fitAroundContents() = 0;
+    // Whether the box is drawn folded, hiding its nodes.
+    virtual bool isMinimized() = 0;
+    // Folds the box, or opens it.
+    virtual void setMinimized(bool on) = 0;
+    // Whether the box is picked in the network editor.
+    virtual bool isPicked() = 0;
+    // Picks the box, or not.
+    virtual void setPicked(bool on) = 0;
+    // The box's colour.
+    virtual KOM_Color *color() = 0;
+    // Sets the box's colour.
+    virtual void setColor(KOM_Color &color) = 0;
+    // The nodes in the box.
+    virtual std::vector<KOM_ElemPtr<KOM_Node>> nodes() = 0;
+    // Puts a node of the box's network in the box, growing it to fit.
+    virtual void addNode(KOM_Node &node) = 0;
+    // Takes a node out of the box.
+    virtual void removeNode(KOM_Node &node) = 0;
+    // Takes every node out of the box.
+    virtual void removeAllNodes() = 0;
+    // Removes the box, and with `destroy_contents` the nodes in it.
+    virtual void destroy(bool destroy_contents = false) = 0;
 };
 
+// One wire: output outputIndex() of inputNode() feeds input inputIndex() of outputNode().
 class KOM_NodeConnection
 {
 public:
     virtual ~KOM_NodeConnection() {}
+
+    virtual std::string __repr__() = 0;
+    // The node the wire comes from, or none when a subnet's indirect input feeds it.
+    virtual KOM_Node *inputNode() = 0;
+    // The node the wire goes into.
+    virtual KOM_Node *outputNode() = 0;
+    // The input of outputNode() the wire goes into.
+    virtual int inputIndex() = 0;
+    // The output of inputNode() (or the subnet input) the wire comes from.
+    virtual int outputIndex() = 0;
 };
 
+// An input of a subnet as the nodes inside it see it; wire them to it with setInput.
 class KOM_SubnetIndirectInput
 {
 public:
     virtual ~KOM_SubnetIndirectInput() {}
+
+    virtual bool __eq__(KOM_SubnetIndirectInput *other) = 0;
+    virtual bool __ne__(KOM_SubnetIndirectInput *other) = 0;
+    virtual int __hash__() = 0;
+    virtual std::string __repr__() = 0;
+    // The subnet input it passes on, from 0.
+    virtual int number() = 0;
+    // The subnet; the host keeps the node it returns.
+    virtual KOM_Node *parent() = 0;
 };

@@ -1,6 +1,7 @@
 // Node handles: wiring, placement, network items and their validation of what they receive.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -266,4 +267,96 @@ TEST_F(Nodes, TheJournalShowsANodeByItsPathEvenOnceDeleted)
     EXPECT_EQ(journalValue(static_cast<KOM_Node *>(nullptr)).kind, JournalValue::Kind::None);
     geo->destroy();
     EXPECT_EQ(journalValue(*geo).text, "<deleted node>");
+}
+
+// --- Object transforms ---------------------------------------------------------------------
+
+namespace
+{
+
+bool near(KOM_Matrix4 const &a, KOM_Matrix4 const &b, double tolerance = 1e-9)
+{
+    return allWithin(&a.m[0][0], &b.m[0][0], 16, tolerance);
+}
+
+void place(std::shared_ptr<SceneNode> const &object, std::array<double, 3> const &t,
+           std::array<double, 3> const &r = {0, 0, 0}, std::array<double, 3> const &s = {1, 1, 1})
+{
+    double const translate[3] = {t[0], t[1], t[2]}, rotate[3] = {r[0], r[1], r[2]},
+                 scale[3] = {s[0], s[1], s[2]};
+    std::unique_ptr<KOM_Node> handle(NodeHandle::handleFor(object));
+    KOM_Matrix4 matrix = transformFromParts(translate, rotate, scale);
+    dynamic_cast<KOM_ObjNode &>(*handle).setParmTransform(matrix, true);
+}
+
+} // namespace
+
+TEST(ObjectTransforms, PartsComposeAsScaleThenRotateXYZThenTranslate)
+{
+    double const t[3] = {1, 2, 3}, r[3] = {30, 0, 0}, s[3] = {2, 1, 1}, none[3] = {0, 0, 0},
+                 one[3] = {1, 1, 1}, rx[3] = {30, 0, 0}, ry[3] = {0, 45, 0}, rxy[3] = {30, 45, 0};
+    // The point (1, 0, 0) is scaled to (2, 0, 0), which an x rotation leaves, then moved.
+    KOM_Vector3 const moved = transformPoint(KOM_Vector3(1, 0, 0), transformFromParts(t, r, s));
+    EXPECT_NEAR(moved.x, 3.0, 1e-6);
+    EXPECT_NEAR(moved.y, 2.0, 1e-6);
+    EXPECT_NEAR(moved.z, 3.0, 1e-6);
+    // x turns before y.
+    EXPECT_TRUE(near(transformFromParts(none, rxy, one),
+                     product<4>(transformFromParts(none, rx, one), transformFromParts(none, ry, one))));
+}
+
+TEST(ObjectTransforms, DecompositionGivesBackTheParts)
+{
+    double const cases[][9] = {
+        {1, 2, 3, 10, 20, 30, 1, 2, 3},
+        {-5, 0, 0.5, -170, 80, 5, 0.5, 0.5, 4},
+        {0, 0, 0, 0, 0, 0, 1, 1, 1},
+    };
+    for (auto const &values : cases)
+    {
+        double const t[3] = {values[0], values[1], values[2]}, r[3] = {values[3], values[4], values[5]},
+                     s[3] = {values[6], values[7], values[8]};
+        TransformParts const parts = partsOfTransform(transformFromParts(t, r, s));
+        for (int i = 0; i < 3; ++i)
+        {
+            EXPECT_NEAR(parts.translate[i], t[i], 1e-9);
+            EXPECT_NEAR(parts.rotate[i], r[i], 1e-4);
+            EXPECT_NEAR(parts.scale[i], s[i], 1e-9);
+        }
+    }
+    KOM_Matrix4 flat(1.0);
+    flat.m[1][1] = 0.0;
+    EXPECT_THROW(partsOfTransform(flat), KOM_OperationFailed);
+}
+
+TEST_F(NodeNetwork, WorldTransformsFollowWiresAndNetworksUpToTheTop)
+{
+    auto const parent = theScene().create(obj, "null", "parent");
+    place(parent, {0, 10, 0}, {0, 90, 0});
+    place(geo, {1, 0, 0});
+    EXPECT_EQ(parentObjectOf(geo), nullptr);
+    theScene().connect(*geo, 0, {parent, 0, false}, false);
+    EXPECT_EQ(parentObjectOf(geo), parent);
+    EXPECT_TRUE(near(worldTransformOf(geo), product<4>(parmTransformOf(geo), worldTransformOf(parent))));
+    auto const subnet = theScene().create(obj, "subnet", nullptr);
+    auto const inner = theScene().create(subnet, "null", nullptr);
+    EXPECT_EQ(parentObjectOf(inner), subnet);
+    EXPECT_EQ(parentObjectOf(sop("box")), geo);
+}
+
+TEST_F(Nodes, AWiredChainOfObjectsOfAnyLengthHasAWorldTransform)
+{
+    auto const obj = theScene().find("/obj", nullptr);
+    auto previous = theScene().create(obj, "null", nullptr);
+    auto const first = previous;
+    place(first, {0, 0, 0}, {0, 0, 0}, {2, 2, 2});
+    for (int i = 0; i < 5000; ++i)
+    {
+        auto next = theScene().create(obj, "null", nullptr);
+        theScene().connect(*next, 0, {previous, 0, false}, false);
+        previous = std::move(next);
+    }
+    place(previous, {1, 0, 0});
+    KOM_Vector3 const origin = transformPoint(KOM_Vector3(), worldTransformOf(previous));
+    EXPECT_FLOAT_EQ(origin.x, 2.0f);
 }

@@ -263,6 +263,16 @@ SCALARS = {
 }
 
 
+def _filled(network):
+    """The network, holding one node of each type its category has."""
+    for type_name in sorted(network.childTypeCategory().nodeTypes()):
+        try:
+            network.createNode(type_name)
+        except Exception:
+            pass
+    return network
+
+
 def public_methods(cls):
     return [name for name in sorted(dir(cls))
             if not name.startswith("_") and callable(getattr(cls, name, None))]
@@ -320,6 +330,7 @@ class Pool:
         add("error", error)
         add("bare:error", pointer_of(error))
         add("deleted:error", self._delete(kal.Error("gone")))
+        self._build_every_node_type(kal.node("/"))
         # One instance of every class that builds without arguments, and of every class the
         # module's own getters hand out: later families join the pool without new work.
         for name, cls in sorted(vars(kal).items()):
@@ -329,6 +340,41 @@ class Pool:
                 except Exception:
                     pass
         self._harvest()
+
+    def _build_every_node_type(self, root):
+        """A node of every type in each manager and in each network so made, two deep, the
+        later of two siblings wired to the earlier: every node class and the items of a network
+        (connections, indirect inputs, boxes) come out of what the scene holds."""
+        networks, everything = list(root.children()), []
+        for depth in range(2):
+            made = []
+            for network in networks:
+                category = network.childTypeCategory()
+                names = sorted(category.nodeTypes()) if category is not None else []
+                previous = None
+                for name in names:
+                    try:
+                        node = network.createNode(name)
+                    except Exception:
+                        continue
+                    self._keep(node)
+                    made.append(node)
+                    if previous is not None:
+                        try:
+                            node.setInput(0, previous)
+                        except Exception:
+                            pass
+                    previous = node
+            networks = made
+            everything += made
+        # The harvest below may destroy these nodes before it asks for their wires and inputs.
+        for node in everything:
+            for listing in ("inputConnections", "indirectInputs"):
+                try:
+                    for item in getattr(node, listing)():
+                        self._keep(item)
+                except Exception:
+                    pass
 
     def _harvest(self, passes=4):
         # What harvested objects answer is harvested too (a geometry's points, a point's
@@ -397,8 +443,18 @@ class Pool:
             if type(getattr(_kal, name)) is type(len) and name != "exit" and \
                     (name[0].islower() or name[:1] == "_" and name[1:2].islower()):
                 yield "_kal." + name, getattr(_kal, name)
-        fresh_nodes = (lambda: kal.node("/obj").createNode("geo"),
-                       lambda: kal.node("/obj").createNode("geo").createNode("box"))
+        fresh_nodes = [lambda: kal.node("/obj").createNode("geo"),
+                       lambda: kal.node("/obj").createNode("geo").createNode("box")]
+        # A fresh network of every object type that holds nodes of another category, with one
+        # node of each type it can hold: the classes of those nodes and what they answer (a
+        # simulation network's simulation and its data) join the pool without code of their own.
+        obj = kal.node("/obj")
+        for type_name in sorted(obj.childTypeCategory().nodeTypes()):
+            inner = obj.createNode(type_name)
+            category = inner.childTypeCategory()
+            if category and category.name() != obj.childTypeCategory().name():
+                fresh_nodes.append(lambda type_name=type_name: _filled(obj.createNode(type_name)))
+            inner.destroy()
         for make in fresh_nodes:
             cls = type(make())
             for method in public_methods(cls):

@@ -222,6 +222,36 @@ FORMS = {
         "collapseIntoSubnet(child_nodes)": (lambda s: s.subnet.collapseIntoSubnet([s.inner]), (
             "ObjectWasDeleted", "TypeError", "InvalidNodeName", "OperationFailed", "Error")),
     },
+    "ObjNode_buildLookatRotation": {
+        "buildLookatRotation(KOM_ObjNode &,KOM_Vector3 *)":
+            (lambda s: s.geo.buildLookatRotation(s.target, kal.Vector3(0, 0, 1)), PLAIN),
+        "buildLookatRotation(KOM_ObjNode &)": (lambda s: s.geo.buildLookatRotation(s.target), PLAIN),
+    },
+    "ObjNode_setWorldTransform": {
+        "setWorldTransform(matrix)": (lambda s: s.geo.setWorldTransform(kal.Matrix4(1)),
+                                      ("ObjectWasDeleted", "PermissionError", "Error")),
+    },
+    "ObjNode_setParmTransform": {
+        "setParmTransform(matrix)": (lambda s: s.geo.setParmTransform(kal.Matrix4(1)),
+                                     ("ObjectWasDeleted", "PermissionError", "Error")),
+    },
+    "ShopNode_shaderString": {
+        "shaderString(char const *)": (lambda s: s.shop.shaderString("RIB"), ("ObjectWasDeleted", "OperationFailed", "Error")),
+        "shaderString()": (lambda s: s.shop.shaderString(), ("ObjectWasDeleted", "OperationFailed", "Error")),
+    },
+    # Translates nothing: every error arrives through the safety net as plain Error.
+    "ShopNode_shaderName": {
+        "shaderName(bool)": (lambda s: s.shop.shaderName(False), ()),
+        "shaderName()": (lambda s: s.shop.shaderName(), ()),
+    },
+    "VopNetNode_saveCodeToFile": {
+        "saveCodeToFile(file_name)": (lambda s: s.vopnet.saveCodeToFile("/nonexistent/code.zel"),
+                                      ("ObjectWasDeleted", "OperationFailed", "Error")),
+    },
+    "NetworkBox_destroy": {
+        "destroy(bool)": (lambda s: s.box.destroy(False), ("ObjectWasDeleted", "OperationFailed", "Error")),
+        "destroy()": (lambda s: s.box.destroy(), ("ObjectWasDeleted", "OperationFailed", "Error")),
+    },
     "Parm_set": {
         "set(float)": (lambda s: s.tx.set(1.5), SET_NUMBER),
         "set(int)": (lambda s: s.tx.set(1), SET_NUMBER),
@@ -377,6 +407,18 @@ FORMS["kmath_buildRotateAboutAxis"] = {
 }
 
 
+def _simulated_object():
+    network = kal.node("/obj").createNode("dopnet")
+    network.createNode("rigidobject", "ball")
+    return network.simulation().findObject("ball")
+
+
+FORMS["DopData_record"] = {
+    "record(char const *,int)": (lambda s: _simulated_object().record("Basic", 0), PLAIN),
+    "record(char const *)": (lambda s: _simulated_object().record("Basic"), PLAIN),
+}
+
+
 
 # Geometry: each form reaches the host on a frozen box that has an int attribute "a" of every
 # class, made afresh for each call.
@@ -490,6 +532,8 @@ def scene():
     return types.SimpleNamespace(
         subnet=subnet, inner=subnet.createNode("null"), other=subnet.createNode("null"),
         indirect=subnet.indirectInputs()[0], box=subnet.createNetworkBox("box"),
+        geo=geo, target=kal.node("/obj").createNode("null"), shop=kal.node("/shop").createNode("surface"),
+        vopnet=kal.node("/vop").createNode("vopnet"),
         tx=geo.parm("tx"), ty=geo.parm("ty"), t=geo.parmTuple("t"),
         sop_type=geo.createNode("box").type(), key=kal.Keyframe(1.0), string_key=kal.StringKeyframe("e"))
 
