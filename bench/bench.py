@@ -164,21 +164,25 @@ def interleaved(statement, needs_fault, exact, turns=3):
 
 
 def import_ms(module):
-    """Median wall time of a fresh interpreter that imports `module`, less a bare start. The
-    first, untimed run leaves the compiled proxy module behind, as any user's first import does."""
+    """Median wall time of a fresh interpreter that imports `module`, less the median of a bare
+    start, the two run in turns so that the machine's load falls on both alike. The first,
+    untimed run leaves the compiled proxy module behind, as any user's first import does."""
     environment = {name: value for name, value in os.environ.items()
                    if name != "PYTHONDONTWRITEBYTECODE"}
+    codes = ("pass", "import " + module)
+    times = {code: [] for code in codes}
 
-    def run(code):
+    def start(code):
+        started = timeit.default_timer()
         subprocess.run([sys.executable, "-c", code], check=True, env=environment)
-        times = []
-        for _ in range(IMPORT_RUNS):
-            started = timeit.default_timer()
-            subprocess.run([sys.executable, "-c", code], check=True, env=environment)
-            times.append(timeit.default_timer() - started)
-        return statistics.median(times) * 1e3
-    bare = run("pass")
-    return run("import " + module) - bare, bare
+        return timeit.default_timer() - started
+
+    start(codes[1])
+    for _ in range(IMPORT_RUNS):
+        for code in codes:
+            times[code].append(start(code))
+    bare, imported = (statistics.median(times[code]) * 1e3 for code in codes)
+    return imported - bare, bare
 
 
 def machine():

@@ -2,9 +2,13 @@
 // Included in the generated wrapper after the runtime and the type table.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cxxabi.h>
+#include <structmember.h>
 #include <new>
 #include <stdexcept>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -27,20 +31,32 @@ inline bool sameValue(KOM_EnumValue const &first, KOM_EnumValue const &second)
     return first.enumType->name() == second.enumType->name() && first.valueId == second.valueId;
 }
 
+// The type of the runtime's pointer objects, read once.
+inline PyTypeObject *pointerObjectType()
+{
+    static PyTypeObject *const type = SwigPyObject_type();
+    return type;
+}
+
 // The pointer object behind `obj` (a proxy, or a pointer object itself), as a new reference,
-// or null. Looking up "this" on an object without an instance dict runs Python code (a property,
-// __getattr__) that may hand out a temporary, so the look-up owns what it reads; a "this" that is
-// not a pointer object is no pointer.
+// or null. A proxy keeps it in the "this" slot every proxy class inherits, read directly when
+// the class's "this" is that slot. Otherwise "this" is read as an attribute: through a property
+// or __getattr__ it may be a temporary, so the read owns what it gets. A "this" that is not a
+// pointer object is no pointer.
 inline SwigPyObject *pointerObjectOf(PyObject *obj)
 {
-    PyObject *found = nullptr;
-    if (Py_TYPE(obj) == SwigPyObject_type())
-        found = obj;
-    else if (PyObject **dict = _PyObject_GetDictPtr(obj))
+    PyObject *read = nullptr;
+    if (Py_TYPE(obj) == pointerObjectType())
+        read = obj;
+    else if (PyObject *const slot = _PyType_Lookup(Py_TYPE(obj), SWIG_This());
+             slot && Py_TYPE(slot) == &PyMemberDescr_Type &&
+             reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
+             PyObject_TypeCheck(obj, PyDescr_TYPE(slot)))
     {
-        found = *dict ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
-        if (!found)
-            PyErr_Clear();
+        read = *reinterpret_cast<PyObject **>(reinterpret_cast<char *>(obj) +
+                                              reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset);
+        if (!read)
+            return nullptr;
     }
     else if (PyWeakref_CheckProxy(obj))
     {
@@ -49,22 +65,54 @@ inline SwigPyObject *pointerObjectOf(PyObject *obj)
     }
     else
     {
-        PyObject *const read = PyObject_GetAttr(obj, SWIG_This());
+        read = PyObject_GetAttr(obj, SWIG_This());
         if (!read)
+        {
             PyErr_Clear();
-        else if (Py_TYPE(read) != SwigPyObject_type())
-            Py_DECREF(read);
-        else
+            return nullptr;
+        }
+        if (Py_TYPE(read) == pointerObjectType())
             return reinterpret_cast<SwigPyObject *>(read);
+        Py_DECREF(read);
         return nullptr;
     }
-    if (!found || Py_TYPE(found) != SwigPyObject_type())
+    if (Py_TYPE(read) != pointerObjectType())
         return nullptr;
-    Py_INCREF(found);
-    return reinterpret_cast<SwigPyObject *>(found);
+    Py_INCREF(read);
+    return reinterpret_cast<SwigPyObject *>(read);
 }
 
-// Converts an object argument (None is a null pointer) by the runtime's rules. On success
+// The runtime's record of the cast from class `from` to class `to` (one of its bases), or null
+// when `to` is not `from` nor one of its bases. Filled once per pair of classes: a proxy of a
+// subclass then converts as directly as a proxy of the class itself, whichever mix of classes
+// the calls bring. The records never change once the module is loaded, and the interpreter lock
+// guards the cache.
+inline swig_cast_info *castBetween(swig_type_info *from, swig_type_info *to)
+{
+    struct Pair
+    {
+        swig_type_info *from, *to;
+        swig_cast_info *cast;
+    };
+    static Pair cache[256];
+    auto const key = reinterpret_cast<std::uintptr_t>(from) * 31 + reinterpret_cast<std::uintptr_t>(to);
+    Pair &pair = cache[(key >> 4) % (sizeof cache / sizeof *cache)];
+    if (pair.from != from || pair.to != to)
+        pair = Pair{from, to, SWIG_TypeCheckStruct(from, to)};
+    return pair.cast;
+}
+
+// The pointer object of `pointerObject`'s chain that holds a `type` or a subclass's, or null.
+inline SwigPyObject *linkOf(SwigPyObject *pointerObject, swig_type_info *type)
+{
+    for (SwigPyObject *link = pointerObject; link; link = reinterpret_cast<SwigPyObject *>(link->next))
+        if (link->ty == type || castBetween(link->ty, type))
+            return link;
+    return nullptr;
+}
+
+// Converts an object argument or `self` (None is a null pointer): one path for proxies of the
+// class and of its subclasses. `flags` may ask to take ownership (SWIG_POINTER_DISOWN). On success
 // `*held` receives the pointer object the pointer came from, which the wrapper keeps until the
 // call returns: Python code that runs while later arguments convert may drop its last other
 // reference, which would delete the object under the call.
@@ -76,28 +124,45 @@ inline int convertPointer(PyObject *obj, void **pointer, swig_type_info *type, i
         *pointer = nullptr;
         return SWIG_OK;
     }
-    SwigPyObject *pointerObject = pointerObjectOf(obj);
+    SwigPyObject *const pointerObject = pointerObjectOf(obj);
     if (!pointerObject)
         return SWIG_ERROR;
     // A chain of pointer objects: keep the one that matches, which a delete entry clears.
-    for (SwigPyObject *link = pointerObject; pointerObject->next && link;
-         link = reinterpret_cast<SwigPyObject *>(link->next))
-        if (link->ty == type || SWIG_TypeCheckStruct(link->ty, type))
-        {
-            Py_INCREF(link);
-            Py_DECREF(pointerObject);
-            pointerObject = link;
-            break;
-        }
-    int const status = SWIG_Python_ConvertPtrAndOwn(reinterpret_cast<PyObject *>(pointerObject),
-                                                    pointer, type, flags, nullptr);
-    if (!SWIG_IsOK(status))
+    SwigPyObject *const link = linkOf(pointerObject, type);
+    if (!link)
     {
         Py_DECREF(pointerObject);
-        return status;
+        return SWIG_ERROR;
     }
-    *held = reinterpret_cast<PyObject *>(pointerObject);
-    return status;
+    *pointer = link->ptr;
+    if (link->ty != type)
+    {
+        int newMemory = 0;
+        *pointer = SWIG_TypeCast(castBetween(link->ty, type), link->ptr, &newMemory);
+    }
+    if (flags & SWIG_POINTER_DISOWN)
+        link->own = 0;
+    Py_INCREF(link);
+    Py_DECREF(pointerObject);
+    *held = reinterpret_cast<PyObject *>(link);
+    return SWIG_OK;
+}
+
+// Whether `obj` would convert to a `type` pointer (None does), for choosing among overloads:
+// the same rules as convertPointer, keeping nothing. A str, the usual other candidate's
+// argument, is no object: it fails without looking for a "this" attribute.
+inline bool convertsTo(PyObject *obj, swig_type_info *type)
+{
+    if (obj == Py_None)
+        return true;
+    if (PyUnicode_Check(obj))
+        return false;
+    SwigPyObject *const pointerObject = pointerObjectOf(obj);
+    if (!pointerObject)
+        return false;
+    bool const converts = linkOf(pointerObject, type) != nullptr;
+    Py_DECREF(pointerObject);
+    return converts;
 }
 
 // Whether the object behind a kept pointer object was deleted since it was converted (its
@@ -166,40 +231,8 @@ private:
 inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown,
                        bool deleting, PyObject **held)
 {
-    if (disown && !deleting)
-        return convertPointer(obj, pointer, type, SWIG_POINTER_DISOWN, held);
     if (!deleting)
-    {
-        // The common cases, a proxy of the method's class or of a subclass, without the
-        // runtime's general look-up and its search by type name.
-        PyObject **dict = _PyObject_GetDictPtr(obj);
-        PyObject *found = (dict && *dict) ? PyDict_GetItemWithError(*dict, SWIG_This()) : nullptr;
-        if (!found)
-            PyErr_Clear();
-        if (found && Py_TYPE(found) == SwigPyObject_type())
-        {
-            SwigPyObject *const pointerObject = reinterpret_cast<SwigPyObject *>(found);
-            if (pointerObject->ty == type && !pointerObject->next)
-            {
-                *pointer = pointerObject->ptr;
-                Py_INCREF(found);
-                *held = found;
-                return SWIG_OK;
-            }
-            // A subclass's proxy: the type's own list of subclasses gives the upcast.
-            swig_cast_info *const cast =
-                pointerObject->next ? nullptr : SWIG_TypeCheckStruct(pointerObject->ty, type);
-            if (cast)
-            {
-                int newMemory = 0;
-                *pointer = SWIG_TypeCast(cast, pointerObject->ptr, &newMemory);
-                Py_INCREF(found);
-                *held = found;
-                return SWIG_OK;
-            }
-        }
-        return convertPointer(obj, pointer, type, 0, held);
-    }
+        return convertPointer(obj, pointer, type, disown ? SWIG_POINTER_DISOWN : 0, held);
     // A delete entry takes nothing else, and a pointer object being collected calls it with
     // itself: it is converted without being kept.
     SwigPyObject *const pointerObject = SWIG_Python_GetSwigThis(obj);
@@ -272,11 +305,41 @@ __attribute__((no_sanitize_undefined)) inline void raiseUnlisted()
     }
 }
 
+// `object` as an `Interface`, or null when it does not implement it. The answer depends only on
+// the object's complete class and where `object` sits in it, so it is worked out once per such
+// place and then read back: a `dynamic_cast` across the host library's boundary compares class
+// names, and the interfaces derive virtually, so no static cast can stand in for it.
+template <class Interface, class Base>
+Interface *downcast(Base *object)
+{
+    struct Place
+    {
+        std::type_info const *completeClass = nullptr;
+        std::ptrdiff_t offsetInComplete = 0, offsetToInterface = 0;
+        bool implements = false;
+    };
+    static Place places[8];
+    static unsigned next = 0;
+    std::type_info const *const completeClass = &typeid(*object);
+    char const *const at = reinterpret_cast<char const *>(object);
+    std::ptrdiff_t const offsetInComplete = at - static_cast<char const *>(dynamic_cast<void const *>(object));
+    for (Place const &place : places)
+        if (place.completeClass == completeClass && place.offsetInComplete == offsetInComplete)
+            return place.implements
+                       ? reinterpret_cast<Interface *>(const_cast<char *>(at) + place.offsetToInterface)
+                       : nullptr;
+    Interface *const specific = dynamic_cast<Interface *>(object);
+    places[next++ % (sizeof places / sizeof *places)] = Place{
+        completeClass, offsetInComplete,
+        specific ? reinterpret_cast<char const *>(specific) - at : 0, specific != nullptr};
+    return specific;
+}
+
 // `object` as a proxy of `Interface`, or None when it does not implement it.
 template <class Interface, class Base>
 PyObject *wrapAs(Base *object, swig_type_info *type, int own)
 {
-    Interface *specific = dynamic_cast<Interface *>(object);
+    Interface *specific = downcast<Interface>(object);
     if (!specific)
     {
         if (own & SWIG_POINTER_OWN)

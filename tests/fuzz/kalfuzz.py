@@ -83,7 +83,10 @@ class Victims:
 
 def _free(value):
     # Drops the proxy's pointer object: its object goes unless something else keeps it.
-    vars(value).pop("this", None) if hasattr(value, "__dict__") else None
+    try:
+        del value.this
+    except AttributeError:
+        pass
 
 
 def _delete(value):
@@ -104,7 +107,7 @@ def _rebind(value):
     # Hands the proxy the pointer object of another value of the call.
     others = [other for other in Victims.values if other is not value and pointer_of(other)]
     if others and hasattr(value, "__dict__"):
-        vars(value)["this"] = pointer_of(others[0])
+        value.this = pointer_of(others[0])
 
 
 def _reset(value):
@@ -190,7 +193,7 @@ class SlotsThis:
         run_action(self.action)
         made = self.make()
         pointer = pointer_of(made)
-        vars(made).pop("this", None)
+        _free(made)
         return pointer
 
 
@@ -285,8 +288,8 @@ def is_proxy(value):
 
 
 def pointer_of(value):
-    """The pointer object behind a proxy, read from its instance dict."""
-    return value.__dict__.get("this") if hasattr(value, "__dict__") else None
+    """The pointer object behind a proxy, as the proxy holds it (an error holds it in its dict)."""
+    return getattr(value, "this", None) if hasattr(value, "__dict__") else None
 
 
 class Pool:

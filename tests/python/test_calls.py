@@ -174,3 +174,66 @@ def test_proxies_refuse_what_is_not_a_pointer_object(obj):
     obj.this = obj  # a "this" that leads back to itself is no pointer
     with pytest.raises(TypeError, match=r"^in method 'Node_name', argument 1 of type 'KOM_Node \*'$"):
         obj.name()
+
+
+@pytest.fixture
+def network(obj):
+    """Proxies of four classes: kal.Node, kal.ObjNode, kal.DopNetNode (an ObjNode) and kal.SopNode."""
+    geo = obj.createNode("geo", "g")
+    return obj, geo, obj.createNode("dopnet", "d"), geo.createNode("box", "b")
+
+
+def test_every_class_converts_as_its_base_in_any_order(network):
+    # Alternating classes: each conversion must find its own class's cast, not the last one used.
+    for _ in range(3):
+        assert [node.path() for node in network + network[::-1]] == \
+            ["/obj", "/obj/g", "/obj/d", "/obj/g/b", "/obj/g/b", "/obj/d", "/obj/g", "/obj"]
+
+
+def test_subclass_proxies_are_accepted_where_a_base_is_expected(network):
+    obj, geo, dopnet, box = network
+    null = obj.createNode("null", "n")
+    for source in (geo, dopnet, geo, None):
+        null.setInput(0, source)  # overloaded: chosen by the argument's class, then converted
+    null.setInput(0, dopnet, 0)
+    assert [args for _, args in host_calls("Node.setInput")] == [
+        (0, "/obj/g", 0), (0, "/obj/d", 0), (0, "/obj/g", 0), (0, None, 0), (0, "/obj/d", 0)]
+    obj.layoutChildren((geo, dopnet, null))
+    assert host_calls("Node.layoutChildren")[0][1][0] == ("/obj/g", "/obj/d", "/obj/n")
+
+
+def test_other_classes_are_still_refused_once_their_relatives_converted(network):
+    obj, geo, dopnet, box = network
+    box.geometry()
+    with pytest.raises(TypeError, match=r"^in method 'SopNode_geometry', argument 1 of type 'KOM_SopNode \*'$"):
+        _kal.SopNode_geometry(dopnet)
+    with pytest.raises(TypeError, match=r"^in method 'Node_name', argument 1 of type 'KOM_Node \*'$"):
+        _kal.Node_name(box.parm("divisions"))
+    with pytest.raises(TypeError, match=r"^in method 'Node_setInput', argument 3 of type 'KOM_SubnetIndirectInput &'$"):
+        geo.setInput(0, box.parm("divisions"))  # no pointer candidate takes it; the last one says why
+    assert host_calls("Node.setInput") == [] and host_calls("Node.name") == []
+
+
+def test_results_keep_their_class_whichever_classes_came_before(network):
+    expected = [("/obj/d", kal.DopNetNode), ("/obj/g/b", kal.SopNode), ("/obj/g", kal.ObjNode),
+                ("/obj", kal.Node), ("/obj/d", kal.DopNetNode)]
+    for _ in range(2):
+        found = [kal.node(path) for path, _ in expected]
+        assert [(node.path(), type(node)) for node in found] == expected
+
+
+def test_proxy_methods_behave_as_the_generators_instance_methods(network):
+    obj, geo, dopnet, box = network
+    assert kal.Node.name is _kal.Node_name and kal.Node.__dict__["name"].__func__ is _kal.Node_name
+    assert kal.Node.__dict__["name"].__name__ == "Node_name"
+    assert kal.ObjNode.name(dopnet) == "d"
+    bound = geo.name
+    assert bound.__self__ is geo and bound() == "g"
+    with pytest.raises(TypeError, match=r"^in method 'SopNode_geometry', argument 1 of type 'KOM_SopNode \*'$"):
+        kal.SopNode.geometry(geo)
+    obj.createNode(node_name="kw", node_type_name="null")  # keywords pass through
+    assert [args for _, args in host_calls("Node.createNode")][-1] == ("null", "kw", True, True)
+    geo.name = lambda: "shadowed"  # an instance's own attribute comes first, as for any method
+    assert geo.name() == "shadowed"
+    del geo.name
+    assert geo.name() == "g"

@@ -360,9 +360,9 @@ class Row:
 
 def test_a_container_whose_pointer_object_is_dropped_during_conversion_takes_the_value():
     rows = kal._FloatTupleTuple([[1.0]])
-    pointer = vars(rows)["this"]
-    rows.append(Row(lambda: vars(rows).pop("this")))
-    assert "this" not in vars(rows)
+    pointer = rows.this
+    rows.append(Row(lambda: delattr(rows, "this")))
+    assert not hasattr(rows, "this")
     assert kal._FloatTupleTuple.__len__(pointer) == 2
 
 

@@ -196,7 +196,7 @@ def live_handles():
 
 
 def drop_pointer(proxy):
-    return lambda: vars(proxy).pop("this")
+    return lambda: delattr(proxy, "this")
 
 
 def delete_object(proxy):
@@ -219,7 +219,7 @@ def test_self_whose_pointer_object_is_dropped_during_conversion_lives_until_the_
     before = live_handles()
     geo.setPosition(Sequence(drop_pointer(geo), count=2))
     assert received("Node.setPosition") == ((1.0, 1.0),)
-    assert live_handles() == before - 1 and "this" not in vars(geo)
+    assert live_handles() == before - 1 and not hasattr(geo, "this")
 
 
 @pytest.mark.parametrize("target, entry", [
@@ -268,7 +268,8 @@ class SlotsNode:
     @property
     def this(self):
         node = kal.node(self.path)
-        pointer = vars(node).pop("this")
+        pointer = node.this
+        del node.this
         return pointer
 
 
@@ -291,7 +292,7 @@ def test_a_list_changed_by_its_own_items_conversion_is_read_as_it_is_now(obj):
         @property
         def this(self):
             del nodes[1:]
-            return vars(box)["this"]
+            return box.this
     nodes[0] = Shrinking()
     kalhost.clearCalls()
     obj.layoutChildren(child_nodes=nodes)

@@ -302,3 +302,14 @@ def test_kalvane_help_describes_the_application_before_pythons_options(options, 
         application, python = process.stdout.split("\nusage: ", 1)
         assert os.path.join(os.path.dirname(KALVANE), "python") in application
         assert "-c cmd" in python
+
+
+def test_the_compiled_proxy_module_is_valid_for_its_source():
+    # Checked by the source's hash: an import that cannot write a fresh compiled module (a
+    # read-only install, PYTHONDONTWRITEBYTECODE) must not compile the whole proxy module again.
+    import importlib.util
+    with open(kal.__file__, "rb") as source, open(importlib.util.cache_from_source(kal.__file__), "rb") as compiled:
+        header = compiled.read(16)
+        assert header[:4] == importlib.util.MAGIC_NUMBER
+        assert int.from_bytes(header[4:8], "little") == 0b11  # hash-based, checked
+        assert header[8:16] == importlib.util.source_hash(source.read())
