@@ -189,7 +189,7 @@ int main(int argc, char **argv)
         status = PyConfig_Read(&config);
     // No script, command or module: the prompt.
     bool const prompt = !config.run_filename && !config.run_command && !config.run_module &&
-                        !asksForVersion(argc, argv);
+                        !asksFor(argc, argv, 'V', "--version");
     if (!PyStatus_Exception(status))
         status = Py_InitializeFromConfig(&config);
     PyConfig_Clear(&config);

@@ -40,7 +40,7 @@ public:
     ElementPtr editable() const
     {
         auto element = stored();
-        requireWritable(element->file);
+        requireWritableFile(element->file);
         return element;
     }
 

@@ -12,6 +12,7 @@
 #include "host/journal.h"
 #include "host/nodetypes.h"
 #include "host/scene.h"
+#include "host/scenefile.h" // writeFileAtomically
 #include "model/enums.h"
 #include "model/shelves.h"
 
@@ -64,15 +65,12 @@ struct FileLine
 // header or a line without a key.
 std::vector<FileLine> readFileLines(std::string const &path, char const *header);
 
-// Writes the whole file at once: a new file beside it, then renamed over it.
-void writeFileAtomically(std::string const &path, std::string const &contents);
-
 // A path for a file the host writes: relative paths resolve inside the folder; any other place
 // is refused with KOM_PermissionError, as is a file whose permissions forbid writing; a folder
 // that does not exist with KOM_OperationFailed.
 std::string writablePath(char const *path, char const *what);
 // Throws KOM_PermissionError when the file exists and may not be written.
-void requireWritable(std::string const &path);
+void requireWritableFile(std::string const &path);
 // The absolute, normalised form of a path (relative ones resolve inside the folder).
 std::string resolvedPath(std::string const &path);
 

@@ -123,26 +123,6 @@ std::vector<FileLine> readFileLines(std::string const &path, char const *header)
     return lines;
 }
 
-void writeFileAtomically(std::string const &path, std::string const &contents)
-{
-    std::string const temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << contents;
-        out.flush();
-        if (!out)
-        {
-            std::remove(temporary.c_str());
-            throw KOM_OperationFailed(("Cannot write " + path).c_str());
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        std::remove(temporary.c_str());
-        throw KOM_OperationFailed(("Cannot write " + path).c_str());
-    }
-}
-
 std::string resolvedPath(std::string const &path)
 {
     std::filesystem::path given(path);
@@ -151,7 +131,7 @@ std::string resolvedPath(std::string const &path)
     return given.lexically_normal().string();
 }
 
-void requireWritable(std::string const &path)
+void requireWritableFile(std::string const &path)
 {
     struct stat status;
     if (stat(path.c_str(), &status) != 0)
@@ -168,7 +148,7 @@ std::string writablePath(char const *path, char const *what)
         throw KOM_PermissionError((std::string(what) + " files are kept in " + inside + ", not in " +
                                    (path ? path : "no file"))
                                       .c_str());
-    requireWritable(resolved);
+    requireWritableFile(resolved);
     if (!std::filesystem::is_directory(std::filesystem::path(resolved).parent_path()))
         throw KOM_OperationFailed(("No folder for " + resolved).c_str());
     return resolved;

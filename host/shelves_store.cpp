@@ -306,7 +306,7 @@ void saveContainersOf(StoredElement const &member, bool drop)
     for (auto const &file : files)
         try
         {
-            requireWritable(file);
+            requireWritableFile(file);
             saveShelfFile(file);
         }
         catch (KOM_PermissionError const &)
