@@ -5,13 +5,14 @@ user's answer is scripted with kalhost; in the application the user clicks inste
 Run it with `build/kalvane examples/ui.py` or `PYTHONPATH=build/python python3 examples/ui.py`.
 """
 import kal
-import kalhost
+import kalhost  # type: ignore[import]  # the reference host's test module: no stubs
 
 desktop = kal.ui.curDesktop()
 print("Desktop", desktop.name(), "has panes", [pane.tabs()[0].name() for pane in desktop.panes()])
 
 # Pane tabs come back as their most specific class: the viewer is a kal.SceneViewer.
 viewer = desktop.paneTabOfType(kal.paneTabType.SceneViewer)
+assert isinstance(viewer, kal.SceneViewer)
 print("Found", type(viewer).__name__, viewer.name(), "with viewports",
       [viewport.name() for viewport in viewer.viewports()])
 
@@ -20,6 +21,7 @@ geo = kal.node("/obj").createNode("geo", "ui_geo")
 box = geo.createNode("box")
 grid = geo.createNode("grid")
 editor = desktop.paneTabOfType(kal.paneTabType.NetworkEditor)
+assert isinstance(editor, kal.NetworkEditor)
 editor.setPwd(geo)
 print(type(editor).__name__, editor.name(), "shows", editor.pwd().path())
 editor.cd("..")
