@@ -63,9 +63,13 @@ PyObject *KOM_KDAModule___getattr__(KOM_KDAModule *self, char const *name)
 
 // Second names: each calls the same host operation as the first.
 %extend KOM_KDADefinition {
+    // Whether the library file holding it is installed (as isInstalled).
     bool installed() { return $self->isInstalled(); }
+    // Whether this is the definition new nodes of the type are made from (as isCurrent).
     bool current() { return $self->isCurrent(); }
+    // Whether this definition is preferred over the type's other installed ones (as isPreferred).
     bool preferred() { return $self->isPreferred(); }
+    // Makes the definition preferred, or not (as setIsPreferred).
     void setPreferred(bool preferred) { $self->setIsPreferred(preferred); }
 }
 

@@ -124,6 +124,7 @@ inline PyObject *KOMfieldFromRecord(KOM_DopRecord &record, char const *name)
 %include "model/simulation.h"
 
 %extend KOM_DopRecord {
+    // The named field's value as a Python value of its type; None when the record has no such field.
     PyObject *field(char const *field_name) { return KOMfieldFromRecord(*$self, field_name); }
 }
 

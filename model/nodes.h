@@ -496,8 +496,11 @@ class KOM_SubnetIndirectInput
 public:
     virtual ~KOM_SubnetIndirectInput() {}
 
+    // Whether both are the same input of the same subnet.
     virtual bool __eq__(KOM_SubnetIndirectInput *other) = 0;
+    // Whether they are different inputs, or inputs of different subnets.
     virtual bool __ne__(KOM_SubnetIndirectInput *other) = 0;
+    // A hash that equal inputs share, so that inputs can key a dict.
     virtual int __hash__() = 0;
     virtual std::string __repr__() = 0;
     // The subnet input it passes on, from 0.

@@ -264,7 +264,13 @@ class Descriptions:
                     continue
                 if "operator" in line.split(name)[0] and name.startswith("__"):
                     continue
-                comment = region[index - 1].strip() if index else ""
+                # A declaration whose result type takes a line of its own starts a line higher.
+                above = index - 1
+                while above > 0 and region[above].strip() and \
+                        not region[above].strip().startswith("//") and \
+                        not region[above].rstrip().endswith((";", "{", "}", ":")):
+                    above -= 1
+                comment = region[above].strip() if above >= 0 else ""
                 if comment.startswith("//"):
                     return comment[2:].strip()
         return None
