@@ -66,7 +66,7 @@ TEST_F(Network, DamagedContentsChangeNothing)
     std::string const good = writeNetworkContents(*geo);
     auto const other = theScene().create(obj, "geo", "other");
     for (std::string const &damaged :
-         {std::string("kalvane-scene 1\n"), std::string("kalvane-contents 2\n"), std::string("junk"),
+         {std::string("kalvane-scene 1\n"), std::string("kalvane-contents 3\n"), std::string("junk"),
           good + "node c nosuchtype\n", good + "node b box\n", good + "\tat 1\n", good + "\tvalue nope 1\n",
           good + "node x xform\n\tinput 0 node missing 0\n", good + "\tcomment \"open\n"})
     {
