@@ -166,11 +166,13 @@ def snapshot():
 def test_a_saved_scene_loads_back_equal_node_by_node_and_value_by_value(in_tmp):
     build_scene()
     before = snapshot()
+    kal.setPwd(kal.node("/obj/shape"))
     kal.kipFile.save("scene.kip")
     kal.kipFile.clear()
     assert kal.node("/obj/shape") is None and kal.fps() == 24
     kal.kipFile.load("scene.kip")
     assert snapshot() == before
+    assert kal.pwd() == kal.node("/")  # the session's, not the scene's
     assert kal.kipFile.name() == "scene.kip"
     # Loading what was saved writes the same text again.
     kal.kipFile.save("again.kip")
