@@ -232,8 +232,7 @@ void writeChosen(SceneNode const &node, SceneLineWriter &out, SceneChosenChild c
 {
     if (!choice.chosen)
         return;
-    std::weak_ptr<SceneNode> const none;
-    if (!choice.node.owner_before(none) && !none.owner_before(choice.node))
+    if (isTurnedOff(choice))
         out.line(keyword).word("none");
     else if (auto const shown = current(node); shown && shown == choice.node.lock())
         out.line(keyword).word("node").word(shown->name);
