@@ -82,6 +82,7 @@ def build_scene():
     dopnet = obj.createNode("dopnet", "sim")
     ball = dopnet.createNode("rigidobject", "ball")
     crate = dopnet.createNode("rigidobject", "crate")
+    ball.parmTuple("t").set((0.0, 10.0, 0.0))
     ball.setDisplayFlag(True)
     crate.bypass(True)
     subnet = obj.createNode("subnet", "sub")
@@ -102,6 +103,12 @@ FLAGS = ("isDisplayFlagSet", "isRenderFlagSet", "isBypassed", "isTemplateFlagSet
 def box_of(box):
     return (box.name(), tuple(box.position()), tuple(box.size()), tuple(box.color().rgb()),
             box.isMinimized(), box.isPicked(), describe(box.nodes()))
+
+
+def simulation_of(network):
+    """Each body's name and where it is now."""
+    return tuple((item.name(), tuple(item.record("Position").field("t")))
+                 for item in network.simulation().objects())
 
 
 def describe(value):
@@ -158,6 +165,7 @@ def snapshot():
             "boxes": tuple(map(box_of, node.networkBoxes())) if node.childTypeCategory() else None,
             "flags": {name: describe(getattr(node, name)()) for name in FLAGS if hasattr(node, name)},
             "asset": (node.matchesCurrentDefinition(), node.isInsideLockedKDA()),
+            "simulation": simulation_of(node) if hasattr(node, "simulation") else None,
             "parms": parms,
         }
     return {"nodes": nodes, "fps": kal.fps(), "time": kal.time(), "frame": kal.frame()}
