@@ -77,8 +77,10 @@ def build_scene():
     chop.setUnloadFlag(True)
     asset_source = obj.createNode("subnet", "tool_source")
     asset_source.createNode("geo", "shape").createNode("box", "cube")
-    asset_source.createDigitalAsset("tool", "tools.kda").allowEditingOfContents()
-    obj.createNode("tool", "tool_instance")
+    # The subnet an asset is made from keeps a subnet's parameters; instances have the asset's.
+    asset_source.createDigitalAsset("tool", "tools.kda").destroy()
+    obj.createNode("tool", "locked_tool")
+    obj.createNode("tool", "editable_tool").allowEditingOfContents()
     dopnet = obj.createNode("dopnet", "sim")
     ball = dopnet.createNode("rigidobject", "ball")
     crate = dopnet.createNode("rigidobject", "crate")
