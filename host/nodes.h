@@ -63,6 +63,8 @@ void sharedOperation(std::weak_ptr<SceneNode> const &node, std::initializer_list
 // of the network's own category), or null.
 std::shared_ptr<SceneNode> displayedChild(SceneNode const &network);
 std::shared_ptr<SceneNode> renderedChild(SceneNode const &network);
+// A script chose no child at all (turned the flag off), as opposed to choosing one since deleted.
+bool isTurnedOff(SceneChosenChild const &choice);
 
 // An object's transforms: its parameters' (t, r, s), its pre-transform, and its world
 // transform (parameters', then pre-transform, then its parent object's world transform).

@@ -17,19 +17,13 @@ bool choosesAmongChildren(SceneNode const &network)
     return children == KOM_SopCategory || children == KOM_PopCategory || children == KOM_DopCategory;
 }
 
-bool isEmpty(std::weak_ptr<SceneNode> const &node)
-{
-    std::weak_ptr<SceneNode> const none;
-    return !node.owner_before(none) && !none.owner_before(node);
-}
-
 std::shared_ptr<SceneNode> chosenChild(SceneNode const &network, SceneChosenChild const &choice)
 {
     if (!choosesAmongChildren(network))
         return nullptr;
     if (choice.chosen)
     {
-        if (isEmpty(choice.node)) // a script turned the flag off
+        if (isTurnedOff(choice))
             return nullptr;
         auto node = choice.node.lock();
         if (node && node->isInScene() && node->parent.lock().get() == &network)
@@ -75,6 +69,12 @@ char const *interfaceOf(int categoryCode)
     case KOM_DopCategory: return "DopNode";
     default: return nullptr;
     }
+}
+
+bool isTurnedOff(SceneChosenChild const &choice)
+{
+    std::weak_ptr<SceneNode> const none;
+    return choice.chosen && !choice.node.owner_before(none) && !none.owner_before(choice.node);
 }
 
 std::shared_ptr<SceneNode> displayedChild(SceneNode const &network)

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "host/keyframes.h"
+#include "host/nodes.h"
 #include "host/parms.h"
 #include "host/scenefile.h"
 #include "model/errors.h"
@@ -156,18 +157,221 @@ void readInput(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, Sc
     });
 }
 
-void writeBoxes(SceneNode const &node, SceneLineWriter &out)
+// "flags <name>..." naming every flag that is on, when they differ from a new node's.
+struct FlagName
 {
-    for (auto const &box : node.networkBoxes)
-        out.line("box").text(box->name).number(box->position[0]).number(box->position[1]);
+    char const *name;
+    std::uint32_t bit;
+};
+constexpr FlagName FlagNames[] = {
+    {"display", FlagDisplay},     {"selectable", FlagSelectable},
+    {"origin", FlagShowOrigin},   {"xray", FlagXray},
+    {"bypass", FlagBypass},       {"template", FlagTemplate},
+    {"selectable-template", FlagSelectableTemplate},
+    {"highlight", FlagHighlight}, {"soft-lock", FlagSoftLock},
+    {"hard-lock", FlagHardLock},  {"unload", FlagUnload},
+    {"audio", FlagAudio},         {"export", FlagExport}};
+
+void writeFlags(SceneNode const &node, SceneLineWriter &out)
+{
+    if (node.flags == DefaultFlags)
+        return;
+    out.line("flags");
+    for (auto const &flag : FlagNames)
+        if (node.flags & flag.bit)
+            out.word(flag.name);
 }
 
-void readBox(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+void readFlags(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    node->flags = 0;
+    while (!line.atEnd())
+    {
+        std::string const name = line.word();
+        auto const found = std::find_if(std::begin(FlagNames), std::end(FlagNames),
+                                        [&name](FlagName const &flag) { return name == flag.name; });
+        if (found == std::end(FlagNames))
+            line.fail("no flag named " + name);
+        node->flags |= found->bit;
+    }
+}
+
+// An object's pre-transform, row by row, unless it is the identity.
+void writePreTransform(SceneNode const &node, SceneLineWriter &out)
+{
+    if (!node.preTransform)
+        return;
+    auto const &m = node.preTransform->m;
+    bool identity = true;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            identity = identity && m[row][column] == (row == column ? 1.0 : 0.0);
+    if (identity)
+        return;
+    out.line("pre-transform");
+    for (auto const &row : m)
+        for (double value : row)
+            out.number(value);
+}
+
+void readPreTransform(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    if (node->type->categoryCode != KOM_ObjectCategory)
+        line.fail(node->name + " is not an object");
+    auto transform = std::make_shared<SceneTransform>();
+    for (auto &row : transform->m)
+        for (double &value : row)
+            value = line.number();
+    node->preTransform = std::move(transform);
+}
+
+// The display and render nodes a script chose: "display node <child>", or "display none"
+// when it turned the flag off. Networks that were never told keep choosing their last child.
+void writeChosen(SceneNode const &node, SceneLineWriter &out, SceneChosenChild const &choice,
+                 char const *keyword, std::shared_ptr<SceneNode> (*current)(SceneNode const &))
+{
+    if (!choice.chosen)
+        return;
+    if (isTurnedOff(choice))
+        out.line(keyword).word("none");
+    else if (auto const shown = current(node); shown && shown == choice.node.lock())
+        out.line(keyword).word("node").word(shown->name);
+    // else the chosen node is gone and the network falls back to its last child, as a new one does
+}
+
+void readChosen(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &reading,
+                SceneChosenChild SceneNode::*which)
+{
+    std::string const kind = line.word();
+    if (kind == "none")
+    {
+        (*node).*which = {{}, true};
+        return;
+    }
+    if (kind != "node")
+        line.fail("a chosen child is a node or none, not " + kind);
+    std::string const name = line.word();
+    reading.later([node, name, which]() {
+        auto const child = node->child(name);
+        if (!child)
+            throw KOM_OperationFailed(("The chosen node " + name + " of " + node->name + " is missing").c_str());
+        (*node).*which = {child, true};
+    });
+}
+
+void writeDisplay(SceneNode const &node, SceneLineWriter &out)
+{
+    writeChosen(node, out, node.displayChild, "display", displayedChild);
+}
+
+void readDisplay(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &reading)
+{
+    readChosen(node, line, reading, &SceneNode::displayChild);
+}
+
+void writeRender(SceneNode const &node, SceneLineWriter &out)
+{
+    writeChosen(node, out, node.renderChild, "render", renderedChild);
+}
+
+void readRender(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &reading)
+{
+    readChosen(node, line, reading, &SceneNode::renderChild);
+}
+
+// A digital asset's name and whether its contents may be edited.
+void writeAsset(SceneNode const &node, SceneLineWriter &out)
+{
+    if (!node.assetName.empty())
+        out.line("asset").text(node.assetName).word(node.assetEditable ? "editable" : "locked");
+}
+
+void readAsset(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
+{
+    node->assetName = line.text();
+    std::string const state = line.word();
+    if (node->assetName.empty() || !node->holdsNetwork())
+        line.fail(node->name + " cannot be a digital asset");
+    if (state != "editable" && state != "locked")
+        line.fail("an asset is editable or locked, not " + state);
+    node->assetEditable = state == "editable";
+}
+
+// "box <name> <x> <y>", then the fields that differ from a new box's: "size <w> <h>",
+// "color <r> <g> <b>", "minimized", "picked", "nodes <count> <child>...".
+void writeBoxes(SceneNode const &node, SceneLineWriter &out)
+{
+    static SceneNetworkBox const fresh;
+    for (auto const &box : node.networkBoxes)
+    {
+        out.line("box").text(box->name).number(box->position[0]).number(box->position[1]);
+        if (box->size[0] != fresh.size[0] || box->size[1] != fresh.size[1])
+            out.word("size").number(box->size[0]).number(box->size[1]);
+        if (!std::equal(box->color, box->color + 3, fresh.color))
+            out.word("color").number(box->color[0]).number(box->color[1]).number(box->color[2]);
+        if (box->minimized)
+            out.word("minimized");
+        if (box->picked)
+            out.word("picked");
+        auto const members = boxMembers(node, *box);
+        if (members.empty())
+            continue;
+        out.word("nodes").integer(static_cast<long long>(members.size()));
+        for (auto const &member : members)
+            out.word(member->name);
+    }
+}
+
+void readBox(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &reading)
 {
     auto box = std::make_shared<SceneNetworkBox>();
     box->name = line.text();
+    try
+    {
+        checkBoxName(*node, box->name, nullptr);
+    }
+    catch (KOM_Error const &error)
+    {
+        line.fail(error.instanceMessage());
+    }
     box->position[0] = line.floatNumber();
     box->position[1] = line.floatNumber();
+    std::vector<std::string> members;
+    while (!line.atEnd())
+    {
+        std::string const field = line.word();
+        if (field == "size")
+        {
+            box->size[0] = line.floatNumber();
+            box->size[1] = line.floatNumber();
+            if (!(box->size[0] >= 0.0f && box->size[1] >= 0.0f))
+                line.fail("a network box of negative size");
+        }
+        else if (field == "color")
+            for (float &channel : box->color)
+                channel = line.floatNumber();
+        else if (field == "minimized")
+            box->minimized = true;
+        else if (field == "picked")
+            box->picked = true;
+        else if (field == "nodes")
+            for (int count = line.count(); count > 0; --count)
+                members.push_back(line.word());
+        else
+            line.fail("a network box has no field " + field);
+    }
+    // Members are entries after the network's own.
+    if (!members.empty())
+        reading.later([node, box, members = std::move(members)]() {
+            for (auto const &name : members)
+            {
+                auto const member = node->child(name);
+                if (!member)
+                    throw KOM_OperationFailed(("The node " + name + " of network box " + box->name +
+                                               " is missing").c_str());
+                box->nodes.push_back(member);
+            }
+        });
     node->networkBoxes.push_back(std::move(box));
 }
 
@@ -460,6 +664,11 @@ std::vector<SceneNodePart> const &sceneNodeParts()
         {"current", writeCurrent, readCurrent},
         {"input", writeInputs, readInput},
         {"box", writeBoxes, readBox},
+        {"flags", writeFlags, readFlags},
+        {"pre-transform", writePreTransform, readPreTransform},
+        {"display", writeDisplay, readDisplay},
+        {"render", writeRender, readRender},
+        {"asset", writeAsset, readAsset},
         {"spare", writeSpare, readSpare},
         {"value", writeValues, readValue},
         {"expression", writeExpressions, readExpression},

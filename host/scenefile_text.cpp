@@ -27,10 +27,12 @@ namespace kalhost
 namespace
 {
 
-// The first line of each kind of text, and the newest format version this host reads.
+// The first line of each kind of text, and the newest format version this host reads and the
+// one it writes. Version 2 added flags, pre-transforms, display and render nodes, assets and
+// the network boxes' fields (members among them) to version 1, which it reads as it is.
 constexpr char const *SceneHeader = "kalvane-scene";
 constexpr char const *ContentsHeader = "kalvane-contents";
-constexpr int FormatVersion = 1;
+constexpr int FormatVersion = 2;
 
 [[noreturn]] void failFor(std::string const &source, std::string const &why)
 {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "host/nodes.h"
 #include "host/parms.h"
 #include "host/scenefile.h"
 #include "model/errors.h"
@@ -60,13 +61,49 @@ TEST_F(Network, ContentsRoundTripIntoAnotherNetwork)
     EXPECT_EQ(writeNetworkContents(*other), text);
 }
 
+// Members, display and render choices name nodes that come after the network's own entry.
+TEST_F(Network, BoxesAndChosenChildrenFollowTheirNodesIntoAnotherNetwork)
+{
+    auto const box = sop("box", "b");
+    auto const gone = sop("xform", "gone");
+    sop("xform", "last");
+    auto group = std::make_shared<SceneNetworkBox>();
+    group->name = "group";
+    group->size[0] = 2.5f;
+    group->picked = true;
+    group->nodes = {box, gone};
+    geo->networkBoxes.push_back(group);
+    geo->displayChild = {box, true};
+    geo->renderChild = {{}, true};
+    geo->flags = FlagXray | FlagHardLock;
+    theScene().destroy(gone);
+
+    std::string const text = writeNetworkContents(*obj);
+    EXPECT_EQ(text.find("gone"), std::string::npos) << text;
+    auto const other = theScene().create(obj, "subnet", "other");
+    readNetworkContents(other, text, "test");
+    auto const geo2 = other->child("g");
+    ASSERT_TRUE(geo2);
+    ASSERT_EQ(geo2->networkBoxes.size(), 1u);
+    SceneNetworkBox const &group2 = *geo2->networkBoxes[0];
+    EXPECT_EQ(group2.size[0], 2.5f);
+    EXPECT_TRUE(group2.picked);
+    EXPECT_FALSE(group2.minimized);
+    ASSERT_EQ(group2.nodes.size(), 1u);
+    EXPECT_EQ(group2.nodes[0].lock(), geo2->child("b"));
+    EXPECT_EQ(displayedChild(*geo2), geo2->child("b"));
+    EXPECT_EQ(renderedChild(*geo2), nullptr);
+    EXPECT_EQ(geo2->flags, FlagXray | FlagHardLock);
+    EXPECT_EQ(writeNetworkContents(*other), text);
+}
+
 TEST_F(Network, DamagedContentsChangeNothing)
 {
     sop("box", "b");
     std::string const good = writeNetworkContents(*geo);
     auto const other = theScene().create(obj, "geo", "other");
     for (std::string const &damaged :
-         {std::string("kalvane-scene 1\n"), std::string("kalvane-contents 2\n"), std::string("junk"),
+         {std::string("kalvane-scene 1\n"), std::string("kalvane-contents 3\n"), std::string("junk"),
           good + "node c nosuchtype\n", good + "node b box\n", good + "\tat 1\n", good + "\tvalue nope 1\n",
           good + "node x xform\n\tinput 0 node missing 0\n", good + "\tcomment \"open\n"})
     {

@@ -52,7 +52,41 @@ def build_scene():
                                                 tags={"unit": "dB"}))
     geo.addSpareParmTuple(kal.StringParmTemplate("note", "Note", 1, ("hello",)))
     geo.parm("gainy").set(3.5)
-    geo.createNetworkBox("group_a")
+    geo.setSelectableInViewport(False)
+    geo.useXray(True)
+    geo.showOrigin(True)
+    geo.setPreTransform(kal.Matrix4(((1, 0, 0, 0), (0, 0, 1, 0), (0, -1, 0, 0), (0.1, 2.5, -3, 1))))
+    box.setTemplateFlag(True)
+    box.setHardLocked(True)
+    box.setHighlightFlag(True)
+    merge.bypass(True)
+    xform.setDisplayFlag(True)  # chosen, though merge comes last
+    merge.setRenderFlag(False)  # none renders
+    group = geo.createNetworkBox("group_a")
+    group.setSize((3.5, 2.0))
+    group.setColor(kal.Color((0.9, 0.1, 0.4)))
+    group.setMinimized(True)
+    group.setPicked(True)
+    for member in (xform, box):
+        group.addNode(member)
+    obj.createNetworkBox()
+    chop = kal.node("/chop").createNode("chopnet").createNode("wave")
+    chop.setDisplayFlag(False)
+    chop.setAudioFlag(True)
+    chop.setExportFlag(True)
+    chop.setUnloadFlag(True)
+    asset_source = obj.createNode("subnet", "tool_source")
+    asset_source.createNode("geo", "shape").createNode("box", "cube")
+    # The subnet an asset is made from keeps a subnet's parameters; instances have the asset's.
+    asset_source.createDigitalAsset("tool", "tools.kda").destroy()
+    obj.createNode("tool", "locked_tool")
+    obj.createNode("tool", "editable_tool").allowEditingOfContents()
+    dopnet = obj.createNode("dopnet", "sim")
+    ball = dopnet.createNode("rigidobject", "ball")
+    crate = dopnet.createNode("rigidobject", "crate")
+    ball.parmTuple("t").set((0.0, 10.0, 0.0))
+    ball.setDisplayFlag(True)
+    crate.bypass(True)
     subnet = obj.createNode("subnet", "sub")
     inner = subnet.createNode("null", "inner")
     inner.setInput(0, subnet.indirectInputs()[1])
@@ -60,6 +94,23 @@ def build_scene():
     kal.setFps(30)
     kal.setFrame(12)
     return obj
+
+
+FLAGS = ("isDisplayFlagSet", "isRenderFlagSet", "isBypassed", "isTemplateFlagSet",
+         "isSelectableTemplateFlagSet", "isHighlightFlagSet", "isSoftLocked", "isHardLocked",
+         "isUnloadFlagSet", "isAudioFlagSet", "isExportFlagSet", "isSelectableInViewport",
+         "isShowingOrigin", "isUsingXray", "preTransform", "displayNode", "renderNode")
+
+
+def box_of(box):
+    return (box.name(), tuple(box.position()), tuple(box.size()), tuple(box.color().rgb()),
+            box.isMinimized(), box.isPicked(), describe(box.nodes()))
+
+
+def simulation_of(network):
+    """Each body's name and where it is now."""
+    return tuple((item.name(), tuple(item.record("Position").field("t")))
+                 for item in network.simulation().objects())
 
 
 def describe(value):
@@ -113,7 +164,10 @@ def snapshot():
             "language": repr(node.expressionLanguage()),
             "tuples": tuple(t.name() for t in node.parmTuples()),
             "spare": tuple(template_of(p.tuple()) for p in node.spareParms() if p.componentIndex() == 0),
-            "boxes": len(node.networkBoxes()) if node.childTypeCategory() else None,
+            "boxes": tuple(map(box_of, node.networkBoxes())) if node.childTypeCategory() else None,
+            "flags": {name: describe(getattr(node, name)()) for name in FLAGS if hasattr(node, name)},
+            "asset": (node.matchesCurrentDefinition(), node.isInsideLockedKDA()),
+            "simulation": simulation_of(node) if hasattr(node, "simulation") else None,
             "parms": parms,
         }
     return {"nodes": nodes, "fps": kal.fps(), "time": kal.time(), "frame": kal.frame()}
@@ -122,11 +176,13 @@ def snapshot():
 def test_a_saved_scene_loads_back_equal_node_by_node_and_value_by_value(in_tmp):
     build_scene()
     before = snapshot()
+    kal.setPwd(kal.node("/obj/shape"))
     kal.kipFile.save("scene.kip")
     kal.kipFile.clear()
     assert kal.node("/obj/shape") is None and kal.fps() == 24
     kal.kipFile.load("scene.kip")
     assert snapshot() == before
+    assert kal.pwd() == kal.node("/")  # the session's, not the scene's
     assert kal.kipFile.name() == "scene.kip"
     # Loading what was saved writes the same text again.
     kal.kipFile.save("again.kip")
@@ -156,6 +212,16 @@ DAMAGED = [
     ("kalvane-scene 1\nnode obj/g geo\nnode obj/g/x xform\n\tinput 0 node ghost 0\n",
      "line 4: The input ghost of x is missing"),
     ("kalvane-scene 1\nclock 0 -5\n", "line 2: a clock out of range"),
+    ("kalvane-scene 3\n", "written in format version 3, newer than this host reads (2)"),
+    ("kalvane-scene 2\nnode obj/g geo\n\tflags display glowing\n", "line 3: no flag named glowing"),
+    ("kalvane-scene 2\nnode obj/g geo\nnode obj/g/b box\n\tpre-transform 1\n", "line 4: b is not an object"),
+    ("kalvane-scene 2\nnode obj/g geo\n\tdisplay node ghost\n", "line 3: The chosen node ghost of g is missing"),
+    ("kalvane-scene 2\nnode obj/g geo\n\tbox \"b\" 0 0 nodes 1 ghost\n",
+     "line 3: The node ghost of network box b is missing"),
+    ("kalvane-scene 2\nnode obj/g geo\n\tbox \"b\" 0 0\n\tbox \"b\" 1 1\n",
+     "line 4: Network box name already in use: b"),
+    ("kalvane-scene 2\nnode obj/g geo\n\tbox \"b\" 0 0 size -1 2\n", "line 3: a network box of negative size"),
+    ("kalvane-scene 2\nnode obj/g geo\n\tasset \"tool\" open\n", "line 3: an asset is editable or locked"),
 ]
 
 
@@ -173,6 +239,15 @@ def test_a_damaged_or_foreign_file_fails_and_leaves_the_scene_untouched(in_tmp, 
         assert why in raised.value.instanceMessage()
         assert snapshot() == before
     assert kal.kipFile.name() == "good.kip"
+
+
+def test_files_of_the_first_version_still_load(in_tmp):
+    (in_tmp / "old.kip").write_text('kalvane-scene 1\nnode obj/g geo\n\tbox "b" 1 2\nnode obj/g/s box\n')
+    kal.kipFile.load("old.kip")
+    geo = kal.node("/obj/g")
+    assert box_of(geo.findNetworkBox("b")) == ("b", (1, 2), (0, 0), box_of(geo.createNetworkBox())[3],
+                                               False, False, ())
+    assert geo.isDisplayFlagSet() and geo.displayNode() == geo.node("s")
 
 
 @pytest.mark.parametrize("name", ["missing.kip", ".", "/dev/zero", ""])
