@@ -179,9 +179,13 @@ void refreshAssetTypes()
         auto &type = theAssetTypes[key];
         if (!type)
         {
-            // A subnet of its category: it holds a network and has indirect inputs.
+            // A subnet of its category: it holds a network, has indirect inputs and the
+            // parameters of the subnet it was made from, so that the subnet turned into the
+            // first instance and the instances made later hold the same ones.
             type = std::make_unique<NodeTypeInfo>(NodeTypeInfo{
                 current->typeName, current->categoryCode, current->categoryCode, 0});
+            if (NodeTypeInfo const *subnet = findNodeType(current->categoryCode, "subnet"))
+                type->parms = subnet->parms;
         }
         type->description = current->description;
         type->minInputs = current->minInputs;

@@ -64,6 +64,17 @@ def test_instances_build_their_contents_from_the_definition_unless_told_not_to(l
     assert len(instance.type().instances()) == 3
 
 
+def test_instances_have_the_parameters_of_the_subnet_the_asset_was_made_from(library):
+    asset = make_asset(library)
+    instance = kal.node("/obj").createNode("tool")
+    names = [tuple_.name() for tuple_ in asset.parmTuples()]
+    assert [tuple_.name() for tuple_ in instance.parmTuples()] == names
+    assert {"t", "r", "s"} <= set(names)
+    assert isinstance(instance, kal.ObjNode)
+    instance.parmTuple("t").set((1.0, 2.0, 3.0))
+    assert instance.worldTransform().extractTranslates() == kal.Vector3(1.0, 2.0, 3.0)
+
+
 def test_damaged_contents_refuse_the_instance_and_leave_nothing(library):
     definition = make_asset(library).type().definition()
     definition.sections()["Contents"].setContents("kalvane-contents 1\nnode x nosuchtype\n")

@@ -77,8 +77,7 @@ def build_scene():
     chop.setUnloadFlag(True)
     asset_source = obj.createNode("subnet", "tool_source")
     asset_source.createNode("geo", "shape").createNode("box", "cube")
-    # The subnet an asset is made from keeps a subnet's parameters; instances have the asset's.
-    asset_source.createDigitalAsset("tool", "tools.kda").destroy()
+    asset_source.createDigitalAsset("tool", "tools.kda")  # the subnet is the first instance
     obj.createNode("tool", "locked_tool")
     obj.createNode("tool", "editable_tool").allowEditingOfContents()
     dopnet = obj.createNode("dopnet", "sim")
