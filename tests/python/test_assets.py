@@ -72,7 +72,7 @@ def test_instances_have_the_parameters_of_the_subnet_the_asset_was_made_from(lib
     assert {"t", "r", "s"} <= set(names)
     assert isinstance(instance, kal.ObjNode)
     instance.parmTuple("t").set((1.0, 2.0, 3.0))
-    assert instance.worldTransform().extractTranslates() == kal.Vector3(1.0, 2.0, 3.0)
+    assert list(instance.worldTransform().extractTranslates()) == [1.0, 2.0, 3.0]
 
 
 def test_damaged_contents_refuse_the_instance_and_leave_nothing(library):
