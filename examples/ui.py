@@ -1,6 +1,7 @@
 """The user interface from a script: find the scene viewer, point the network editor at a
-network, and ask the user to select objects. The reference host has no one at the screen, so the
-user's answer is scripted with kalhost; in the application the user clicks instead.
+network, ask the user to select objects, and put a tool on a shelf that makes them again. The
+reference host has no one at the screen, so the user's answer is scripted with kalhost; in the
+application the user clicks instead.
 
 Run it with `build/kalvane examples/ui.py` or `PYTHONPATH=build/python python3 examples/ui.py`.
 """
@@ -34,6 +35,17 @@ print("Selected", [node.name() for node in selection.nodes()], "components",
       selection.selectionStrings(False))
 merged = selection.mergedNode(geo, "combined")
 print("Merged into", merged.path(), "selecting", repr(selection.mergedSelectionString(False)))
+
+# A shelf tool that makes again what was selected: a geo holding a node of each selected type.
+types = [node.type().name() for node in selection.nodes()]
+script = "\n".join(["import kal", "geo = kal.node('/obj').createNode('geo', 'from_tool')"] +
+                    ["geo.createNode(%r)" % name for name in types])
+tool = kal.shelves.newTool(name="remake_selection", label="Remake selection", script=script)
+shelf = kal.shelves.shelves()["create"]
+shelf.setTools(shelf.tools() + (tool,))
+print("Shelf", shelf.name(), "now holds", [t.name() for t in shelf.tools()])
+kalhost.runTool("remake_selection")  # as a click on the shelf would
+print("The tool made", [node.name() for node in kal.node("/obj/from_tool").children()])
 
 # With no answer the selection is interrupted, as when the user presses Escape.
 try:

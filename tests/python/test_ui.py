@@ -495,3 +495,4 @@ def test_the_ui_example_runs():
     assert finished.returncode == 0, finished.stderr
     assert "NetworkEditor panetab4 shows /obj/ui_geo" in finished.stdout
     assert "Merged into /obj/ui_geo/combined selecting '0-5 6-7'" in finished.stdout
+    assert "The tool made ['box1', 'grid1']" in finished.stdout
