@@ -22,7 +22,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 demo: build
 	$(BUILD)/kalvane examples/tour.py
@@ -48,7 +48,7 @@ ASAN_ENV := LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-n
 test-asan: deps
 	$(MAKE) build BUILD=build-asan BUILD_TYPE=Debug \
 	  CMAKE_ARGS='-DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(ASAN_FLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(ASAN_FLAGS)"'
-	$(ASAN_ENV) ctest --test-dir build-asan --output-on-failure
+	$(ASAN_ENV) ctest --test-dir build-asan --output-on-failure -j$(JOBS)
 
 # Call costs against a bare METH_O function, the same operations written against the C API and
 # bound through pybind11; then how node operations scale with the network, and the scene file.
