@@ -58,7 +58,7 @@ public:
         hostOperation(named("DopData.__repr__", "DopObject.__repr__", "DopRelationship.__repr__"));
         DopDataAt const at = resolve(myNetwork, myRef);
         char const *const what = named("DopData", "DopObject", "DopRelationship");
-        return std::string("<") + what + " " + label(at) + " of " + at.network->path() + ">";
+        return std::string("<kal.") + what + " " + label(at) + " of " + at.network->path() + ">";
     }
     KOM_Node *dopNetNode() override
     {
@@ -225,7 +225,7 @@ public:
     std::string __repr__() override
     {
         hostOperation("DopSimulation.__repr__");
-        return "<DopSimulation of " + liveNetwork(myNetwork)->path() + " at frame " +
+        return "<kal.DopSimulation of " + liveNetwork(myNetwork)->path() + " at frame " +
                std::to_string(simulationFrame()) + ">";
     }
     KOM_Node *dopNetNode() override

@@ -243,7 +243,8 @@ public:
     {
         hostOperation("DopRecord.__repr__");
         read();
-        return "<DopRecord " + myType + " " + std::to_string(myIndex) + " of " + describe() + ">";
+        return "<kal.DopRecord " + myType + " " + std::to_string(myIndex) + " of " +
+               liveNetwork(myNetwork)->path() + ":" + myRef.id() + ">";
     }
     std::string recordType() override
     {

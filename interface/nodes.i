@@ -102,7 +102,8 @@ KAL_FLAG_SETTER(KOM_PopNode::setRenderFlag)
 %feature("kwargs") KOM_ObjNode::setParmTransform;
 %feature("kwargs") KOM_VopNetNode::saveCodeToFile;
 
-// None when there is no such node, parameter, network box or asset module.
+// None when there is no such node, parameter, network box or asset module, and where a
+// network has no display or render node, a shader no network, or a wire no node at an end.
 %feature("kal:maybenone") KOM_Node::childTypeCategory;
 %feature("kal:maybenone") KOM_Node::node;
 %feature("kal:maybenone") KOM_Node::parent;
@@ -111,6 +112,18 @@ KAL_FLAG_SETTER(KOM_PopNode::setRenderFlag)
 %feature("kal:maybenone") KOM_Node::parm;
 %feature("kal:maybenone") KOM_Node::parmTuple;
 %feature("kal:maybenone") KOM_Node::findNetworkBox;
+%feature("kal:maybenone") KOM_ObjNode::displayNode;
+%feature("kal:maybenone") KOM_ObjNode::renderNode;
+%feature("kal:maybenone") KOM_SopNode::displayNode;
+%feature("kal:maybenone") KOM_SopNode::renderNode;
+%feature("kal:maybenone") KOM_PopNetNode::displayNode;
+%feature("kal:maybenone") KOM_PopNetNode::renderNode;
+%feature("kal:maybenone") KOM_PopNode::displayNode;
+%feature("kal:maybenone") KOM_PopNode::renderNode;
+%feature("kal:maybenone") KOM_ShopNode::definingVopNetNode;
+%feature("kal:maybenone") KOM_NodeConnection::inputNode;
+%feature("kal:maybenone") KOM_NodeConnection::outputNode;
+%feature("kal:maybenone") KOM_SubnetIndirectInput::parent;
 
 // The tuple stays with the node that holds it.
 %typemap(out, noblock=1) KOM_ParmTuple *KOM_Node::addSpareParmTuple {

@@ -113,6 +113,15 @@ inline PyObject *KOMfieldFromRecord(KOM_DopRecord &record, char const *name)
 %catches(KOM_Error) KOM_DopData::__hash__;
 %catches(KOM_Error) KOM_DopRecord::__hash__;
 
+// None when there is no such data, record or node.
+%feature("kal:maybenone") KOM_DopNode::dopNetNode;
+%feature("kal:maybenone") KOM_DopNode::displayNode;
+%feature("kal:maybenone") KOM_DopSimulation::findObject;
+%feature("kal:maybenone") KOM_DopSimulation::findRelationship;
+%feature("kal:maybenone") KOM_DopSimulation::findData;
+%feature("kal:maybenone") KOM_DopData::record;
+%feature("kal:maybenone") KOM_DopData::findSubData;
+
 // Subdata stays with the data that holds it.
 %typemap(out, noblock=1) KOM_DopData *KOM_DopData::findSubData {
   $result = KOMconvertValueForInterpreter($1, 0);

@@ -1,7 +1,10 @@
+import ast
+import functools
 import gc
 import os
 import subprocess
 import sys
+from pathlib import Path
 
 import pytest
 
@@ -58,3 +61,19 @@ def run_python(code, *args):
     """Runs code in a fresh interpreter that finds kal; returns the finished process."""
     return subprocess.run([sys.executable, "-c", code, *args], capture_output=True, text=True,
                           env=dict(os.environ), timeout=60)
+
+
+
+@functools.lru_cache(maxsize=None)
+def _stub():
+    return ast.parse((Path(kal.__file__).parent / "kal.pyi").read_text(encoding="utf-8"))
+
+
+def stub_result(cls, method):
+    """The result annotation kal.pyi gives `cls.method`, as written there."""
+    for node in _stub().body:
+        if isinstance(node, ast.ClassDef) and node.name in (cls.__name__, "_" + cls.__name__):
+            for member in node.body:
+                if isinstance(member, ast.FunctionDef) and member.name == method:
+                    return ast.unparse(member.returns)
+    raise LookupError("%s.%s is not in kal.pyi" % (cls.__name__, method))

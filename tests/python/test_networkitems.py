@@ -3,7 +3,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, stub_result
 
 
 @pytest.fixture
@@ -119,6 +119,9 @@ def test_a_connection_from_an_indirect_input_has_no_input_node():
     inner.setInput(0, subnet.indirectInputs()[3])
     connection, = inner.inputConnections()
     assert connection.inputNode() is None and connection.outputIndex() == 3
+    assert stub_result(kal.NodeConnection, "inputNode") == "Optional[Node]"
+    assert stub_result(kal.NodeConnection, "outputNode") == "Optional[Node]"
+    assert stub_result(kal.SubnetIndirectInput, "parent") == "Optional[Node]"
 
 
 def test_indices_of_a_cut_wire_arrive_as_plain_error_not_object_was_deleted():

@@ -4,7 +4,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, stub_result
 
 
 @pytest.fixture
@@ -259,6 +259,23 @@ def test_the_last_surface_node_shows_and_renders_until_a_script_chooses(geo):
     box.setDisplayFlag(False)
     assert geo.displayNode() is None and not box.isDisplayFlagSet()
     assert kal.node("/obj").createNode("null").displayNode() is None
+
+
+@pytest.mark.parametrize("make, method", [
+    (lambda: kal.node("/obj").createNode("null"), "displayNode"),
+    (lambda: kal.node("/obj").createNode("null"), "renderNode"),
+    (lambda: kal.node("/obj").createNode("geo").createNode("box"), "displayNode"),
+    (lambda: kal.node("/obj").createNode("geo").createNode("box"), "renderNode"),
+    (lambda: kal.node("/pop").createNode("popnet"), "displayNode"),
+    (lambda: kal.node("/pop").createNode("popnet"), "renderNode"),
+    (lambda: kal.node("/shop").createNode("surface"), "definingVopNetNode"),
+])
+def test_a_network_without_such_a_node_answers_none_as_its_stub_says(make, method):
+    node = make()
+    if method != "definingVopNetNode" and isinstance(node, kal.SopNode):
+        getattr(node, "setDisplayFlag" if method == "displayNode" else "setRenderFlag")(False)
+    assert getattr(node, method)() is None
+    assert stub_result(type(node), method) == "Optional[Node]"
 
 
 def test_a_particle_network_shows_its_last_particle_node(obj):

@@ -5,7 +5,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, stub_result
 
 GRAVITY = 9.81
 FPS = 24.0
@@ -167,6 +167,35 @@ def test_a_field_the_record_lacks_is_none(network):
     record = network.simulation().findObject("ball").record("Basic")
     assert record.field("nothing") is None
     assert record.fieldType("nothing") == kal.fieldType.NoSuchField
+
+
+@pytest.mark.parametrize("cls, method", [
+    (kal.DopSimulation, "findObject"), (kal.DopSimulation, "findRelationship"),
+    (kal.DopSimulation, "findData"), (kal.DopData, "findSubData"), (kal.DopData, "record"),
+])
+def test_look_ups_that_find_nothing_are_none_as_their_stubs_say(network, cls, method):
+    found = network.simulation() if cls is kal.DopSimulation else network.simulation().findObject("ball")
+    assert getattr(found, method)("Nothing") is None
+    assert stub_result(cls, method) == "Optional[%s]" % ("DopRecord" if method == "record" else "DopData")
+
+
+def test_with_the_display_flag_off_no_node_is_displayed(network):
+    crate = network.node("crate")
+    crate.setDisplayFlag(False)
+    assert crate.displayNode() is None and network.node("ball").displayNode() is None
+    for method in ("dopNetNode", "displayNode"):
+        assert stub_result(kal.DopNode, method) == "Optional[Node]"
+
+
+@pytest.mark.parametrize("reach, text", [
+    (lambda n: n.simulation(), "<kal.DopSimulation of /obj/sim at frame 1>"),
+    (lambda n: n.simulation().findObject("crate"), "<kal.DopObject crate of /obj/sim>"),
+    (lambda n: n.simulation().findRelationship("collisions"), "<kal.DopRelationship collisions of /obj/sim>"),
+    (lambda n: n.simulation().findData("ball/Physical"), "<kal.DopData Physical of /obj/sim>"),
+    (lambda n: n.simulation().findObject("crate").record("Position"), "<kal.DopRecord Position 0 of /obj/sim:object:1>"),
+])
+def test_each_item_names_its_class_once_and_where_it_is(network, reach, text):
+    assert repr(reach(network)) == text
 
 
 def test_records_by_type_and_index(network):
