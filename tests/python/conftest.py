@@ -58,3 +58,15 @@ def run_python(code, *args):
     """Runs code in a fresh interpreter that finds kal; returns the finished process."""
     return subprocess.run([sys.executable, "-c", code, *args], capture_output=True, text=True,
                           env=dict(os.environ), timeout=60)
+
+
+def stub_result(class_name, method):
+    """The result annotation kal.pyi gives a method, as written there."""
+    import ast
+    stub = ast.parse(open(os.path.join(os.path.dirname(kal.__file__), "kal.pyi"), encoding="utf-8").read())
+    for node in stub.body:
+        if isinstance(node, ast.ClassDef) and node.name in (class_name, "_" + class_name):
+            for member in node.body:
+                if isinstance(member, ast.FunctionDef) and member.name == method:
+                    return ast.unparse(member.returns)
+    raise LookupError("%s.%s is not in kal.pyi" % (class_name, method))
