@@ -1,3 +1,4 @@
+import ast
 import gc
 import os
 import subprocess
@@ -62,7 +63,6 @@ def run_python(code, *args):
 
 def stub_result(class_name, method):
     """The result annotation kal.pyi gives a method, as written there."""
-    import ast
     stub = ast.parse(open(os.path.join(os.path.dirname(kal.__file__), "kal.pyi"), encoding="utf-8").read())
     for node in stub.body:
         if isinstance(node, ast.ClassDef) and node.name in (class_name, "_" + class_name):
