@@ -53,12 +53,14 @@ test-asan: deps
 	$(ASAN_ENV) ctest --test-dir build-asan --output-on-failure -j$(JOBS)
 
 # Call costs against a bare METH_O function, the same operations written against the C API and
-# bound through pybind11; then how node operations scale with the network, and the scene file.
+# bound through pybind11; then how node operations scale with the network, the scene file and
+# the shell's reading.
 bench: build
 	cmake --build $(BUILD) --target bench-modules -j$(JOBS)
 	PYTHONPATH=$(BUILD)/python:$(BUILD)/bench $(PYTHON) bench/bench.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scale.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scenefile.py
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/shell.py
 
 # Per-call costs of node operations in networks of 10^2 to 10^5 nodes.
 bench-scale: build

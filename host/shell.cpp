@@ -185,11 +185,15 @@ public:
     }
 
 private:
-    // Text queued before an end-of-input mark, or the mark itself.
+    // Text queued before an end-of-input mark, or the mark itself. Reads take from `read` on,
+    // so that a long paste is read line by line without moving what is left each time.
     struct Chunk
     {
         std::string text;
         bool endOfInput = false;
+        std::size_t read = 0;
+
+        std::size_t left() const { return text.size() - read; }
     };
 
     // A whole line, `size` bytes, or the last text before an end-of-input mark.
@@ -197,21 +201,28 @@ private:
     {
         if (myInput.empty() || myInput.front().endOfInput)
             return false;
-        std::string const &text = myInput.front().text;
-        return text.find('\n') != std::string::npos ||
-               (size >= 0 && text.size() >= static_cast<std::size_t>(size)) || myInput.size() > 1;
+        Chunk const &chunk = myInput.front();
+        return chunk.text.find('\n', chunk.read) != std::string::npos ||
+               (size >= 0 && chunk.left() >= static_cast<std::size_t>(size)) || myInput.size() > 1;
     }
 
     std::string takeLine(int size)
     {
-        std::string &text = myInput.front().text;
-        std::size_t length = std::min(text.find('\n'), text.size() - 1) + 1;
+        Chunk &chunk = myInput.front();
+        std::size_t const newline = chunk.text.find('\n', chunk.read);
+        std::size_t length = (newline == std::string::npos ? chunk.text.size() : newline + 1) - chunk.read;
         if (size >= 0)
             length = std::min(length, static_cast<std::size_t>(size));
-        std::string line = text.substr(0, length);
-        text.erase(0, length);
-        if (text.empty())
+        std::string line = chunk.text.substr(chunk.read, length);
+        chunk.read += length;
+        if (chunk.left() == 0)
             myInput.pop_front();
+        else if (chunk.read > chunk.left())
+        {
+            // Most of the chunk is read: let its memory go, at a cost the reads already paid.
+            chunk.text.erase(0, chunk.read);
+            chunk.read = 0;
+        }
         return line;
     }
 

@@ -1,6 +1,8 @@
 // Viewports, their settings and the selections the user makes in viewers, in the reference host.
 #include <algorithm>
 #include <deque>
+#include <map>
+#include <memory>
 
 #include "host/geometry.h"
 #include "host/nodes.h"
@@ -18,8 +20,18 @@ namespace
 // (the handle then reports the viewport gone).
 std::deque<std::unique_ptr<KOM_GeometryViewport>> theKeptViewports;
 
-// What the selections keep (their merged nodes) until the desktop is laid out anew.
-std::vector<std::unique_ptr<KOM_Node>> theKeptNodes;
+// The merged nodes the selections keep until the desktop is laid out anew: one handle per node,
+// however often it is asked for. A handle outlives its node, as a proxy of it may.
+std::map<std::weak_ptr<SceneNode>, std::unique_ptr<KOM_Node>, std::owner_less<std::weak_ptr<SceneNode>>>
+    theKeptNodes;
+
+KOM_Node *keptNode(std::shared_ptr<SceneNode> const &node)
+{
+    auto &kept = theKeptNodes[node];
+    if (!kept)
+        kept.reset(NodeHandle::handleFor(node));
+    return kept.get();
+}
 
 // --- Selection strings -------------------------------------------------------------------
 
@@ -327,8 +339,7 @@ public:
                 merge->setInput(static_cast<int>(i), input.get(), 0);
             }
         }
-        theKeptNodes.emplace_back(NodeHandle::handleFor(result));
-        return theKeptNodes.back().get();
+        return keptNode(result);
     }
     std::string mergedSelectionString(bool empty_string_selects_all) override
     {

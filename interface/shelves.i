@@ -83,6 +83,10 @@ KAL_EDIT_CATCHES(KOM_GalleryEntry::setContentsFromNode)
 %feature("kwargs") KOM_galleries::galleryEntries;
 %feature("kwargs") KOM_Gallery::galleryEntries;
 
+// None when no tool runs, and for an entry that names no known node type.
+%feature("kal:maybenone") KOM_shelves::runningTool;
+%feature("kal:maybenone") KOM_GalleryEntry::bestNodeType;
+
 // The running tool stays with the host.
 %typemap(out, noblock=1) KOM_Tool *KOM_shelves::runningTool {
   $result = KOMconvertValueForInterpreter($1, 0);

@@ -109,6 +109,17 @@ KAL_INTERACTIVE(KOM_NetworkEditor::selectPosition)
 %feature("kwargs") KOM_SceneViewer::selectPositions;
 %feature("kwargs") KOM_NetworkEditor::selectPosition;
 
+// None when there is no such tab, viewport, network or node type, and once the side help is
+// hidden.
+%feature("kal:maybenone") KOM_Desktop::paneTabOfType;
+%feature("kal:maybenone") KOM_Desktop::findPaneTab;
+%feature("kal:maybenone") KOM_Desktop::displaySideHelp;
+%feature("kal:maybenone") KOM_Pane::tabOfType;
+%feature("kal:maybenone") KOM_SceneViewer::findViewport;
+%feature("kal:maybenone") KOM_ParticleViewer::findViewport;
+%feature("kal:maybenone") KOM_ParticleSelection::popNetwork;
+%feature("kal:maybenone") KOM_ViewerState::nodeType;
+
 // Objects their owner keeps: the viewer its current viewport, the selection its merged node,
 // the ui object its shell.
 %typemap(out, noblock=1) KOM_GeometryViewport *KOM_SceneViewer::curViewport {

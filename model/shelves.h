@@ -242,7 +242,8 @@ public:
     virtual std::string icon() = 0;
     // Changes the icon the entry shows.
     virtual void setIcon(char const *icon) = 0;
-    // The node type the entry suits best: the first of its node type names, in its category.
+    // The node type the entry suits best: the first of its node type names, in its category;
+    // None when no name is a node type there.
     virtual KOM_NodeType *bestNodeType() = 0;
     // The names of the node types the entry applies to.
     virtual std::vector<std::string> nodeTypeNames() = 0;

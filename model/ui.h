@@ -283,7 +283,7 @@ public:
     virtual std::string __repr__() = 0;
     // The selection as text.
     virtual std::string __str__() = 0;
-    // The particle network selected in.
+    // The particle network selected in, or None when nothing was selected.
     virtual KOM_Node *popNetwork() = 0;
     // The particle nodes selected.
     virtual std::vector<KOM_ElemPtr<KOM_Node>> popNodes() = 0;
@@ -393,7 +393,7 @@ public:
     virtual std::string name() = 0;
     // The dock of shelves along the desktop.
     virtual KOM_ShelfDock *shelfDock() = 0;
-    // Shows or hides the help browser at the side; returns it.
+    // Shows the help browser at the side and returns it, or hides it and returns None.
     virtual KOM_PaneTab *displaySideHelp(bool show = true) = 0;
 };
 

@@ -69,11 +69,12 @@ def _stub():
     return ast.parse((Path(kal.__file__).parent / "kal.pyi").read_text(encoding="utf-8"))
 
 
-def stub_result(cls, method):
-    """The result annotation kal.pyi gives `cls.method`, as written there."""
+def stub_result(owner, method):
+    """The result annotation kal.pyi gives `owner.method` (a class or a class name), as written."""
+    name = owner if isinstance(owner, str) else owner.__name__
     for node in _stub().body:
-        if isinstance(node, ast.ClassDef) and node.name in (cls.__name__, "_" + cls.__name__):
+        if isinstance(node, ast.ClassDef) and node.name in (name, "_" + name):
             for member in node.body:
                 if isinstance(member, ast.FunctionDef) and member.name == method:
                     return ast.unparse(member.returns)
-    raise LookupError("%s.%s is not in kal.pyi" % (cls.__name__, method))
+    raise LookupError("%s.%s is not in kal.pyi" % (name, method))

@@ -37,6 +37,19 @@ def test_readline_returns_queued_lines_then_fails_with_the_hosts_eof_error(shell
         shell.readline()
 
 
+def test_a_long_paste_reads_back_in_order_while_more_is_queued(shell):
+    lines = ["line %d\n" % i for i in range(1000)]
+    shell.addDataForReading("".join(lines[:600]))
+    read = [shell.readline() for _ in range(500)]  # most of the queued text is read
+    shell.addDataForReading("".join(lines[600:]))  # joins what is left of it
+    read += [shell.readline(3), shell.readline(0)]
+    read += [shell.readline() for _ in range(500)]
+    assert read[:500] == lines[:500] and read[500:502] == ["lin", ""] and read[502] == "e 500\n"
+    assert "".join(read) == "".join(lines)
+    with pytest.raises(EOFError):
+        shell.readline()
+
+
 @pytest.mark.parametrize("call, size", [
     (lambda s: s.readline(), -1), (lambda s: s.readline(-1), -1), (lambda s: s.readline(size=5), 5),
     (lambda s: s.readline(0), 0)])

@@ -8,7 +8,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, stub_result
 
 
 @pytest.fixture
@@ -186,6 +186,15 @@ def test_the_running_tool_is_the_hosts(tool):
     tool.destroy()
     with pytest.raises(ValueError):
         kalhost.runTool("box")
+
+
+@pytest.mark.parametrize("owner, method, ask", [
+    ("shelves", "runningTool", lambda: kal.shelves.runningTool()),
+    ("GalleryEntry", "bestNodeType", lambda: kal.galleries.createGalleryEntry("p.gal", "e").bestNodeType()),
+])
+def test_results_that_may_be_none_are_optional_in_the_stubs(owner, method, ask):
+    assert ask() is None
+    assert stub_result(owner, method).startswith("Optional[")
 
 
 def test_the_namespace_objects_translate_no_object_was_deleted():

@@ -7,7 +7,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls, run_python
+from conftest import host_calls, run_python, stub_result
 
 T = kal.paneTabType
 
@@ -200,6 +200,28 @@ def test_desktop_operations_translate_not_available_but_their_repr_does_not(desk
     kalhost.fail("HelpBrowser.__repr__", "NotAvailable")
     with pytest.raises(kal.NotAvailable):
         repr(help_browser)
+
+
+@pytest.mark.parametrize("owner, method, ask", [
+    ("Desktop", "paneTabOfType", lambda d: d.paneTabOfType(T.NetworkEditor, 1)),
+    ("Desktop", "findPaneTab", lambda d: d.findPaneTab("no such tab")),
+    ("Desktop", "displaySideHelp", lambda d: d.displaySideHelp() and d.displaySideHelp(False)),
+    ("Pane", "tabOfType", lambda d: d.panes()[0].tabOfType(T.HelpBrowser)),
+    ("SceneViewer", "findViewport", lambda d: d.paneTabOfType(T.SceneViewer).findViewport("nope")),
+    ("ParticleViewer", "findViewport",
+     lambda d: d.panes()[0].createTab(T.ParticleViewer).findViewport("nope")),
+    ("ParticleSelection", "popNetwork", lambda d: _no_particles(d).popNetwork()),
+    ("ViewerState", "nodeType", None),
+])
+def test_results_that_may_be_none_are_optional_in_the_stubs(desktop, owner, method, ask):
+    if ask:
+        assert ask(desktop) is None
+    assert stub_result(owner, method).startswith("Optional[")
+
+
+def _no_particles(desktop):
+    kalhost.answer("SceneViewer.selectParticles", ())
+    return desktop.paneTabOfType(T.SceneViewer).selectParticles()
 
 
 ERRORS = ["Error", "NotAvailable", "ObjectWasDeleted", "TypeError", "OperationFailed",
@@ -400,6 +422,24 @@ def test_geometry_selection_strings_match_the_geometry_and_merge(viewer):
         selection.setConnectivity(kal.primType.Polygon)
     del merged
     kalhost.reset()  # the selection keeps its merged node until the desktop is laid out anew
+
+
+def test_the_merged_node_of_a_single_node_is_that_node_kept_once(viewer):
+    geo = kal.node("/obj").createNode("geo")
+    box = geo.createNode("box")
+    kalhost.answer("SceneViewer.selectGeometry", box.path())
+    selection = viewer.selectGeometry()
+    assert not selection.needsMergedNode(geo)
+    gc.collect()
+    before = kalhost.liveHandles()
+    for _ in range(3):
+        merged = selection.mergedNode(geo, "unused")
+        assert merged == box and not merged.this.own()
+    del merged
+    gc.collect()
+    assert kalhost.liveHandles() == before + 1  # asking again keeps no second handle
+    assert [child.name() for child in geo.children()] == ["box1"]
+    kalhost.reset()  # lets go of the kept handle
 
 
 def test_geometry_selection_reports_its_own_values_but_nodes_when_deleted(viewer):
