@@ -246,35 +246,6 @@ std::shared_ptr<SceneNode> IndirectInputHandle::scene() const
     return subnet;
 }
 
-namespace
-{
-bool sameInput(IndirectInputHandle &self, KOM_SubnetIndirectInput *other)
-{
-    auto const handle = dynamic_cast<IndirectInputHandle *>(other);
-    return handle && handle->subnet() == self.subnet() && handle->inputIndex() == self.inputIndex();
-}
-} // namespace
-
-bool IndirectInputHandle::__eq__(KOM_SubnetIndirectInput *other)
-{
-    hostOperation("SubnetIndirectInput.__eq__", other);
-    scene();
-    return sameInput(*this, other);
-}
-
-bool IndirectInputHandle::__ne__(KOM_SubnetIndirectInput *other)
-{
-    hostOperation("SubnetIndirectInput.__ne__", other);
-    scene();
-    return !sameInput(*this, other);
-}
-
-int IndirectInputHandle::__hash__()
-{
-    hostOperation("SubnetIndirectInput.__hash__");
-    return static_cast<int>(std::hash<SceneNode *>()(scene().get()) * 31 + std::size_t(myInputIndex));
-}
-
 std::string IndirectInputHandle::__repr__()
 {
     hostOperation("SubnetIndirectInput.__repr__");
@@ -290,19 +261,8 @@ int IndirectInputHandle::number()
 
 KOM_Node *IndirectInputHandle::parent()
 {
-    // Scripts do not own this handle, so the host keeps one per subnet for good: a proxy may
-    // hold it after the input and the subnet are gone, and then learns the subnet is gone.
     hostOperation("SubnetIndirectInput.parent");
-    auto const subnet = scene();
-    static auto *const kept =
-        new std::map<std::weak_ptr<SceneNode>, std::unique_ptr<KOM_Node>, std::owner_less<>>;
-    auto &handle = (*kept)[subnet];
-    if (!handle)
-    {
-        handle.reset(NodeHandle::handleFor(subnet));
-        LiveCounted::keep();
-    }
-    return handle.get();
+    return NodeHandle::keptFor(scene());
 }
 
 // --- Connectors ------------------------------------------------------------------------

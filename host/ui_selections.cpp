@@ -1,8 +1,8 @@
 // Viewports, their settings and the selections the user makes in viewers, in the reference host.
 #include <algorithm>
-#include <deque>
 
 #include "host/geometry.h"
+#include "host/kept.h"
 #include "host/nodes.h"
 #include "host/simulation.h"
 #include "host/ui.h"
@@ -13,13 +13,6 @@ namespace kalhost
 
 namespace
 {
-
-// Viewport handles the viewers keep: never deleted, so that a proxy of one may outlive its tab
-// (the handle then reports the viewport gone).
-std::deque<std::unique_ptr<KOM_GeometryViewport>> theKeptViewports;
-
-// What the selections keep (their merged nodes) until the desktop is laid out anew.
-std::vector<std::unique_ptr<KOM_Node>> theKeptNodes;
 
 // --- Selection strings -------------------------------------------------------------------
 
@@ -327,8 +320,7 @@ public:
                 merge->setInput(static_cast<int>(i), input.get(), 0);
             }
         }
-        theKeptNodes.emplace_back(NodeHandle::handleFor(result));
-        return theKeptNodes.back().get();
+        return NodeHandle::keptFor(result);
     }
     std::string mergedSelectionString(bool empty_string_selects_all) override
     {
@@ -425,12 +417,10 @@ KOM_GeometryViewport *ownedViewport(std::shared_ptr<ViewportState> const &viewpo
 
 KOM_GeometryViewport *keptViewport(std::shared_ptr<ViewportState> const &viewport)
 {
-    if (!viewport->kept)
-    {
-        theKeptViewports.push_back(std::make_unique<ViewportHandle>(viewport));
-        viewport->kept = theKeptViewports.back().get();
-    }
-    return viewport->kept;
+    // The viewer's own handle: a proxy of it may outlive its tab, and then learns the viewport
+    // is gone.
+    static KeptHandles<std::weak_ptr<ViewportState>, KOM_GeometryViewport, std::owner_less<>> kept;
+    return kept(viewport, [&viewport] { return new ViewportHandle(viewport); });
 }
 
 KOM_GeometrySelection *answeredGeometrySelection(char const *operation, JournalValue const &answer,
@@ -499,7 +489,5 @@ answeredDynamics(char const *operation, bool allowMultisel)
 }
 
 KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &node) { return objectHandleOf(node); }
-
-void forgetKeptSelections() { theKeptNodes.clear(); }
 
 } // namespace kalhost
