@@ -35,7 +35,10 @@ public:
     {
     }
 
-    std::tuple<AssetDefinition const *, std::string const &> identityKey() const { return {stored().get(), myName}; }
+    std::tuple<AssetDefinition const *, std::string const &> identityKey() const
+    {
+        return {stored().get(), myName};
+    }
     KALHOST_COMPARED_BY_IDENTITY(KDASection)
 
     std::string __repr__() override

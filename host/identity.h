@@ -38,9 +38,10 @@ std::size_t hashOf(Part const &part)
 template <class... Parts>
 std::size_t hashOf(std::tuple<Parts...> const &parts)
 {
+    // Each part mixed into the seed in turn, as boost::hash_combine does.
     std::size_t seed = 0;
-    std::apply([&seed](auto const &...part) { ((seed ^= hashOf(part) + 0x9E3779B9u + (seed << 6) + (seed >> 2)), ...); },
-               parts);
+    auto const combine = [&seed](std::size_t hash) { seed ^= hash + 0x9E3779B9u + (seed << 6) + (seed >> 2); };
+    std::apply([&combine](auto const &...part) { (combine(hashOf(part)), ...); }, parts);
     return seed;
 }
 

@@ -67,13 +67,7 @@ JournalValue JournalFormat<KOM_Node>::format(KOM_Node const &node)
     }, "<deleted node>");
 }
 
-std::shared_ptr<SceneNode> NodeHandle::scene() const
-{
-    auto node = myNode.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted();
-    return node;
-}
+std::shared_ptr<SceneNode> NodeHandle::scene() const { return liveNode(myNode); }
 
 namespace
 {

@@ -86,13 +86,7 @@ public:
     }
 
 private:
-    std::shared_ptr<SceneNode> scene() const
-    {
-        auto const node = myNode.lock();
-        if (!node || !node->isInScene())
-            throw KOM_ObjectWasDeleted();
-        return node;
-    }
+    std::shared_ptr<SceneNode> scene() const { return liveNode(myNode); }
 
     std::weak_ptr<SceneNode> myNode;
     bool myInputSide;
@@ -115,13 +109,7 @@ public:
     }
 
 private:
-    std::shared_ptr<SceneNode> scene() const
-    {
-        auto const network = myNetwork.lock();
-        if (!network || !network->isInScene())
-            throw KOM_ObjectWasDeleted();
-        return network;
-    }
+    std::shared_ptr<SceneNode> scene() const { return liveNode(myNetwork); }
 
     std::weak_ptr<SceneNode> myNetwork;
 };
@@ -169,9 +157,7 @@ void checkBoxName(SceneNode const &network, std::string const &name, SceneNetwor
 
 std::shared_ptr<SceneNode> NodeConnectionHandle::destination() const
 {
-    auto node = myDestination.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted();
+    auto node = liveNode(myDestination);
     wire(*node);
     return node;
 }
@@ -238,13 +224,7 @@ JournalValue JournalFormat<KOM_SubnetIndirectInput>::format(KOM_SubnetIndirectIn
     }, "<deleted indirect input>");
 }
 
-std::shared_ptr<SceneNode> IndirectInputHandle::scene() const
-{
-    auto subnet = mySubnet.lock();
-    if (!subnet || !subnet->isInScene())
-        throw KOM_ObjectWasDeleted();
-    return subnet;
-}
+std::shared_ptr<SceneNode> IndirectInputHandle::scene() const { return liveNode(mySubnet); }
 
 std::string IndirectInputHandle::__repr__()
 {

@@ -52,10 +52,7 @@ bool exists(DopDataAt const &at, DopDataRef const &ref, std::size_t *body)
 
 std::shared_ptr<SceneNode> liveNetwork(std::weak_ptr<SceneNode> const &network)
 {
-    auto node = network.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted("The simulation network no longer exists");
-    return node;
+    return liveNode(network, "The simulation network no longer exists");
 }
 
 DopDataAt resolve(std::weak_ptr<SceneNode> const &network, DopDataRef const &ref)

@@ -96,12 +96,9 @@ std::size_t componentCount(std::shared_ptr<SceneNode> const &node, KOM_EnumValue
     return data.primCount();
 }
 
-std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held)
+std::shared_ptr<SceneNode> selectedNode(std::weak_ptr<SceneNode> const &held)
 {
-    auto node = held.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted("A selected node no longer exists");
-    return node;
+    return liveNode(held, "A selected node no longer exists");
 }
 
 // --- Handles -------------------------------------------------------------------------------
@@ -284,7 +281,7 @@ public:
         hostOperation("GeometrySelection.nodes");
         std::vector<std::shared_ptr<SceneNode>> live;
         for (auto const &node : myState->nodes)
-            live.push_back(liveNode(node));
+            live.push_back(selectedNode(node));
         return NodeHandle::handlesFor(live);
     }
     std::vector<std::string> selectionStrings(bool empty_string_selects_all) override
@@ -309,14 +306,14 @@ public:
         auto network = requireInside(parent);
         std::shared_ptr<SceneNode> result;
         if (myState->nodes.size() == 1)
-            result = liveNode(myState->nodes[0]);
+            result = selectedNode(myState->nodes[0]);
         else
         {
             result = theScene().create(network, "merge", creator_name);
             std::unique_ptr<KOM_Node> merge(NodeHandle::handleFor(result));
             for (std::size_t i = 0; i < myState->nodes.size(); ++i)
             {
-                std::unique_ptr<KOM_Node> input(NodeHandle::handleFor(liveNode(myState->nodes[i])));
+                std::unique_ptr<KOM_Node> input(NodeHandle::handleFor(selectedNode(myState->nodes[i])));
                 merge->setInput(static_cast<int>(i), input.get(), 0);
             }
         }
@@ -337,7 +334,7 @@ public:
             std::string const text = textOf(i, offset, false);
             if (!text.empty())
                 merged += (merged.empty() ? "" : " ") + text;
-            offset += componentCount(liveNode(myState->nodes[i]), myState->geometryType);
+            offset += componentCount(selectedNode(myState->nodes[i]), myState->geometryType);
         }
         return merged;
     }
@@ -346,7 +343,7 @@ private:
     // Node i's components, numbered from `offset`.
     std::string textOf(std::size_t i, std::size_t offset, bool emptySelectsAll) const
     {
-        auto node = liveNode(myState->nodes[i]);
+        auto node = selectedNode(myState->nodes[i]);
         if (!myState->texts[i].empty())
             return shifted(myState->texts[i], offset);
         return emptySelectsAll ? "" : rangeText(offset, componentCount(node, myState->geometryType));
@@ -357,7 +354,7 @@ private:
     {
         auto network = NodeHandle::sceneOf(&parent);
         for (auto const &held : myState->nodes)
-            if (liveNode(held)->parent.lock() != network)
+            if (selectedNode(held)->parent.lock() != network)
                 throw KOM_OperationFailed(("The selected nodes are not all inside " + network->path()).c_str());
         return network;
     }
@@ -392,14 +389,14 @@ public:
     KOM_Node *popNetwork() override
     {
         hostOperation("ParticleSelection.popNetwork");
-        return myNodes.empty() ? nullptr : NodeHandle::handleFor(liveNode(myNodes[0])->parent.lock());
+        return myNodes.empty() ? nullptr : NodeHandle::handleFor(selectedNode(myNodes[0])->parent.lock());
     }
     std::vector<KOM_ElemPtr<KOM_Node>> popNodes() override
     {
         hostOperation("ParticleSelection.popNodes");
         std::vector<std::shared_ptr<SceneNode>> live;
         for (auto const &node : myNodes)
-            live.push_back(liveNode(node));
+            live.push_back(selectedNode(node));
         return NodeHandle::handlesFor(live);
     }
 
