@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "host/identity.h"
 #include "host/nodes.h"
 #include "host/nodetypes.h"
 #include "host/scene.h"
@@ -34,24 +35,11 @@ public:
     {
     }
 
-    bool __eq__(KOM_KDASection &other) override
+    std::tuple<AssetDefinition const *, std::string const &> identityKey() const
     {
-        hostOperation("KDASection.__eq__", other);
-        return same(other);
+        return {stored().get(), myName};
     }
-
-    bool __ne__(KOM_KDASection &other) override
-    {
-        hostOperation("KDASection.__ne__", other);
-        return !same(other);
-    }
-
-    int __hash__() override
-    {
-        hostOperation("KDASection.__hash__");
-        return static_cast<int>(std::hash<std::string>()(myName) ^
-                                std::hash<AssetDefinition *>()(stored().get()));
-    }
+    KALHOST_COMPARED_BY_IDENTITY(KDASection)
 
     std::string __repr__() override
     {
@@ -112,13 +100,6 @@ private:
 
     std::string const &text() const { return stored()->sections.at(myName); }
 
-    bool same(KOM_KDASection &other) const
-    {
-        auto handle = dynamic_cast<SectionHandle *>(&other);
-        return handle && handle->myName == myName &&
-               handle->myDefinition.lock() == myDefinition.lock();
-    }
-
     std::weak_ptr<AssetDefinition> myDefinition;
     std::string myName;
 };
@@ -133,23 +114,8 @@ public:
     {
     }
 
-    bool __eq__(KOM_KDADefinition &other) override
-    {
-        hostOperation("KDADefinition.__eq__", other);
-        return same(other);
-    }
-
-    bool __ne__(KOM_KDADefinition &other) override
-    {
-        hostOperation("KDADefinition.__ne__", other);
-        return !same(other);
-    }
-
-    int __hash__() override
-    {
-        hostOperation("KDADefinition.__hash__");
-        return static_cast<int>(std::hash<AssetDefinition *>()(definition().get()));
-    }
+    AssetDefinition const *identityKey() const { return definition().get(); }
+    KALHOST_COMPARED_BY_IDENTITY(KDADefinition)
 
     std::string __repr__() override
     {
@@ -359,12 +325,6 @@ private:
         if (minInputs < 0 || maxInputs > 9999 || maxInputs < minInputs)
             throw KOM_OperationFailed(("Invalid input limits: " + std::to_string(minInputs) + " to " +
                                        std::to_string(maxInputs)).c_str());
-    }
-
-    bool same(KOM_KDADefinition &other) const
-    {
-        auto handle = dynamic_cast<DefinitionHandle *>(&other);
-        return handle && handle->myDefinition.lock() == myDefinition.lock();
     }
 
     std::weak_ptr<AssetDefinition> myDefinition;

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/identity.h"
 #include "host/journal.h"
 #include "host/scene.h"
 #include "model/geometry.h"
@@ -303,9 +304,8 @@ public:
     std::size_t indexIn(GeometryData const &data) const { return myPoint.indexIn(data.pointIds); }
     std::string describe() const;
 
-    bool __eq__(KOM_Point &other) override;
-    bool __ne__(KOM_Point &other) override;
-    int __hash__() override;
+    std::tuple<void const *, std::uint32_t> identityKey() const { return {mySource.identity(), myPoint.id()}; }
+    KALHOST_COMPARED_BY_IDENTITY(Point)
     std::string __repr__() override;
     KOM_Geometry *geometry() override;
     int number() override;
@@ -318,8 +318,6 @@ protected:
     Element element() const override;
 
 private:
-    bool same(KOM_Point &other) const;
-
     ElementRef myPoint;
 };
 
@@ -332,9 +330,8 @@ public:
     std::size_t indexIn(GeometryData const &data) const { return myPrim.indexIn(data.primIds); }
     std::string describe() const;
 
-    bool __eq__(KOM_Prim &other) override;
-    bool __ne__(KOM_Prim &other) override;
-    int __hash__() override;
+    std::tuple<void const *, std::uint32_t> identityKey() const { return {mySource.identity(), myPrim.id()}; }
+    KALHOST_COMPARED_BY_IDENTITY(Prim)
     std::string __repr__() override;
     KOM_Geometry *geometry() override;
     int number() override;
@@ -349,8 +346,6 @@ protected:
     Element element() const override;
 
 private:
-    bool same(KOM_Prim &other) const;
-
     ElementRef myPrim;
 };
 
@@ -362,9 +357,11 @@ public:
     std::size_t offsetIn(GeometryData const &data) const;
     std::string describe() const;
 
-    bool __eq__(KOM_Vertex &other) override;
-    bool __ne__(KOM_Vertex &other) override;
-    int __hash__() override;
+    std::tuple<void const *, std::uint32_t, int> identityKey() const
+    {
+        return {mySource.identity(), myPrim.id(), myIndex};
+    }
+    KALHOST_COMPARED_BY_IDENTITY(Vertex)
     std::string __repr__() override;
     KOM_Geometry *geometry() override;
     KOM_Prim *prim() override;
@@ -376,8 +373,6 @@ protected:
     Element element() const override;
 
 private:
-    bool same(KOM_Vertex &other) const;
-
     ElementRef myPrim;
     int myIndex;
 };
@@ -395,9 +390,11 @@ public:
     std::string const &attribName() const { return myName; }
     std::string describe() const;
 
-    bool __eq__(KOM_Attrib *other) override;
-    bool __ne__(KOM_Attrib *other) override;
-    int __hash__() override;
+    std::tuple<void const *, AttribClass, std::string const &> identityKey() const
+    {
+        return {mySource.identity(), myType, myName};
+    }
+    KALHOST_COMPARED_BY_IDENTITY(Attrib)
     std::string __repr__() override;
     KOM_Geometry *geometry() override;
     std::string name() override;
@@ -408,8 +405,6 @@ public:
     KOM_IterableList<std::string> *strings() override;
 
 private:
-    bool same(KOM_Attrib *other) const;
-
     GeometrySource mySource;
     AttribClass myType;
     std::string myName;

@@ -374,12 +374,7 @@ GeometryData const &cookedGeometry(std::shared_ptr<SceneNode> const &node)
 
 std::shared_ptr<SceneNode> GeometrySource::node() const
 {
-    if (myFrozen)
-        return nullptr;
-    auto node = myNode.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted();
-    return node;
+    return myFrozen ? nullptr : liveNode(myNode);
 }
 
 GeometryData const &GeometrySource::read() const { return myFrozen ? *myFrozen : cookedGeometry(node()); }

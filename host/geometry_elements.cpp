@@ -89,12 +89,6 @@ namespace
         ("Attribute " + attrib.name + " holds " + holding(attrib) + ", not " + wanted).c_str());
 }
 
-int hashOf(void const *identity, std::uint32_t id, int salt)
-{
-    std::size_t const mixed = std::hash<void const *>()(identity) ^ (std::size_t(id) * 0x9E3779B1u + salt);
-    return static_cast<int>(mixed ^ (mixed >> 32));
-}
-
 // The vertices of a primitive: an offset range in vertexPoints.
 std::pair<std::size_t, std::size_t> verticesOf(GeometryData const &data, ElementRef const &prim)
 {
@@ -173,24 +167,6 @@ std::string PointHandle::describe() const
     return "<kal.Point #" + std::to_string(index) + " of " + mySource.describe() + ">";
 }
 
-bool PointHandle::__eq__(KOM_Point &other)
-{
-    hostOperation("Point.__eq__", other);
-    return same(other);
-}
-
-bool PointHandle::__ne__(KOM_Point &other)
-{
-    hostOperation("Point.__ne__", other);
-    return !same(other);
-}
-
-int PointHandle::__hash__()
-{
-    hostOperation("Point.__hash__");
-    return hashOf(mySource.identity(), myPoint.id(), 1);
-}
-
 std::string PointHandle::__repr__()
 {
     hostOperation("Point.__repr__");
@@ -251,12 +227,6 @@ Element PointHandle::element() const
     return {data, indexIn(data)};
 }
 
-bool PointHandle::same(KOM_Point &other) const
-{
-    auto const point = dynamic_cast<PointHandle *>(&other);
-    return point && point->mySource.identity() == mySource.identity() && point->myPoint == myPoint;
-}
-
 // --- Primitives ------------------------------------------------------------------------------
 
 PrimHandle::PrimHandle(GeometrySource source, std::uint32_t id, long hint)
@@ -272,24 +242,6 @@ PrimHandle *PrimHandle::at(GeometrySource const &source, GeometryData const &dat
 std::string PrimHandle::describe() const
 {
     return "<kal.Polygon " + primName(mySource.read(), myPrim) + " of " + mySource.describe() + ">";
-}
-
-bool PrimHandle::__eq__(KOM_Prim &other)
-{
-    hostOperation("Prim.__eq__", other);
-    return same(other);
-}
-
-bool PrimHandle::__ne__(KOM_Prim &other)
-{
-    hostOperation("Prim.__ne__", other);
-    return !same(other);
-}
-
-int PrimHandle::__hash__()
-{
-    hostOperation("Prim.__hash__");
-    return hashOf(mySource.identity(), myPrim.id(), 2);
 }
 
 std::string PrimHandle::__repr__()
@@ -360,12 +312,6 @@ Element PrimHandle::element() const
     return {data, indexIn(data)};
 }
 
-bool PrimHandle::same(KOM_Prim &other) const
-{
-    auto const prim = dynamic_cast<PrimHandle *>(&other);
-    return prim && prim->mySource.identity() == mySource.identity() && prim->myPrim == myPrim;
-}
-
 // --- Vertices --------------------------------------------------------------------------------
 
 VertexHandle::VertexHandle(GeometrySource source, ElementRef prim, int index)
@@ -387,24 +333,6 @@ std::string VertexHandle::describe() const
     offsetIn(data);
     return "<kal.Vertex #" + std::to_string(myIndex) + " of primitive " + primName(data, myPrim) + " of " +
            mySource.describe() + ">";
-}
-
-bool VertexHandle::__eq__(KOM_Vertex &other)
-{
-    hostOperation("Vertex.__eq__", other);
-    return same(other);
-}
-
-bool VertexHandle::__ne__(KOM_Vertex &other)
-{
-    hostOperation("Vertex.__ne__", other);
-    return !same(other);
-}
-
-int VertexHandle::__hash__()
-{
-    hostOperation("Vertex.__hash__");
-    return hashOf(mySource.identity(), myPrim.id(), 3 + 7 * myIndex);
 }
 
 std::string VertexHandle::__repr__()
@@ -453,13 +381,6 @@ Element VertexHandle::element() const
     return {data, offsetIn(data)};
 }
 
-bool VertexHandle::same(KOM_Vertex &other) const
-{
-    auto const vertex = dynamic_cast<VertexHandle *>(&other);
-    return vertex && vertex->mySource.identity() == mySource.identity() && vertex->myPrim == myPrim &&
-           vertex->myIndex == myIndex;
-}
-
 std::size_t VertexList::length(GeometryData const &data) const
 {
     auto const [first, end] = verticesOf(data, myPrim);
@@ -484,24 +405,6 @@ GeometryAttrib const &AttribHandle::in(GeometryData const &data) const
 }
 
 std::string AttribHandle::describe() const { return describeAttrib(mySource, myType, myName); }
-
-bool AttribHandle::__eq__(KOM_Attrib *other)
-{
-    hostOperation("Attrib.__eq__", other);
-    return same(other);
-}
-
-bool AttribHandle::__ne__(KOM_Attrib *other)
-{
-    hostOperation("Attrib.__ne__", other);
-    return !same(other);
-}
-
-int AttribHandle::__hash__()
-{
-    hostOperation("Attrib.__hash__");
-    return hashOf(mySource.identity(), std::uint32_t(std::hash<std::string>()(myName)), 4 + int(myType));
-}
 
 std::string AttribHandle::__repr__()
 {
@@ -558,13 +461,6 @@ KOM_IterableList<std::string> *AttribHandle::strings()
     hostOperation("Attrib.strings");
     attrib();
     return new StringList(mySource, myType, myName);
-}
-
-bool AttribHandle::same(KOM_Attrib *other) const
-{
-    auto const attrib = dynamic_cast<AttribHandle *>(other);
-    return attrib && attrib->mySource.identity() == mySource.identity() && attrib->myType == myType &&
-           attrib->myName == myName;
 }
 
 // --- What the journal shows ------------------------------------------------------------------

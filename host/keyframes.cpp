@@ -43,9 +43,11 @@ std::size_t hashOf(KeyframeData const &data)
 {
     std::size_t hash = 0;
     auto mix = [&hash](std::size_t part) { hash = hash * 1000003u ^ part; };
-    for (auto const *part : {&data.time, &data.value, &data.inValue, &data.slope, &data.inSlope,
-                             &data.accel, &data.inAccel})
-        mix(*part ? std::hash<double>()(**part) : 7u);
+    for (auto const &field : kalhost::KeyframeNumberFields)
+    {
+        std::optional<double> const &part = data.*field.part;
+        mix(part ? std::hash<double>()(*part) : 7u);
+    }
     mix(data.expression ? std::hash<std::string>()(*data.expression) : 11u);
     mix(data.language ? static_cast<std::size_t>(data.language->valueId) : 13u);
     return hash;
@@ -55,17 +57,9 @@ std::size_t hashOf(KeyframeData const &data)
 std::string describe(char const *className, KeyframeData const &data)
 {
     std::string text = std::string("<kal.") + className;
-    auto add = [&text](char const *name, std::optional<double> const &part) {
-        if (part)
-            text += std::string(" ") + name + "=" + kalhost::formatNumber(*part);
-    };
-    add("time", data.time);
-    add("value", data.value);
-    add("inValue", data.inValue);
-    add("slope", data.slope);
-    add("inSlope", data.inSlope);
-    add("accel", data.accel);
-    add("inAccel", data.inAccel);
+    for (auto const &field : kalhost::KeyframeNumberFields)
+        if (std::optional<double> const &part = data.*field.part)
+            text += std::string(" ") + field.name + "=" + kalhost::formatNumber(*part);
     if (data.expression)
         text += " expression='" + *data.expression + "'";
     if (data.language)
@@ -297,9 +291,10 @@ namespace kalhost
 
 bool KeyframeData::operator==(KeyframeData const &other) const
 {
-    return time == other.time && expression == other.expression && sameLanguage(language, other.language) &&
-           value == other.value && inValue == other.inValue && slope == other.slope &&
-           inSlope == other.inSlope && accel == other.accel && inAccel == other.inAccel;
+    for (auto const &field : KeyframeNumberFields)
+        if (this->*field.part != other.*field.part)
+            return false;
+    return expression == other.expression && sameLanguage(language, other.language);
 }
 
 KeyframeData const &keyframeData(KOM_BaseKeyframe const &keyframe) { return keyframe.parts(); }

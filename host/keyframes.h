@@ -29,6 +29,22 @@ struct KeyframeData
     bool operator==(KeyframeData const &other) const;
 };
 
+// The numeric parts, in the order a keyframe's description and the scene file list them: the
+// name the description shows, the scene file's word for it, and the part. The expression and
+// its language follow them in both.
+struct KeyframeNumberField
+{
+    char const *name;
+    char const *keyword;
+    std::optional<double> KeyframeData::*part;
+};
+inline constexpr KeyframeNumberField KeyframeNumberFields[] = {
+    {"time", "time", &KeyframeData::time},         {"value", "value", &KeyframeData::value},
+    {"inValue", "in-value", &KeyframeData::inValue}, {"slope", "slope", &KeyframeData::slope},
+    {"inSlope", "in-slope", &KeyframeData::inSlope}, {"accel", "accel", &KeyframeData::accel},
+    {"inAccel", "in-accel", &KeyframeData::inAccel},
+};
+
 KeyframeData const &keyframeData(KOM_BaseKeyframe const &keyframe);
 
 // New keyframes, the caller's: numeric ones and, for `text`, string ones.

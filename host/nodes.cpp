@@ -11,6 +11,7 @@
 #include "host/assets.h"
 #include "host/geometry.h"
 #include "host/journal.h"
+#include "host/kept.h"
 #include "host/mathvalues.h"
 #include "host/parms.h"
 #include "host/parmtemplates.h"
@@ -66,13 +67,7 @@ JournalValue JournalFormat<KOM_Node>::format(KOM_Node const &node)
     }, "<deleted node>");
 }
 
-std::shared_ptr<SceneNode> NodeHandle::scene() const
-{
-    auto node = myNode.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted();
-    return node;
-}
+std::shared_ptr<SceneNode> NodeHandle::scene() const { return liveNode(myNode); }
 
 namespace
 {
@@ -155,6 +150,12 @@ KOM_Node *NodeHandle::handleFor(std::shared_ptr<SceneNode> const &node)
     return node ? new NodeHandle(node) : nullptr;
 }
 
+KOM_Node *NodeHandle::keptFor(std::shared_ptr<SceneNode> const &node)
+{
+    static KeptByNode<KOM_Node> kept;
+    return kept(node, [&node] { return new NodeHandle(node); });
+}
+
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::handlesFor(
     std::vector<std::shared_ptr<SceneNode>> const &nodes)
 {
@@ -218,24 +219,6 @@ std::vector<std::string> NodeHandle::_getArgumentAutoComplete(char const *method
     if (!method_name || std::string(method_name) != "node" || !arguments)
         return {};
     return theScene().completePath(arguments, self);
-}
-
-bool NodeHandle::__eq__(KOM_Node *other)
-{
-    hostOperation("Node.__eq__", other);
-    return other && scene() == sceneOf(other);
-}
-
-bool NodeHandle::__ne__(KOM_Node *other)
-{
-    hostOperation("Node.__ne__", other);
-    return !other || scene() != sceneOf(other);
-}
-
-int NodeHandle::__hash__()
-{
-    hostOperation("Node.__hash__");
-    return static_cast<int>(std::hash<SceneNode *>()(scene().get()));
 }
 
 std::string NodeHandle::__repr__()

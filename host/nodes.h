@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/faults.h"
+#include "host/identity.h"
 #include "host/journal.h"
 #include "host/scene.h"
 #include "model/assets.h"
@@ -101,6 +102,8 @@ public:
     std::shared_ptr<SceneNode> scene() const;
     // A new handle on `node`, or null for no node.
     static KOM_Node *handleFor(std::shared_ptr<SceneNode> const &node);
+    // The handle the host keeps on `node` for proxies that do not own theirs (host/kept.h).
+    static KOM_Node *keptFor(std::shared_ptr<SceneNode> const &node);
     static std::vector<KOM_ElemPtr<KOM_Node>> handlesFor(
         std::vector<std::shared_ptr<SceneNode>> const &nodes);
     static std::vector<KOM_ElemPtr<KOM_Node>> handlesFor(SceneChildren const &nodes);
@@ -111,9 +114,8 @@ public:
 
     std::vector<std::string> _getArgumentAutoComplete(char const *method_name,
                                                       char const *arguments) override;
-    bool __eq__(KOM_Node *other) override;
-    bool __ne__(KOM_Node *other) override;
-    int __hash__() override;
+    SceneNode const *identityKey() const { return scene().get(); }
+    KALHOST_COMPARED_BY_IDENTITY(Node)
     std::string __repr__() override;
     std::string __str__() override;
     std::string path() override;
@@ -331,9 +333,8 @@ public:
     std::shared_ptr<SceneNode> subnet() const { return mySubnet.lock(); }
     int inputIndex() const { return myInputIndex; }
 
-    bool __eq__(KOM_SubnetIndirectInput *other) override;
-    bool __ne__(KOM_SubnetIndirectInput *other) override;
-    int __hash__() override;
+    std::tuple<SceneNode const *, int> identityKey() const { return {scene().get(), myInputIndex}; }
+    KALHOST_COMPARED_BY_IDENTITY(SubnetIndirectInput)
     std::string __repr__() override;
     int number() override;
     KOM_Node *parent() override;

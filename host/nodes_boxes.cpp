@@ -78,8 +78,8 @@ std::vector<std::shared_ptr<SceneNode>> boxMembers(SceneNode const &network, Sce
 
 std::shared_ptr<SceneNode> NetworkBoxHandle::network() const
 {
-    auto network = myNetwork.lock();
-    if (!network || !network->isInScene() || myBox.expired())
+    auto network = liveNode(myNetwork);
+    if (myBox.expired())
         throw KOM_ObjectWasDeleted();
     return network;
 }

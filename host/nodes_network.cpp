@@ -86,13 +86,7 @@ public:
     }
 
 private:
-    std::shared_ptr<SceneNode> scene() const
-    {
-        auto const node = myNode.lock();
-        if (!node || !node->isInScene())
-            throw KOM_ObjectWasDeleted();
-        return node;
-    }
+    std::shared_ptr<SceneNode> scene() const { return liveNode(myNode); }
 
     std::weak_ptr<SceneNode> myNode;
     bool myInputSide;
@@ -115,13 +109,7 @@ public:
     }
 
 private:
-    std::shared_ptr<SceneNode> scene() const
-    {
-        auto const network = myNetwork.lock();
-        if (!network || !network->isInScene())
-            throw KOM_ObjectWasDeleted();
-        return network;
-    }
+    std::shared_ptr<SceneNode> scene() const { return liveNode(myNetwork); }
 
     std::weak_ptr<SceneNode> myNetwork;
 };
@@ -169,9 +157,7 @@ void checkBoxName(SceneNode const &network, std::string const &name, SceneNetwor
 
 std::shared_ptr<SceneNode> NodeConnectionHandle::destination() const
 {
-    auto node = myDestination.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted();
+    auto node = liveNode(myDestination);
     wire(*node);
     return node;
 }
@@ -238,42 +224,7 @@ JournalValue JournalFormat<KOM_SubnetIndirectInput>::format(KOM_SubnetIndirectIn
     }, "<deleted indirect input>");
 }
 
-std::shared_ptr<SceneNode> IndirectInputHandle::scene() const
-{
-    auto subnet = mySubnet.lock();
-    if (!subnet || !subnet->isInScene())
-        throw KOM_ObjectWasDeleted();
-    return subnet;
-}
-
-namespace
-{
-bool sameInput(IndirectInputHandle &self, KOM_SubnetIndirectInput *other)
-{
-    auto const handle = dynamic_cast<IndirectInputHandle *>(other);
-    return handle && handle->subnet() == self.subnet() && handle->inputIndex() == self.inputIndex();
-}
-} // namespace
-
-bool IndirectInputHandle::__eq__(KOM_SubnetIndirectInput *other)
-{
-    hostOperation("SubnetIndirectInput.__eq__", other);
-    scene();
-    return sameInput(*this, other);
-}
-
-bool IndirectInputHandle::__ne__(KOM_SubnetIndirectInput *other)
-{
-    hostOperation("SubnetIndirectInput.__ne__", other);
-    scene();
-    return !sameInput(*this, other);
-}
-
-int IndirectInputHandle::__hash__()
-{
-    hostOperation("SubnetIndirectInput.__hash__");
-    return static_cast<int>(std::hash<SceneNode *>()(scene().get()) * 31 + std::size_t(myInputIndex));
-}
+std::shared_ptr<SceneNode> IndirectInputHandle::scene() const { return liveNode(mySubnet); }
 
 std::string IndirectInputHandle::__repr__()
 {
@@ -290,19 +241,8 @@ int IndirectInputHandle::number()
 
 KOM_Node *IndirectInputHandle::parent()
 {
-    // Scripts do not own this handle, so the host keeps one per subnet for good: a proxy may
-    // hold it after the input and the subnet are gone, and then learns the subnet is gone.
     hostOperation("SubnetIndirectInput.parent");
-    auto const subnet = scene();
-    static auto *const kept =
-        new std::map<std::weak_ptr<SceneNode>, std::unique_ptr<KOM_Node>, std::owner_less<>>;
-    auto &handle = (*kept)[subnet];
-    if (!handle)
-    {
-        handle.reset(NodeHandle::handleFor(subnet));
-        LiveCounted::keep();
-    }
-    return handle.get();
+    return NodeHandle::keptFor(scene());
 }
 
 // --- Connectors ------------------------------------------------------------------------

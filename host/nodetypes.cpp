@@ -7,6 +7,7 @@
 #include <set>
 
 #include "host/assets.h"
+#include "host/identity.h"
 #include "host/journal.h"
 #include "host/nodes.h"
 #include "host/scene.h"
@@ -169,23 +170,8 @@ class NodeTypeHandle : public KOM_SopNodeType, public KOM_ShopNodeType, private 
 public:
     explicit NodeTypeHandle(NodeTypeInfo const *type) : myType(type) {}
 
-    bool __eq__(KOM_NodeType &other) override
-    {
-        hostOperation("NodeType.__eq__", other);
-        return sameType(other);
-    }
-
-    bool __ne__(KOM_NodeType &other) override
-    {
-        hostOperation("NodeType.__ne__", other);
-        return !sameType(other);
-    }
-
-    int __hash__() override
-    {
-        hostOperation("NodeType.__hash__");
-        return static_cast<int>(std::hash<NodeTypeInfo const *>()(myType));
-    }
+    NodeTypeInfo const *identityKey() const { return myType; }
+    KALHOST_COMPARED_BY_IDENTITY(NodeType)
 
     std::string __repr__() override
     {
@@ -396,12 +382,6 @@ public:
     std::string fullName() const { return categoryNameOf(myType->categoryCode) + "/" + myType->name; }
 
 private:
-    bool sameType(KOM_NodeType &other) const
-    {
-        auto handle = dynamic_cast<NodeTypeHandle *>(&other);
-        return handle && handle->myType == myType;
-    }
-
     bool isManagerType() const
     {
         return myType->categoryCode == KOM_ManagerCategory || myType->categoryCode == KOM_RootCategory;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "host/journal.h"
+#include "host/kept.h"
 #include "host/nodes.h"
 #include "host/parmtemplates.h"
 #include "model/enums.h"
@@ -164,28 +165,10 @@ std::string ParmHandle::fullPath() const
     return (nodePath == "/" ? "" : nodePath) + "/" + at.parm.name;
 }
 
-bool ParmHandle::__eq__(KOM_Parm *other)
-{
-    hostOperation("Parm.__eq__", other);
-    return sameParm(other);
-}
-
-bool ParmHandle::__ne__(KOM_Parm *other)
-{
-    hostOperation("Parm.__ne__", other);
-    return !sameParm(other);
-}
-
 std::string ParmHandle::path()
 {
     hostOperation("Parm.path");
     return fullPath();
-}
-
-int ParmHandle::__hash__()
-{
-    hostOperation("Parm.__hash__");
-    return static_cast<int>(std::hash<SceneParm const *>()(&locate().parm));
 }
 
 std::string ParmHandle::__repr__()
@@ -506,12 +489,6 @@ int ParmHandle::dataTypeCode()
     return locate().tuple->info.dataType;
 }
 
-bool ParmHandle::sameParm(KOM_Parm *other) const
-{
-    auto handle = dynamic_cast<ParmHandle *>(other);
-    return handle && &handle->locate().parm == &locate().parm;
-}
-
 SceneParm &ParmHandle::requireExpression() const
 {
     SceneParm &parm = locate().parm;
@@ -564,20 +541,10 @@ std::vector<KOM_ElemPtr<KOM_BaseKeyframe>> ParmHandle::keyframes()
     return keys;
 }
 
-namespace
-{
-
-// Kept handles live as long as the host: scripts may hold them for any time.
-std::map<std::string, std::unique_ptr<KOM_Parm>> theKeptParms;
-
-} // namespace
-
 KOM_Parm *keptParmHandle(std::string const &nodePath, std::string const &parmName)
 {
-    auto &kept = theKeptParms[nodePath + "\n" + parmName];
-    if (!kept)
-        kept.reset(new KeptParmHandle(nodePath, parmName));
-    return kept.get();
+    static KeptHandles<std::string, KOM_Parm> kept;
+    return kept(nodePath + "\n" + parmName, [&] { return new KeptParmHandle(nodePath, parmName); });
 }
 
 KOM_Parm *ownedParmHandle(std::shared_ptr<SceneNode> const &node,

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/identity.h"
 #include "host/journal.h"
 #include "host/keyframes.h"
 #include "host/kscript.h"
@@ -151,10 +152,9 @@ public:
     // The parameter, or KOM_ObjectWasDeleted when its node or spare tuple is gone.
     virtual Located locate() const;
     std::string fullPath() const;
-    bool __eq__(KOM_Parm *other) override;
-    bool __ne__(KOM_Parm *other) override;
+    SceneParm const *identityKey() const { return &locate().parm; }
+    KALHOST_COMPARED_BY_IDENTITY(Parm)
     std::string path() override;
-    int __hash__() override;
     std::string __repr__() override;
     KOM_Node *node() override;
     KOM_ParmTuple *tuple() override;
@@ -205,7 +205,6 @@ public:
     int dataTypeCode() override;
 
 private:
-    bool sameParm(KOM_Parm *other) const;
     SceneParm &requireExpression() const;
     static void assignExpression(Located const &at, std::string const &expression, KOM_EnumValue *language);
 
@@ -233,9 +232,8 @@ class ParmTupleHandle : public KOM_ParmTuple
 public:
     ParmTupleHandle(std::shared_ptr<SceneNode> const &node, std::shared_ptr<SceneParmTuple> const &tuple);
     virtual LocatedTuple locate() const;
-    bool __eq__(KOM_ParmTuple *other) override;
-    bool __ne__(KOM_ParmTuple *other) override;
-    int __hash__() override;
+    SceneParmTuple const *identityKey() const { return locate().tuple.get(); }
+    KALHOST_COMPARED_BY_IDENTITY(ParmTuple)
     std::string __repr__() override;
     KOM_Node *node() override;
     KOM_ParmTemplate *parmTemplate() override;
@@ -263,7 +261,6 @@ public:
     std::string fullPath() const;
 
 private:
-    bool sameTuple(KOM_ParmTuple *other) const;
     LocatedTuple locateSized(std::size_t size) const;
 
     // All or nothing: every check runs before the first value changes.

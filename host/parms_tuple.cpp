@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "host/journal.h"
+#include "host/kept.h"
 #include "host/nodes.h"
 #include "host/parmtemplates.h"
 #include "model/enums.h"
@@ -28,24 +29,6 @@ LocatedTuple ParmTupleHandle::locate() const
     if (!node || !tuple || !isInScene(node) || !holdsTuple(*node, tuple))
         throw KOM_ObjectWasDeleted();
     return {node, tuple};
-}
-
-bool ParmTupleHandle::__eq__(KOM_ParmTuple *other)
-{
-    hostOperation("ParmTuple.__eq__", other);
-    return sameTuple(other);
-}
-
-bool ParmTupleHandle::__ne__(KOM_ParmTuple *other)
-{
-    hostOperation("ParmTuple.__ne__", other);
-    return !sameTuple(other);
-}
-
-int ParmTupleHandle::__hash__()
-{
-    hostOperation("ParmTuple.__hash__");
-    return static_cast<int>(std::hash<SceneParmTuple const *>()(locate().tuple.get()));
 }
 
 std::string ParmTupleHandle::__repr__()
@@ -216,12 +199,6 @@ std::string ParmTupleHandle::fullPath() const
     return (nodePath == "/" ? "" : nodePath) + "/" + at.tuple->info.name;
 }
 
-bool ParmTupleHandle::sameTuple(KOM_ParmTuple *other) const
-{
-    auto handle = dynamic_cast<ParmTupleHandle *>(other);
-    return handle && handle->locate().tuple == locate().tuple;
-}
-
 LocatedTuple ParmTupleHandle::locateSized(std::size_t size) const
 {
     LocatedTuple at = locate();
@@ -301,18 +278,10 @@ LocatedTuple KeptParmTupleHandle::locate() const
     return {node, tuple};
 }
 
-// Kept handles live as long as the host: scripts may hold them for any time.
-namespace
-{
-std::map<std::string, std::unique_ptr<KOM_ParmTuple>> theKeptTuples;
-}
-
 KOM_ParmTuple *keptTupleHandle(std::string const &nodePath, std::string const &tupleName)
 {
-    auto &kept = theKeptTuples[nodePath + "\n" + tupleName];
-    if (!kept)
-        kept.reset(new KeptParmTupleHandle(nodePath, tupleName));
-    return kept.get();
+    static KeptHandles<std::string, KOM_ParmTuple> kept;
+    return kept(nodePath + "\n" + tupleName, [&] { return new KeptParmTupleHandle(nodePath, tupleName); });
 }
 
 KOM_ParmTuple *ownedTupleHandle(std::shared_ptr<SceneNode> const &node,

@@ -920,4 +920,12 @@ Scene &theScene()
     return scene;
 }
 
+std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held, char const *message)
+{
+    auto node = held.lock();
+    if (!node || !node->isInScene())
+        throw KOM_ObjectWasDeleted(message);
+    return node;
+}
+
 } // namespace kalhost

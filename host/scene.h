@@ -489,6 +489,10 @@ private:
 // The one scene, started on first use.
 Scene &theScene();
 
+// The node a handle holds, while it is in the scene; once it is not, KOM_ObjectWasDeleted,
+// saying `message` when there is one.
+std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held, char const *message = nullptr);
+
 // Host objects (handles and values) alive now, for leak checks.
 class LiveCounted
 {

@@ -540,17 +540,9 @@ void writeKeys(SceneNode const &node, SceneLineWriter &out)
         {
             out.line("key").word(parm.name).number(key.frame);
             KeyframeData const &data = key.data;
-            auto const optional = [&out](char const *name, std::optional<double> const &value) {
-                if (value)
-                    out.word(name).number(*value);
-            };
-            optional("time", data.time);
-            optional("value", data.value);
-            optional("in-value", data.inValue);
-            optional("slope", data.slope);
-            optional("in-slope", data.inSlope);
-            optional("accel", data.accel);
-            optional("in-accel", data.inAccel);
+            for (auto const &field : KeyframeNumberFields)
+                if (std::optional<double> const &part = data.*field.part)
+                    out.word(field.keyword).number(*part);
             if (data.expression)
                 out.word("expression").text(*data.expression);
             if (data.language)
@@ -565,10 +557,6 @@ void readKey(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, Scen
     SceneKeyframe key;
     key.frame = line.number();
     KeyframeData &data = key.data;
-    std::pair<char const *, std::optional<double> *> const numbers[] = {
-        {"time", &data.time},   {"value", &data.value},       {"in-value", &data.inValue},
-        {"slope", &data.slope}, {"in-slope", &data.inSlope}, {"accel", &data.accel},
-        {"in-accel", &data.inAccel}};
     while (!line.atEnd())
     {
         std::string const field = line.word();
@@ -582,11 +570,11 @@ void readKey(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, Scen
             data.language = line.enumValue();
             continue;
         }
-        auto const found = std::find_if(std::begin(numbers), std::end(numbers),
-                                        [&field](auto const &entry) { return field == entry.first; });
-        if (found == std::end(numbers))
+        auto const found = std::find_if(std::begin(KeyframeNumberFields), std::end(KeyframeNumberFields),
+                                        [&field](auto const &entry) { return field == entry.keyword; });
+        if (found == std::end(KeyframeNumberFields))
             line.fail("a keyframe has no part " + field);
-        *found->second = line.number();
+        data.*found->part = line.number();
     }
     if (!parm.keyframes.empty() && parm.keyframes.back().frame >= key.frame)
         line.fail("keyframes out of order");

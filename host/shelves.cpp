@@ -7,6 +7,8 @@
 #include <map>
 #include <sstream>
 
+#include "host/identity.h"
+#include "host/kept.h"
 #include "host/nodetypes.h"
 #include "host/parms.h"
 #include "host/scene.h"
@@ -64,17 +66,8 @@ public:
                " " + element->name + ">";
     }
 
-    bool __eq__(KOM_ShelfElement *other) override
-    {
-        hostOperation("ShelfElement.__eq__", other);
-        return other && storedOf(other) == stored();
-    }
-
-    bool __ne__(KOM_ShelfElement *other) override
-    {
-        hostOperation("ShelfElement.__ne__", other);
-        return !(other && storedOf(other) == stored());
-    }
+    StoredElement const *identityKey() const { return stored().get(); }
+    KALHOST_EQUAL_BY_IDENTITY(ShelfElement)
 
     std::string filePath() override
     {
@@ -389,11 +382,8 @@ private:
 
 KOM_Tool *keptTool(std::string const &name)
 {
-    static std::map<std::string, std::unique_ptr<KeptToolHandle>> theKept;
-    auto &kept = theKept[name];
-    if (!kept)
-        kept.reset(new KeptToolHandle(name));
-    return kept.get();
+    static KeptHandles<std::string, KOM_Tool> kept;
+    return kept(name, [&name] { return new KeptToolHandle(name); });
 }
 
 // --- ShelfDock ---

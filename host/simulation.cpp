@@ -8,6 +8,8 @@
 #include <functional>
 #include <iterator>
 
+#include "host/identity.h"
+#include "host/kept.h"
 #include "host/nodes.h"
 #include "host/parms.h"
 #include "model/enums.h"
@@ -37,22 +39,11 @@ public:
     DopDataRef const &ref() const { return myRef; }
     std::string describe() const { return liveNetwork(myNetwork)->path() + ":" + myRef.id(); }
 
-    bool __eq__(KOM_DopData *data) override
+    std::tuple<SceneNode const *, std::string> identityKey() const
     {
-        hostOperation("DopData.__eq__", data);
-        return same(data);
+        return {liveNetwork(myNetwork).get(), myRef.id()};
     }
-    bool __ne__(KOM_DopData *data) override
-    {
-        hostOperation("DopData.__ne__", data);
-        return !same(data);
-    }
-    int __hash__() override
-    {
-        hostOperation("DopData.__hash__");
-        std::size_t const network = std::hash<SceneNode const *>()(liveNetwork(myNetwork).get());
-        return int(network ^ (std::hash<std::string>()(myRef.id()) * 31u));
-    }
+    KALHOST_COMPARED_BY_IDENTITY(DopData)
     std::string __repr__() override
     {
         hostOperation(named("DopData.__repr__", "DopObject.__repr__", "DopRelationship.__repr__"));
@@ -155,12 +146,6 @@ private:
             return CollisionsName;
         auto const node = at.node();
         return node ? node->name : "";
-    }
-    bool same(KOM_DopData *data) const
-    {
-        auto const other = dynamic_cast<DopDataHandle const *>(data);
-        return other && other->myRef == myRef && !myNetwork.owner_before(other->myNetwork) &&
-               !other->myNetwork.owner_before(myNetwork) && !myNetwork.expired();
     }
     KOM_DopData *subHandle(std::shared_ptr<SceneNode> const &network, std::string const &name) const;
 
@@ -334,10 +319,6 @@ private:
     std::weak_ptr<SceneNode> myNetwork;
 };
 
-// Subdata that findSubData returned: the host keeps it for the rest of the process, one
-// handle per simulation and data item, since the proxies that hold it never delete it.
-std::map<std::string, std::unique_ptr<DopDataHandle>> theKeptData;
-
 KOM_DopData *DopDataHandle::subHandle(std::shared_ptr<SceneNode> const &network, std::string const &name) const
 {
     return new OwnedDataHandle(network, DopDataRef{myRef.relationship, myRef.objid, name});
@@ -371,10 +352,10 @@ KOM_DopData *DopDataHandle::findSubData(char const *data_path)
     DopDataRef sub{myRef.relationship, myRef.objid, text(data_path)};
     if (!myRef.sub.empty() || sub.sub.empty() || &sub.kind() == &sub.topKind())
         return nullptr;
-    auto &kept = theKeptData[std::to_string(at.simulation->serial) + "\n" + sub.id()];
-    if (!kept)
-        kept = std::make_unique<DopDataHandle>(at.network, sub);
-    return kept.get();
+    // Kept (host/kept.h): one handle per simulation and data item.
+    static KeptHandles<std::string, KOM_DopData> kept;
+    return kept(std::to_string(at.simulation->serial) + "\n" + sub.id(),
+                [&] { return new DopDataHandle(at.network, sub); });
 }
 
 DopDataHandle const *dataHandleOf(KOM_DopData const &data)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "host/identity.h"
 #include "host/parms.h"
 #include "host/simulation.h"
 #include "model/enums.h"
@@ -51,10 +52,7 @@ bool exists(DopDataAt const &at, DopDataRef const &ref, std::size_t *body)
 
 std::shared_ptr<SceneNode> liveNetwork(std::weak_ptr<SceneNode> const &network)
 {
-    auto node = network.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted("The simulation network no longer exists");
-    return node;
+    return liveNode(network, "The simulation network no longer exists");
 }
 
 DopDataAt resolve(std::weak_ptr<SceneNode> const &network, DopDataRef const &ref)
@@ -223,22 +221,11 @@ public:
         return liveNetwork(myNetwork)->path() + ":" + myRef.id() + " " + myType + " " + std::to_string(myIndex);
     }
 
-    bool __eq__(KOM_DopRecord *record) override
+    std::tuple<SceneNode const *, std::string, std::string const &, int> identityKey() const
     {
-        hostOperation("DopRecord.__eq__", record);
-        return same(record);
+        return {liveNetwork(myNetwork).get(), myRef.id(), myType, myIndex};
     }
-    bool __ne__(KOM_DopRecord *record) override
-    {
-        hostOperation("DopRecord.__ne__", record);
-        return !same(record);
-    }
-    int __hash__() override
-    {
-        hostOperation("DopRecord.__hash__");
-        std::size_t const network = std::hash<SceneNode const *>()(liveNetwork(myNetwork).get());
-        return int(network ^ (std::hash<std::string>()(myRef.id() + "\n" + myType) * 31u) ^ std::size_t(myIndex));
-    }
+    KALHOST_COMPARED_BY_IDENTITY(DopRecord)
     std::string __repr__() override
     {
         hostOperation("DopRecord.__repr__");
@@ -296,14 +283,6 @@ private:
                 return &field;
         return nullptr;
     }
-    bool same(KOM_DopRecord *record) const
-    {
-        auto const other = dynamic_cast<DopRecordHandle const *>(record);
-        return other && other->myRef == myRef && other->myType == myType && other->myIndex == myIndex &&
-               !myNetwork.owner_before(other->myNetwork) && !other->myNetwork.owner_before(myNetwork) &&
-               !myNetwork.expired();
-    }
-
     std::weak_ptr<SceneNode> myNetwork;
     DopDataRef myRef;
     std::string myType;

@@ -497,7 +497,6 @@ KOM_ui *theUi() { return &theUiObject; }
 void resetUi()
 {
     theDesktop = baselineDesktop();
-    forgetKeptSelections();
     resetSelectors();
 }
 

@@ -26,7 +26,6 @@ struct ViewportState
     std::string name;
     KOM_EnumValue *type;
     float normalScale = 1.0f;
-    KOM_GeometryViewport *kept = nullptr; // the viewer's own handle, made when first asked for
 };
 
 // One pane tab: its type may change, and with it what the tab holds.
@@ -152,8 +151,6 @@ std::vector<std::pair<KOM_ElemPtr<KOM_DopData>, KOM_ElemPtr<KOM_GeometrySelectio
 answeredDynamics(char const *operation, bool allowMultisel);
 // The data a dynamics node made in the running simulation, new; null when it made none.
 KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &node);
-// Frees the merged nodes the selections kept.
-void forgetKeptSelections();
 // Selectors go back to the baseline's (host/ui_states.cpp).
 void resetSelectors();
 

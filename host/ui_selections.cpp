@@ -1,10 +1,8 @@
 // Viewports, their settings and the selections the user makes in viewers, in the reference host.
 #include <algorithm>
-#include <deque>
-#include <map>
-#include <memory>
 
 #include "host/geometry.h"
+#include "host/kept.h"
 #include "host/nodes.h"
 #include "host/simulation.h"
 #include "host/ui.h"
@@ -15,23 +13,6 @@ namespace kalhost
 
 namespace
 {
-
-// Viewport handles the viewers keep: never deleted, so that a proxy of one may outlive its tab
-// (the handle then reports the viewport gone).
-std::deque<std::unique_ptr<KOM_GeometryViewport>> theKeptViewports;
-
-// The merged nodes the selections keep until the desktop is laid out anew: one handle per node,
-// however often it is asked for. A handle outlives its node, as a proxy of it may.
-std::map<std::weak_ptr<SceneNode>, std::unique_ptr<KOM_Node>, std::owner_less<std::weak_ptr<SceneNode>>>
-    theKeptNodes;
-
-KOM_Node *keptNode(std::shared_ptr<SceneNode> const &node)
-{
-    auto &kept = theKeptNodes[node];
-    if (!kept)
-        kept.reset(NodeHandle::handleFor(node));
-    return kept.get();
-}
 
 // --- Selection strings -------------------------------------------------------------------
 
@@ -115,12 +96,9 @@ std::size_t componentCount(std::shared_ptr<SceneNode> const &node, KOM_EnumValue
     return data.primCount();
 }
 
-std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held)
+std::shared_ptr<SceneNode> selectedNode(std::weak_ptr<SceneNode> const &held)
 {
-    auto node = held.lock();
-    if (!node || !node->isInScene())
-        throw KOM_ObjectWasDeleted("A selected node no longer exists");
-    return node;
+    return liveNode(held, "A selected node no longer exists");
 }
 
 // --- Handles -------------------------------------------------------------------------------
@@ -303,7 +281,7 @@ public:
         hostOperation("GeometrySelection.nodes");
         std::vector<std::shared_ptr<SceneNode>> live;
         for (auto const &node : myState->nodes)
-            live.push_back(liveNode(node));
+            live.push_back(selectedNode(node));
         return NodeHandle::handlesFor(live);
     }
     std::vector<std::string> selectionStrings(bool empty_string_selects_all) override
@@ -328,18 +306,18 @@ public:
         auto network = requireInside(parent);
         std::shared_ptr<SceneNode> result;
         if (myState->nodes.size() == 1)
-            result = liveNode(myState->nodes[0]);
+            result = selectedNode(myState->nodes[0]);
         else
         {
             result = theScene().create(network, "merge", creator_name);
             std::unique_ptr<KOM_Node> merge(NodeHandle::handleFor(result));
             for (std::size_t i = 0; i < myState->nodes.size(); ++i)
             {
-                std::unique_ptr<KOM_Node> input(NodeHandle::handleFor(liveNode(myState->nodes[i])));
+                std::unique_ptr<KOM_Node> input(NodeHandle::handleFor(selectedNode(myState->nodes[i])));
                 merge->setInput(static_cast<int>(i), input.get(), 0);
             }
         }
-        return keptNode(result);
+        return NodeHandle::keptFor(result);
     }
     std::string mergedSelectionString(bool empty_string_selects_all) override
     {
@@ -356,7 +334,7 @@ public:
             std::string const text = textOf(i, offset, false);
             if (!text.empty())
                 merged += (merged.empty() ? "" : " ") + text;
-            offset += componentCount(liveNode(myState->nodes[i]), myState->geometryType);
+            offset += componentCount(selectedNode(myState->nodes[i]), myState->geometryType);
         }
         return merged;
     }
@@ -365,7 +343,7 @@ private:
     // Node i's components, numbered from `offset`.
     std::string textOf(std::size_t i, std::size_t offset, bool emptySelectsAll) const
     {
-        auto node = liveNode(myState->nodes[i]);
+        auto node = selectedNode(myState->nodes[i]);
         if (!myState->texts[i].empty())
             return shifted(myState->texts[i], offset);
         return emptySelectsAll ? "" : rangeText(offset, componentCount(node, myState->geometryType));
@@ -376,7 +354,7 @@ private:
     {
         auto network = NodeHandle::sceneOf(&parent);
         for (auto const &held : myState->nodes)
-            if (liveNode(held)->parent.lock() != network)
+            if (selectedNode(held)->parent.lock() != network)
                 throw KOM_OperationFailed(("The selected nodes are not all inside " + network->path()).c_str());
         return network;
     }
@@ -411,14 +389,14 @@ public:
     KOM_Node *popNetwork() override
     {
         hostOperation("ParticleSelection.popNetwork");
-        return myNodes.empty() ? nullptr : NodeHandle::handleFor(liveNode(myNodes[0])->parent.lock());
+        return myNodes.empty() ? nullptr : NodeHandle::handleFor(selectedNode(myNodes[0])->parent.lock());
     }
     std::vector<KOM_ElemPtr<KOM_Node>> popNodes() override
     {
         hostOperation("ParticleSelection.popNodes");
         std::vector<std::shared_ptr<SceneNode>> live;
         for (auto const &node : myNodes)
-            live.push_back(liveNode(node));
+            live.push_back(selectedNode(node));
         return NodeHandle::handlesFor(live);
     }
 
@@ -436,12 +414,10 @@ KOM_GeometryViewport *ownedViewport(std::shared_ptr<ViewportState> const &viewpo
 
 KOM_GeometryViewport *keptViewport(std::shared_ptr<ViewportState> const &viewport)
 {
-    if (!viewport->kept)
-    {
-        theKeptViewports.push_back(std::make_unique<ViewportHandle>(viewport));
-        viewport->kept = theKeptViewports.back().get();
-    }
-    return viewport->kept;
+    // The viewer's own handle: a proxy of it may outlive its tab, and then learns the viewport
+    // is gone.
+    static KeptHandles<std::weak_ptr<ViewportState>, KOM_GeometryViewport, std::owner_less<>> kept;
+    return kept(viewport, [&viewport] { return new ViewportHandle(viewport); });
 }
 
 KOM_GeometrySelection *answeredGeometrySelection(char const *operation, JournalValue const &answer,
@@ -510,7 +486,5 @@ answeredDynamics(char const *operation, bool allowMultisel)
 }
 
 KOM_DopData *dynamicsDataOf(std::shared_ptr<SceneNode> const &node) { return objectHandleOf(node); }
-
-void forgetKeptSelections() { theKeptNodes.clear(); }
 
 } // namespace kalhost

@@ -117,6 +117,73 @@ def test_explicit_delete_disowns_so_collection_deletes_nothing():
     assert kalhost.liveHandles() == before
 
 
+def _kept_proxies():
+    """One proxy of each kind that does not own its host object, by name: (proxy, use)."""
+    obj = kal.node("/obj")
+    subnet = obj.createNode("subnet", "s")
+    geo = obj.createNode("geo", "g")
+    first, second = geo.createNode("box", "b1"), geo.createNode("box", "b2")
+    first.parm("sizex").set(geo.parm("tx"))
+    viewer = kal.ui.curDesktop().paneTabOfType(kal.paneTabType.SceneViewer)
+    kalhost.answer("SceneViewer.selectGeometry", (first.path(), second.path()))
+    selection = viewer.selectGeometry()
+    dopnet = obj.createNode("dopnet", "d")
+    dopnet.createNode("rigidobject", "ball")
+    ball = dopnet.simulation().objects()[0]
+    tool = kal.shelves.newTool(name="kept_tool", script="import kal\nkept.append(kal.shelves.runningTool())")
+    import builtins
+    builtins.kept = []
+    try:
+        kalhost.runTool("kept_tool")
+        (running,) = builtins.kept
+    finally:
+        del builtins.kept
+    spare = geo.addSpareParmTuple(kal.FloatParmTemplate("gain", "Gain", 1))
+    return {
+        "SubnetIndirectInput.parent": (subnet.indirectInputs()[0].parent(), lambda p: p.path()),
+        "GeometrySelection.mergedNode": (selection.mergedNode(geo, "m"), lambda p: p.path()),
+        "DopData.findSubData": (ball.findSubData("Position"), lambda p: p.options()),
+        "SceneViewer.curViewport": (viewer.curViewport(), lambda p: p.name()),
+        "Parm.getReferencedParm": (first.parm("sizex").getReferencedParm(), lambda p: p.eval()),
+        "Node.addSpareParmTuple": (spare, lambda p: p.eval()),
+        "shelves.runningTool": (running, lambda p: p.label()),
+    }
+
+
+def test_proxies_that_do_not_own_their_objects_survive_a_reset_and_report_them_gone():
+    kept = _kept_proxies()
+    for name, (proxy, use) in kept.items():
+        assert not proxy.this.own(), name
+        use(proxy)
+    kalhost.reset()
+    for name, (proxy, use) in kept.items():
+        with pytest.raises(kal.ObjectWasDeleted):
+            use(proxy)
+            pytest.fail(name + " still answers")
+
+
+def test_the_host_keeps_one_handle_per_object_not_per_call():
+    geo = kal.node("/obj").createNode("geo")
+    box = geo.createNode("box")
+    viewer = kal.ui.curDesktop().paneTabOfType(kal.paneTabType.SceneViewer)
+    merged = set()
+    for _ in range(3):
+        kalhost.answer("SceneViewer.selectGeometry", box.path())
+        merged.add(int(viewer.selectGeometry().mergedNode(geo, "m").this))
+    subnets = [kal.node("/obj").createNode("subnet") for _ in range(2)]
+    parents = [int(subnet.indirectInputs()[i].parent().this) for subnet in subnets for i in range(2)]
+    assert len(merged) == 1 and parents[0] == parents[1] != parents[2] == parents[3]
+
+
+def test_an_asset_type_outlives_its_definitions():
+    subnet = kal.node("/obj").createNode("subnet")
+    asset = subnet.createDigitalAsset("crate", save_as_embedded=True)
+    asset_type = asset.type()
+    kalhost.reset()
+    assert asset_type.name() == "crate" and asset_type.instances() == ()
+    assert asset_type.definition() is None and asset_type == asset_type
+
+
 def test_the_pointer_object_shows_its_type_and_answers_the_runtime_methods(obj):
     pointer = obj.this
     assert repr(pointer).startswith("<Swig Object of type 'KOM_Node *' at 0x")

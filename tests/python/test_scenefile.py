@@ -40,6 +40,10 @@ def build_scene():
     key = kal.Keyframe(1.0)
     key.setFrame(1)
     key.setSlope(0.5)
+    key.setInValue(0.75)  # with the keyframe below, every part a keyframe holds
+    key.setInSlope(-0.25)
+    key.setAccel(0.125)
+    key.setInAccel(2.5)
     xform.parm("ry").setKeyframe(key)
     key = kal.Keyframe(3.0)
     key.setFrame(24)
