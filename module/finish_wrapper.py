@@ -54,9 +54,6 @@ def finish(text):
     assert text.count(stock) == 1, "module dictionary not found"
     text = text.replace(stock, "  if (!kal::findsProxyModuleBeside(m) || !kal::addFunctions(m, SwigMethods))\n"
                                "    return NULL;\n" + stock)
-    stock = "    0,\n    SwigMethods,\n"
-    assert text.count(stock) == 1, "module definition's method table not found"
-    text = text.replace(stock, "    0,\n    NULL,\n")
 
     # The module loads once per process, in the main interpreter: its initialisation runs
     # again for every interpreter that imports it (a size of 0, not -1, which would copy the
@@ -64,6 +61,10 @@ def finish(text):
     stock = "    PyModuleDef_HEAD_INIT,\n    SWIG_name,\n    NULL,\n    -1,\n"
     assert stock in text, "module definition not found"
     text = text.replace(stock, stock.replace("-1,", "0,"))
+    # Its functions are added by kal::addFunctions.
+    stock = "    0,\n    SwigMethods,\n"
+    assert text.count(stock) == 1, "module definition's method table not found"
+    text = text.replace(stock, "    0,\n    NULL,\n")
     stock = "SWIG_init(void) {\n  PyObject *m, *d, *md, *globals;\n"
     assert stock in text, "module initialisation not found"
     text = text.replace(stock, stock + "  if (!kal::loadingInMainInterpreter()) return NULL;\n")
