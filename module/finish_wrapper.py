@@ -1,10 +1,25 @@
 """Rewrites the generated wrapper where the stock runtime's texts and flags differ from kal's,
-and the generated proxy module where it repeats itself.
+and the generated proxy module into one that makes each class the first time it is needed.
 
 Usage: finish_wrapper.py GENERATED OUTPUT PROXY (the proxy module is rewritten in place)
 """
 import re
 import sys
+
+
+# The name of the proxy class of each type that has one (the wrappers around it are C functions).
+CLASS_NAMES = """extern "C++" char const *kal::proxyClassName(swig_type_info *type)
+{
+  static struct { swig_type_info *const *type; char const *name; } const classes[] = {
+%s
+  };
+  for (auto const &cls : classes)
+    if (*cls.type == type)
+      return cls.name;
+  return nullptr;
+}
+
+"""
 
 
 def finish(text):
@@ -19,12 +34,37 @@ def finish(text):
                           r'if (!kal::registerClass(\1, obj)) return NULL;', text)
     assert count, "registration bodies not found"
 
+    # The proxy module makes each class the first time it is needed; a result of a type whose
+    # class is not made yet asks for it by name (kal::classDataOf).
+    classes = re.findall(r'SWIGINTERN PyObject \*(\w+)_swigregister\(PyObject \*SWIGUNUSEDPARM\(self\), '
+                         r'PyObject \*args\) \{\n.*\n.*\n  if \(!kal::registerClass\((SWIGTYPE_\w+), obj\)\)', text)
+    assert len(classes) == count, "registration entries not found"
+    stock = "static PyMethodDef SwigMethods[] = {"
+    assert text.count(stock) == 1, "method table not found"
+    text = text.replace(stock, CLASS_NAMES % "\n".join('    {&%s, "%s"},' % (type, name) for name, type in classes)
+                        + stock)
+    stock = "  clientdata = type ? (SwigPyClientData *)(type->clientdata) : 0;\n"
+    assert text.count(stock) == 1, "proxy creation's class look-up not found"
+    text = text.replace(stock, "  if (!kal::classDataOf(type, &clientdata))\n    return NULL;\n")
+    stock = "SWIGRUNTIME PyObject *\nSWIG_Python_NewPointerObj("
+    assert text.count(stock) == 1, "proxy creation not found"
+    text = text.replace(stock, "extern \"C++\" {\nnamespace kal { inline bool classDataOf(swig_type_info *, SwigPyClientData **); }\n}\n\n"
+                        + stock)
+    stock = "  md = d = PyModule_GetDict(m);\n"
+    assert text.count(stock) == 1, "module dictionary not found"
+    text = text.replace(stock, "  if (!kal::findsProxyModuleBeside(m) || !kal::addFunctions(m, SwigMethods))\n"
+                               "    return NULL;\n" + stock)
+
     # The module loads once per process, in the main interpreter: its initialisation runs
     # again for every interpreter that imports it (a size of 0, not -1, which would copy the
     # first module's dict instead), so that it can refuse the others.
     stock = "    PyModuleDef_HEAD_INIT,\n    SWIG_name,\n    NULL,\n    -1,\n"
     assert stock in text, "module definition not found"
     text = text.replace(stock, stock.replace("-1,", "0,"))
+    # Its functions are added by kal::addFunctions.
+    stock = "    0,\n    SwigMethods,\n"
+    assert text.count(stock) == 1, "module definition's method table not found"
+    text = text.replace(stock, "    0,\n    NULL,\n")
     stock = "SWIG_init(void) {\n  PyObject *m, *d, *md, *globals;\n"
     assert stock in text, "module initialisation not found"
     text = text.replace(stock, stock + "  if (!kal::loadingInMainInterpreter()) return NULL;\n")
@@ -162,35 +202,177 @@ def finish(text):
     return text
 
 
-# The members every proxy class repeats, defined once: the same behaviour, and an import that
-# reads and runs a third less code.
+# The members every proxy class repeats, defined once.
 SHARED_MEMBERS = '''
 _swig_thisown = property(lambda x: x.this.own(), lambda x, v: x.this.own(v), doc="The membership flag")
+
+# A class without a base keeps "this" in a slot of its own beside the instance dict, which its
+# subclasses inherit: the binding finds a proxy's pointer object at a fixed place instead of
+# searching its attributes on every call (kal::pointerObjectOf).
+_swig_slots = ("this", "__dict__", "__weakref__")
 
 
 def _swig_abstract_init(self, *args, **kwargs):
     raise AttributeError("No constructor defined - class is abstract")
+
+
+def _swig_no_init(self, *args, **kwargs):
+    raise AttributeError("No constructor defined")
+
+
+def _swig_iter(self):
+    return self
+
+
+def _swig_iterator(self):
+    return self.iterator()
+
+
+def _swig_constructor(name, keywords):
+    # The constructor of class `name`: its object from new_<name>, attached to the proxy.
+    attach, new = getattr(_kal, name + "_swiginit"), getattr(_kal, "new_" + name)
+    if keywords:
+        def __init__(self, *args, **kwargs):
+            attach(self, new(*args, **kwargs))
+    else:
+        def __init__(self, *args):
+            attach(self, new(*args))
+    __init__.__qualname__ = name + ".__init__"
+    return __init__
+'''
+
+PROXY_CLASS = re.compile(r'^class (\w+)\((\w+)\):\n((?:(?:    .*)?\n)*?)\n# Register \1 in _kal:\n'
+                         r'_kal\.\1_swigregister\(\1\)\n', flags=re.M)
+MEMBER = re.compile(r'    (\w+) = (.*)\n')
+DEFINITION = re.compile(r'    def (\w+)\(.*\n(?:        .*\n)+')
+# The generator's own methods, each as the token of the shared helper or constructor that does the same.
+STOCK_DEFINITIONS = [
+    ('    def __init__(self, *args, **kwargs):\n'
+     '        raise AttributeError("No constructor defined - class is abstract")\n', '__init__=_swig_abstract_init'),
+    ('    def __init__(self, *args, **kwargs):\n'
+     '        raise AttributeError("No constructor defined")\n', '__init__=_swig_no_init'),
+    ('    def __iter__(self):\n        return self\n', '__iter__=_swig_iter'),
+    ('    def __iter__(self):\n        return self.iterator()\n', '__iter__=_swig_iterator'),
+    ('    def __init__(self, *args):\n        _kal.{0}_swiginit(self, _kal.new_{0}(*args))\n', '__init__=new(*args)'),
+    ('    def __init__(self, *args, **kwargs):\n        _kal.{0}_swiginit(self, _kal.new_{0}(*args, **kwargs))\n',
+     '__init__=new(*args,**kwargs)'),
+]
+STOCK_VALUES = {
+    'property(lambda x: x.this.own(), lambda x, v: x.this.own(v), doc="The membership flag")': '_swig_thisown',
+    '_swig_repr': '_swig_repr',
+}
+
+
+def class_members(name, base, body):
+    """One generated class's members as the proxy table's tokens, in the generated order, and
+    the source of its methods written in Python (empty when it has none)."""
+    tokens, definitions = [], ""
+    stock_definitions = [(source.format(name), token) for source, token in STOCK_DEFINITIONS]
+    if base == "object":
+        tokens.append("__slots__=_swig_slots")
+    at = 0
+    while at < len(body):
+        if body[at] == "\n":
+            at += 1
+        elif stock := next(((source, token) for source, token in stock_definitions
+                            if body.startswith(source, at)), None):
+            tokens.append(stock[1])
+            at += len(stock[0])
+        elif definition := DEFINITION.match(body, at):
+            tokens.append(definition.group(1) + "=def")
+            definitions += definition.group(0)
+            at = definition.end()
+        else:
+            member = MEMBER.match(body, at)
+            assert member, "unknown statement in class %s: %r" % (name, body[at:body.find("\n", at)])
+            attribute, value = member.groups()
+            method = re.fullmatch(r'_swig_new_instance_method\(_kal\.(\w+)\)', value)
+            if method:
+                assert method.group(1) == name + "_" + attribute, "%s.%s calls %s" % (name, attribute, value)
+                tokens.append(attribute)
+            elif value in STOCK_VALUES:
+                tokens.append(attribute + "=" + STOCK_VALUES[value])
+            else:
+                assert re.fullmatch(r'_kal\.\w+|property\(_kal\.\w+\)', value), \
+                    "unknown member %s.%s = %s" % (name, attribute, value)
+                tokens.append(attribute + "=" + value)
+            at = member.end()
+    return tokens, definitions
+
+
+def string_lines(words, indent):
+    """Words joined by spaces, as string literals of short lines that Python joins."""
+    lines = [""]
+    for word in words:
+        if lines[-1] and len(lines[-1]) + len(word) > 90:
+            lines[-1] += " "
+            lines.append("")
+        lines[-1] += (" " if lines[-1] else "") + word
+    return ("\n" + " " * indent).join('"%s"' % line for line in lines)
+
+
+PROXY_TABLE = '''
+# The methods each class writes in Python, defined when the class is made.
+%s
+
+# The proxy classes, each made the first time it is needed (_proxyClass, at the end of this
+# module): name: (base, members, methods). Members in order, separated by spaces: a bare name is
+# the method calling _kal.<Class>_<name>; name=value the value the generator gives it (a helper
+# of this module, an entry of _kal, a property of an entry), name=def the function of that name
+# that methods() defines.
+_proxyClasses = {
+%s
+}
+'''
+
+
+# The interpreter loads an extension module binding at once every function it and its libraries
+# call, the C++ runtime's thousand among them; bound when first called instead, a script binds
+# only the few it uses (about 1.6 million instructions less at import).
+LAZY_IMPORT = '''# Import the low-level C/C++ module, its functions bound when first called
+from os import RTLD_LAZY as _RTLD_LAZY, RTLD_NOW as _RTLD_NOW
+from sys import getdlopenflags as _getdlopenflags, setdlopenflags as _setdlopenflags
+_dlopenflags = _getdlopenflags()
+_setdlopenflags(_dlopenflags & ~_RTLD_NOW | _RTLD_LAZY)
+try:
+    if __package__ or "." in __name__:
+        from . import _kal
+    else:
+        import _kal
+finally:
+    _setdlopenflags(_dlopenflags)
+    del _RTLD_LAZY, _RTLD_NOW, _getdlopenflags, _setdlopenflags, _dlopenflags
 '''
 
 
 def finish_proxy(text):
-    text, count = re.subn(r'^( +)thisown = property\(lambda x: x\.this\.own\(\), lambda x, v: x\.this\.own\(v\), '
-                          r'doc="The membership flag"\)$', r'\1thisown = _swig_thisown', text, flags=re.M)
-    assert count, "membership flags not found"
-    text, count = re.subn(r'^( +)def __init__\(self, \*args, \*\*kwargs\):\n +raise AttributeError\('
-                          r'"No constructor defined - class is abstract"\)$', r'\1__init__ = _swig_abstract_init',
-                          text, flags=re.M)
-    assert count, "abstract constructors not found"
-    # A class without a base keeps "this" in a slot of its own beside the instance dict, which its
-    # subclasses inherit: the binding finds a proxy's pointer object at a fixed place instead of
-    # searching its attributes on every call (kal::pointerObjectOf).
-    text, count = re.subn(r'^(class \w+\(object\):\n)', r'\1    __slots__ = ("this", "__dict__", "__weakref__")\n',
-                          text, flags=re.M)
-    assert count, "proxy classes not found"
+    stock = '''# Import the low-level C/C++ module
+if __package__ or "." in __name__:
+    from . import _kal
+else:
+    import _kal
+'''
+    assert stock in text, "import of the extension module not found"
+    text = text.replace(stock, LAZY_IMPORT)
+    # The generated classes become rows of one table, made into classes on first use: an import
+    # then builds no class it does not need.
+    definitions, rows = [], []
+    for found in PROXY_CLASS.finditer(text):
+        name, base, body = found.groups()
+        tokens, source = class_members(name, base, body)
+        methods = "None"
+        if source:
+            methods = "_%s_methods" % name
+            definitions.append("\ndef %s():\n%s    return locals()\n" % (methods, source))
+        indent = " " * (len(name) + 8)
+        rows.append('    "%s": ("%s",\n%s%s,\n%s%s),' % (name, base, indent, string_lines(tokens, len(indent)),
+                                                       indent, methods))
+    assert rows, "proxy classes not found"
+    first = PROXY_CLASS.search(text).start()
+    text = text[:first] + PROXY_TABLE % ("".join(definitions), "\n".join(rows)) + PROXY_CLASS.sub("", text[first:])
     stock = "_swig_new_static_method = _kal.SWIG_PyStaticMethod_New\n"
     assert stock in text, "proxy helpers not found"
-    text = text.replace(stock, stock + SHARED_MEMBERS)
-    return text
+    return text.replace(stock, stock + SHARED_MEMBERS)
 
 
 def rewrite(source, target, change):

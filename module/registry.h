@@ -79,4 +79,96 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
     return true;
 }
 
+// The module's functions, one per entry of `functions`, in its dictionary. What the interpreter
+// does for a module's method table, less what costs most of it for two thousand entries at every
+// import: the generic attribute assignment (a look-up of each name among the module type's own
+// attributes first) and interning each name (a table the interpreter also sweeps at exit). Names
+// are found in the dictionary by their text all the same, and the interpreter interns the names
+// it looks up.
+inline bool addFunctions(PyObject *module, PyMethodDef *functions)
+{
+    PyObject *const dict = PyModule_GetDict(module);
+    PyObject *const moduleName = PyModule_GetNameObject(module);
+    if (!moduleName)
+        return false;
+    bool added = true;
+    for (PyMethodDef *entry = functions; added && entry->ml_name; ++entry)
+    {
+        PyObject *const function = PyCFunction_NewEx(entry, module, moduleName);
+        PyObject *const name = function ? PyUnicode_FromString(entry->ml_name) : nullptr;
+        added = name && PyDict_SetItem(dict, name, function) == 0;
+        Py_XDECREF(name);
+        Py_XDECREF(function);
+    }
+    Py_DECREF(moduleName);
+    return added;
+}
+
+// --- classes made on first use ---------------------------------------------------------------
+// The proxy module makes its classes when they are first needed: a script naming one, or a result
+// of its type. For a type whose class is not made yet, a result asks the proxy module for it by
+// name (`_proxyClass`), which makes it, bases first, and registers it through the type's
+// `<Class>_swigregister`. Until the proxy module is loaded, or for a type no class wraps, there is
+// no class, and results are bare pointer objects.
+
+// The name of the proxy class of `type`, or null (defined with the table of registration entries).
+char const *proxyClassName(swig_type_info *type);
+
+// The proxy module's name: `_kal`'s own, without its underscore (`kal`, or `package.kal`).
+inline PyObject *&proxyModuleName()
+{
+    static PyObject *name = nullptr;
+    return name;
+}
+
+inline bool findsProxyModuleBeside(PyObject *extension)
+{
+    PyObject *const name = PyModule_GetNameObject(extension);
+    if (!name)
+        return false;
+    Py_ssize_t const dot = PyUnicode_FindChar(name, '.', 0, PyUnicode_GET_LENGTH(name), -1);
+    PyObject *const package = PyUnicode_Substring(name, 0, dot + 1);
+    PyObject *const own = PyUnicode_Substring(name, dot + 2, PyUnicode_GET_LENGTH(name));
+    Py_DECREF(name);
+    PyObject *const proxy = package && own ? PyUnicode_Concat(package, own) : nullptr;
+    Py_XDECREF(package);
+    Py_XDECREF(own);
+    if (!proxy)
+        return false;
+    Py_XSETREF(proxyModuleName(), proxy);
+    return true;
+}
+
+// The client data of the class registered for `type` into `*data`, null when there is none,
+// asking the proxy module to make the class first when it has not. False, with the exception
+// set, when making it failed.
+inline bool classDataOf(swig_type_info *type, SwigPyClientData **data)
+{
+    *data = type ? static_cast<SwigPyClientData *>(type->clientdata) : nullptr;
+    if (*data || !type)
+        return true;
+    char const *const name = proxyClassName(type);
+    // No Python code runs while an exception is set.
+    if (!name || PyErr_Occurred() || !proxyModuleName())
+        return true;
+    PyObject *const module = PyImport_GetModule(proxyModuleName());
+    PyObject *const make = module ? PyObject_GetAttrString(module, "_proxyClass") : nullptr;
+    Py_XDECREF(module);
+    if (!make)
+    {
+        // Not loaded yet, or not far enough to make classes.
+        PyErr_Clear();
+        return true;
+    }
+    PyObject *const className = PyUnicode_FromString(name);
+    PyObject *const cls = className ? PyObject_CallOneArg(make, className) : nullptr;
+    Py_XDECREF(className);
+    Py_DECREF(make);
+    if (!cls)
+        return false;
+    Py_DECREF(cls);
+    *data = static_cast<SwigPyClientData *>(type->clientdata);
+    return true;
+}
+
 } // namespace kal

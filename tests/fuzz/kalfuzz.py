@@ -283,6 +283,12 @@ def method_label(cls, method):
     return "kal.%s.%s" % (owner.__name__, method)
 
 
+def module_members(module):
+    """Every name of a module with its value: the proxy module makes its classes when they are
+    first named, so its dict alone holds only those made so far."""
+    return sorted((name, getattr(module, name)) for name in dir(module))
+
+
 def is_proxy(value):
     return type(value).__module__ == "kal" and hasattr(type(value), "thisown")
 
@@ -333,7 +339,7 @@ class Pool:
         self._build_every_node_type(kal.node("/"))
         # One instance of every class that builds without arguments, and of every class the
         # module's own getters hand out: later families join the pool without new work.
-        for name, cls in sorted(vars(kal).items()):
+        for name, cls in module_members(kal):
             if issubclass(type(cls), type) and cls.__module__ == "kal" and "thisown" in dir(cls):
                 try:
                     add("new:" + name, cls())
@@ -342,7 +348,7 @@ class Pool:
         # The namespace objects the proxy module publishes (kal.kmath, kal.shelves ...) are
         # where their families start. The pool gets proxies of its own: the actions rebind and
         # free what they are given, and the module's objects must stay as they are.
-        for name, value in sorted(vars(kal).items()):
+        for name, value in module_members(kal):
             if is_proxy(value):
                 copy = object.__new__(type(value))
                 vars(copy)["this"] = pointer_of(value)
@@ -456,7 +462,7 @@ class Pool:
                 yield "_kal." + name, getattr(_kal, name)
         # The singletons the proxy module publishes (kal.ui, kal.kmath ...) lead into their
         # families' objects.
-        for name, value in sorted(vars(kal).items()):
+        for name, value in module_members(kal):
             if is_proxy(value) and not isinstance(value, type):
                 for method in public_methods(type(value)):
                     yield method_label(type(value), method), getattr(value, method)
@@ -522,7 +528,7 @@ def targets():
     import kal
     found = ["_kal." + name for name in sorted(dir(_kal))
              if type(getattr(_kal, name)) is type(len)]
-    for class_name, cls in sorted(vars(kal).items()):
+    for class_name, cls in module_members(kal):
         if not (issubclass(type(cls), type) and cls.__module__ == "kal"):
             continue
         for method, value in sorted(vars(cls).items()):
@@ -556,7 +562,8 @@ def proxy_classes():
     """Every class the proxy module defined, by name; also those whose module attribute now
     holds a published singleton (kal.kmath, kal.ui ...) instead of the class."""
     if not _PROXY_CLASSES:
-        import kal  # noqa: F401
+        import kal
+        module_members(kal)
         _PROXY_CLASSES.update((cls.__name__, cls) for cls in gc.get_objects()
                               if issubclass(type(cls), type) and cls.__module__ == "kal")
     return _PROXY_CLASSES
@@ -564,7 +571,7 @@ def proxy_classes():
 
 def class_names():
     import kal
-    return {name for name, cls in vars(kal).items()
+    return {name for name, cls in module_members(kal)
             if issubclass(type(cls), type) and cls.__module__ == "kal"}
 
 

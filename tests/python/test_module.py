@@ -92,6 +92,74 @@ def test_a_second_interpreter_cannot_import_kal_and_leaves_the_first_ones_classe
     assert "ImportError: _kal can be imported only in the main interpreter" in process.stderr
 
 
+# Classes are made when first needed, so these run in a fresh interpreter where no script has
+# touched them yet; one run answers every question.
+FIRST_USE = r"""
+import json, sys, threading
+import kal, kalhost
+classes = json.loads(sys.argv[1])
+answers = {"made at import": sorted(set(classes) & set(vars(kal))),
+           "listed": sorted(set(classes) - set(dir(kal)))}
+obj = kal.node("/obj")
+network = obj.createNode("dopnet")
+answers["result"] = [type(obj).__name__, type(network).__name__, [c.__name__ for c in type(network).__mro__]]
+answers["same classes"] = type(network) is kal.DopNetNode and type(obj) is kal.Node \
+    and kal.DopNetNode.__bases__ == (kal.ObjNode,) and isinstance(network, kal.Node)
+kalhost.fail("Node.createNode", "InvalidNodeName", "raised first")
+try:
+    obj.createNode("geo")
+except kal.Error as error:
+    answers["error"] = [type(error).__name__, str(error), type(error) is kal.InvalidNodeName]
+class Bouncy(kal.Keyframe):
+    def doubled(self):
+        return 2 * self.value()
+answers["subclass"] = [Bouncy(1.5).doubled(), issubclass(Bouncy, kal.BaseKeyframe)]
+answers["enumeration"] = [type(kal.parmData.Float).__name__, kal.parmData.Float.name()]
+namespace = {}
+exec("from kal import *", namespace)
+answers["import *"] = sorted(set(classes) - set(namespace))
+made = []
+workers = [threading.Thread(target=lambda: made.append(kal.SopNodeType)) for _ in range(4)]
+for worker in workers:
+    worker.start()
+for worker in workers:
+    worker.join()
+answers["threads"] = len(made) == 4 and all(cls is kal.SopNodeType for cls in made) \
+    and type(obj.createNode("geo").createNode("box").type()) is kal.SopNodeType
+print(json.dumps(answers))
+"""
+
+
+@pytest.fixture(scope="module")
+def first_use():
+    import json
+    process = run_python(FIRST_USE, json.dumps(sorted(CLASS_TREE)))
+    assert process.returncode == 0, process.stderr
+    return json.loads(process.stdout)
+
+
+def test_import_makes_no_class_scripts_have_not_named_yet_and_lists_every_one(first_use):
+    # Only the namespaces are published at import, as their instances.
+    assert set(first_use["made at import"]) == SINGLETONS
+    assert first_use["listed"] == []
+    assert first_use["import *"] == sorted(name for name in CLASS_TREE if name.startswith("_"))
+
+
+def test_a_result_of_a_class_never_named_comes_as_that_class_with_its_bases(first_use):
+    assert first_use["result"] == ["Node", "DopNetNode", ["DopNetNode", "ObjNode", "Node", "object"]]
+    assert first_use["same classes"]
+    assert first_use["error"] == ["InvalidNodeName", "The node name is invalid.\nraised first", True]
+    assert first_use["enumeration"] == ["EnumValue", "Float"]
+
+
+def test_a_script_subclasses_a_class_it_names_first(first_use):
+    assert first_use["subclass"] == [3.0, True]
+
+
+def test_threads_naming_a_class_at_once_get_one_class(first_use):
+    assert first_use["threads"]
+
+
 def test_only_the_listed_classes_have_constructors():
     constructible = {name[len("new_"):] for name in vars(_kal) if name.startswith("new_")}
     assert constructible >= {"SystemExit", "Error", "NotAvailable", "LoadWarning", "_IntTuple",
