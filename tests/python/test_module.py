@@ -16,6 +16,8 @@ from test_completeness import load as load_completeness
 # Every class with its base (None for none), as the completeness list names them.
 CLASS_TREE = dict(load_completeness()[1])
 
+SINGLETONS = {"kmath", "kda", "kipFile", "ui", "shelves", "galleries"}
+
 ENUMERATION_SIZES = {
     "attribData": 3, "attribType": 4, "primType": 16, "parmData": 3, "parmTemplateType": 12,
     "parmLook": 6, "parmNamingScheme": 10, "exprLanguage": 2, "scriptLanguage": 2,
