@@ -38,23 +38,48 @@ inline PyTypeObject *pointerObjectType()
     return type;
 }
 
+// Where instances of `cls` keep their pointer object: the offset of the "this" slot that every
+// proxy class without a base declares and its subclasses inherit, or 0 when the class's "this" is
+// something else (a property or a class attribute a script defined, or no slot at all). Worked out
+// once per class and remembered with the class's version tag, which the interpreter renews
+// whenever the class or one of its bases changes: a changed class is looked at again.
+inline Py_ssize_t thisSlotOffset(PyTypeObject *cls)
+{
+    struct Known
+    {
+        PyTypeObject *cls;
+        unsigned int version;
+        Py_ssize_t offset;
+    };
+    static Known known[64];
+    Known &entry = known[(reinterpret_cast<std::uintptr_t>(cls) >> 4) % (sizeof known / sizeof *known)];
+    if (entry.cls == cls && entry.version == cls->tp_version_tag &&
+        (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG))
+        return entry.offset;
+    Py_ssize_t offset = 0;
+    PyObject *const slot = _PyType_Lookup(cls, SWIG_This());
+    if (slot && Py_TYPE(slot) == &PyMemberDescr_Type &&
+        reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
+        PyType_IsSubtype(cls, PyDescr_TYPE(slot)))
+        offset = reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset;
+    // The look-up gave the class a version tag unless the interpreter ran out of them.
+    if (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
+        entry = Known{cls, cls->tp_version_tag, offset};
+    return offset;
+}
+
 // The pointer object behind `obj` (a proxy, or a pointer object itself), as a new reference,
-// or null. A proxy keeps it in the "this" slot every proxy class inherits, read directly when
-// the class's "this" is that slot. Otherwise "this" is read as an attribute: through a property
-// or __getattr__ it may be a temporary, so the read owns what it gets. A "this" that is not a
-// pointer object is no pointer.
+// or null. A proxy keeps it in the "this" slot, read directly when the class's "this" is that
+// slot. Otherwise "this" is read as an attribute: through a property or __getattr__ it may be a
+// temporary, so the read owns what it gets. A "this" that is not a pointer object is no pointer.
 inline SwigPyObject *pointerObjectOf(PyObject *obj)
 {
     PyObject *read = nullptr;
     if (Py_TYPE(obj) == pointerObjectType())
         read = obj;
-    else if (PyObject *const slot = _PyType_Lookup(Py_TYPE(obj), SWIG_This());
-             slot && Py_TYPE(slot) == &PyMemberDescr_Type &&
-             reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
-             PyObject_TypeCheck(obj, PyDescr_TYPE(slot)))
+    else if (Py_ssize_t const offset = thisSlotOffset(Py_TYPE(obj)))
     {
-        read = *reinterpret_cast<PyObject **>(reinterpret_cast<char *>(obj) +
-                                              reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset);
+        read = *reinterpret_cast<PyObject **>(reinterpret_cast<char *>(obj) + offset);
         if (!read)
             return nullptr;
     }
@@ -80,6 +105,37 @@ inline SwigPyObject *pointerObjectOf(PyObject *obj)
         return nullptr;
     Py_INCREF(read);
     return reinterpret_cast<SwigPyObject *>(read);
+}
+
+// Attaches `pointerObject` to a new proxy, or to one whose __init__ attaches it: into the "this"
+// slot directly where the class keeps it there, else as any attribute is set.
+inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject)
+{
+    Py_ssize_t const offset = thisSlotOffset(Py_TYPE(proxy));
+    if (!offset)
+        return PyObject_GenericSetAttr(proxy, SWIG_This(), pointerObject);
+    PyObject **const slot = reinterpret_cast<PyObject **>(reinterpret_cast<char *>(proxy) + offset);
+    PyObject *const before = *slot;
+    Py_INCREF(pointerObject);
+    *slot = pointerObject;
+    Py_XDECREF(before);
+    return 0;
+}
+
+// A new instance of a registered proxy class holding `pointerObject`. Made as the class's own
+// allocation makes it: an instance of a class whose __new__ is object's has nothing else to
+// set up (its attributes' storage is made when the first one is set).
+inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject)
+{
+    static PyObject *const noArguments = PyTuple_New(0);
+    PyObject *proxy = nullptr;
+    if (cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))
+        proxy = cls->tp_alloc(cls, 0);
+    else if (noArguments)
+        proxy = cls->tp_new(cls, noArguments, nullptr);
+    if (proxy && attachPointerObject(proxy, pointerObject) < 0)
+        Py_CLEAR(proxy);
+    return proxy;
 }
 
 // The runtime's record of the cast from class `from` to class `to` (one of its bases), or null
@@ -234,8 +290,18 @@ inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int 
     if (!deleting)
         return convertPointer(obj, pointer, type, disown ? SWIG_POINTER_DISOWN : 0, held);
     // A delete entry takes nothing else, and a pointer object being collected calls it with
-    // itself: it is converted without being kept.
-    SwigPyObject *const pointerObject = SWIG_Python_GetSwigThis(obj);
+    // itself: it is converted without being kept. The collected pointer object of the class
+    // itself releases its object here; anything else goes the runtime's way.
+    SwigPyObject *const pointerObject = Py_TYPE(obj) == pointerObjectType()
+                                            ? reinterpret_cast<SwigPyObject *>(obj)
+                                            : SWIG_Python_GetSwigThis(obj);
+    if (pointerObject && pointerObject->own && pointerObject->ty == type)
+    {
+        *pointer = pointerObject->ptr;
+        pointerObject->own = 0;
+        pointerObject->ptr = nullptr;
+        return SWIG_OK;
+    }
     if (pointerObject && pointerObject->own)
         return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_RELEASE);
     int const status = SWIG_ConvertPtr(obj, pointer, type, 0);

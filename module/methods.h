@@ -3,7 +3,9 @@
 // method object made and freed per call. `kal::ProxyMethod` behaves as that instance method does
 // (read from the class it is the function itself, read from a proxy a bound method), and is also
 // a method descriptor, so that `proxy.method(...)` calls the function with the proxy as its first
-// argument directly. Included in the generated wrapper's header section.
+// argument directly. A call goes straight to the function's C entry, with the arguments the entry
+// takes by its flags (the object alone, or a tuple and the keywords), as the function itself
+// would pass them. Included in the generated wrapper's header section.
 #pragma once
 
 #include <structmember.h>
@@ -16,13 +18,65 @@ struct ProxyMethod
     PyObject_HEAD
     PyObject *function;
     vectorcallfunc vectorcall;
+    // The built-in function's C entry, its flags and what it gets as its first argument (the
+    // module, kept alive by the function); no entry when the function is not a built-in one.
+    PyCFunction entry;
+    int flags;
+    PyObject *entrySelf;
 };
 
-inline PyObject *callProxyMethod(PyObject *method, PyObject *const *args, size_t nargsf,
+// The entry's arguments when it takes a tuple (and a dict of keywords): what the function itself
+// would build from the same call.
+inline PyObject *callWithTuple(ProxyMethod const &method, PyObject *const *args, Py_ssize_t count,
+                               PyObject *kwnames)
+{
+    PyObject *const tuple = PyTuple_New(count);
+    if (!tuple)
+        return nullptr;
+    for (Py_ssize_t i = 0; i < count; ++i)
+    {
+        Py_INCREF(args[i]);
+        PyTuple_SET_ITEM(tuple, i, args[i]);
+    }
+    PyObject *keywords = nullptr;
+    if (kwnames)
+    {
+        keywords = PyDict_New();
+        for (Py_ssize_t i = 0; keywords && i < PyTuple_GET_SIZE(kwnames); ++i)
+            if (PyDict_SetItem(keywords, PyTuple_GET_ITEM(kwnames, i), args[count + i]) < 0)
+                Py_CLEAR(keywords);
+        if (!keywords)
+        {
+            Py_DECREF(tuple);
+            return nullptr;
+        }
+    }
+    PyObject *const result =
+        method.flags & METH_KEYWORDS
+            ? reinterpret_cast<PyCFunctionWithKeywords>(reinterpret_cast<void (*)()>(method.entry))(
+                  method.entrySelf, tuple, keywords)
+            : method.entry(method.entrySelf, tuple);
+    Py_DECREF(tuple);
+    Py_XDECREF(keywords);
+    return result;
+}
+
+inline PyObject *callProxyMethod(PyObject *object, PyObject *const *args, size_t nargsf,
                                  PyObject *kwnames)
 {
-    return PyObject_Vectorcall(reinterpret_cast<ProxyMethod *>(method)->function, args, nargsf,
-                               kwnames);
+    ProxyMethod const &method = *reinterpret_cast<ProxyMethod *>(object);
+    Py_ssize_t const count = PyVectorcall_NARGS(nargsf);
+    int const form = method.entry ? method.flags & (METH_VARARGS | METH_O | METH_NOARGS | METH_FASTCALL) : 0;
+    bool const direct = form == METH_VARARGS ? !kwnames || (method.flags & METH_KEYWORDS)
+                                             : form == METH_O && count == 1 && !kwnames;
+    if (!direct)
+        return PyObject_Vectorcall(method.function, args, nargsf, kwnames);
+    if (Py_EnterRecursiveCall(" while calling a Python object"))
+        return nullptr;
+    PyObject *const result = form == METH_O ? method.entry(method.entrySelf, args[0])
+                                            : callWithTuple(method, args, count, kwnames);
+    Py_LeaveRecursiveCall();
+    return result;
 }
 
 inline PyObject *bindProxyMethod(PyObject *method, PyObject *instance, PyObject *)
@@ -109,6 +163,10 @@ inline PyObject *newProxyMethod(PyObject *function)
     Py_INCREF(function);
     method->function = function;
     method->vectorcall = callProxyMethod;
+    bool const builtin = PyCFunction_Check(function);
+    method->entry = builtin ? PyCFunction_GET_FUNCTION(function) : nullptr;
+    method->flags = builtin ? PyCFunction_GET_FLAGS(function) : 0;
+    method->entrySelf = builtin ? PyCFunction_GET_SELF(function) : nullptr;
     PyObject_GC_Track(method);
     return reinterpret_cast<PyObject *>(method);
 }
