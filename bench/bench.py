@@ -273,10 +273,10 @@ def instructions_per_call(what, calls):
         environment = dict(os.environ, PYTHONHASHSEED="0")
         subprocess.run(command, check=True, env=environment, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        # The dumps made at the marks, in order: start-up, N calls, 2N calls (and the exit's).
+        # The dumps made at the marks, in order: start-up, N calls, 2N calls (the exit's is "out").
         parts = sorted(glob.glob(os.path.join(directory, "out.*")),
                        key=lambda path: int(path.rsplit(".", 1)[1]))
-        once, twice = (callgrind_totals(path) for path in parts[2:4])
+        once, twice = (callgrind_totals(path) for path in parts[1:3])
         return (twice - once) / calls
     finally:
         shutil.rmtree(directory)

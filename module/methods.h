@@ -13,15 +13,24 @@
 namespace kal
 {
 
+// How a method reaches its function's C entry.
+enum class EntryForm
+{
+    None,      // not a built-in function: called as any callable
+    Object,    // METH_O: the one argument
+    Tuple,     // METH_VARARGS: a tuple, no keywords
+    Keywords,  // METH_VARARGS | METH_KEYWORDS: a tuple and a dict
+};
+
 struct ProxyMethod
 {
     PyObject_HEAD
     PyObject *function;
     vectorcallfunc vectorcall;
-    // The built-in function's C entry, its flags and what it gets as its first argument (the
-    // module, kept alive by the function); no entry when the function is not a built-in one.
+    // The built-in function's C entry and what it gets as its first argument (the module, kept
+    // alive by the function).
+    EntryForm form;
     PyCFunction entry;
-    int flags;
     PyObject *entrySelf;
 };
 
@@ -52,7 +61,7 @@ inline PyObject *callWithTuple(ProxyMethod const &method, PyObject *const *args,
         }
     }
     PyObject *const result =
-        method.flags & METH_KEYWORDS
+        method.form == EntryForm::Keywords
             ? reinterpret_cast<PyCFunctionWithKeywords>(reinterpret_cast<void (*)()>(method.entry))(
                   method.entrySelf, tuple, keywords)
             : method.entry(method.entrySelf, tuple);
@@ -66,15 +75,17 @@ inline PyObject *callProxyMethod(PyObject *object, PyObject *const *args, size_t
 {
     ProxyMethod const &method = *reinterpret_cast<ProxyMethod *>(object);
     Py_ssize_t const count = PyVectorcall_NARGS(nargsf);
-    int const form = method.entry ? method.flags & (METH_VARARGS | METH_O | METH_NOARGS | METH_FASTCALL) : 0;
-    bool const direct = form == METH_VARARGS ? !kwnames || (method.flags & METH_KEYWORDS)
-                                             : form == METH_O && count == 1 && !kwnames;
-    if (!direct)
+    // Anything the entry would refuse (a count or keywords it does not take) goes through the
+    // function, which says so.
+    if (method.form == EntryForm::Object ? count != 1 || kwnames
+                                         : method.form == EntryForm::None ||
+                                               (kwnames && method.form != EntryForm::Keywords))
         return PyObject_Vectorcall(method.function, args, nargsf, kwnames);
     if (Py_EnterRecursiveCall(" while calling a Python object"))
         return nullptr;
-    PyObject *const result = form == METH_O ? method.entry(method.entrySelf, args[0])
-                                            : callWithTuple(method, args, count, kwnames);
+    PyObject *const result = method.form == EntryForm::Object
+                                 ? method.entry(method.entrySelf, args[0])
+                                 : callWithTuple(method, args, count, kwnames);
     Py_LeaveRecursiveCall();
     return result;
 }
@@ -163,10 +174,20 @@ inline PyObject *newProxyMethod(PyObject *function)
     Py_INCREF(function);
     method->function = function;
     method->vectorcall = callProxyMethod;
-    bool const builtin = PyCFunction_Check(function);
-    method->entry = builtin ? PyCFunction_GET_FUNCTION(function) : nullptr;
-    method->flags = builtin ? PyCFunction_GET_FLAGS(function) : 0;
-    method->entrySelf = builtin ? PyCFunction_GET_SELF(function) : nullptr;
+    method->form = EntryForm::None;
+    method->entry = nullptr;
+    method->entrySelf = nullptr;
+    if (PyCFunction_Check(function))
+    {
+        switch (PyCFunction_GET_FLAGS(function) & ~METH_COEXIST)
+        {
+        case METH_O: method->form = EntryForm::Object; break;
+        case METH_VARARGS: method->form = EntryForm::Tuple; break;
+        case METH_VARARGS | METH_KEYWORDS: method->form = EntryForm::Keywords; break;
+        }
+        method->entry = PyCFunction_GET_FUNCTION(function);
+        method->entrySelf = PyCFunction_GET_SELF(function);
+    }
     PyObject_GC_Track(method);
     return reinterpret_cast<PyObject *>(method);
 }
