@@ -190,7 +190,7 @@ inline SwigPyObject *linkOf(SwigPyObject *pointerObject, swig_type_info *type)
 }
 
 // convertPointer's whole way, for any object.
-__attribute__((noinline)) inline int convertAnyPointer(PyObject *obj, void **pointer,
+__attribute__((noinline, cold)) inline int convertAnyPointer(PyObject *obj, void **pointer,
                                                        swig_type_info *type, int flags,
                                                        PyObject **held)
 {
@@ -228,8 +228,9 @@ __attribute__((noinline)) inline int convertAnyPointer(PyObject *obj, void **poi
 // `*held` receives the pointer object the pointer came from, which the wrapper keeps until the
 // call returns: Python code that runs while later arguments convert may drop its last other
 // reference, which would delete the object under the call.
-inline int convertPointer(PyObject *obj, void **pointer, swig_type_info *type, int flags,
-                          PyObject **held)
+__attribute__((always_inline)) inline int convertPointer(PyObject *obj, void **pointer,
+                                                         swig_type_info *type, int flags,
+                                                         PyObject **held)
 {
     // What nearly every call converts, in a few instructions: a proxy of a known class whose
     // pointer object sits in its slot and holds the class itself or a subclass. Anything else
