@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 DEBIAN_PACKAGES := swig python3-dev python3-pytest python3-hypothesis libboost-dev cmake g++ \
                    googletest libgtest-dev make pybind11-dev mypy
 
-.PHONY: deps build test demo docs install test-asan bench bench-scale fuzz clean
+.PHONY: deps build test demo docs install test-asan bench bench-instructions bench-scale fuzz clean
 
 deps:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
@@ -61,6 +61,13 @@ bench: build
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scale.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scenefile.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/shell.py
+
+# The call costs in instructions (callgrind), which the machine's load does not move.
+bench-instructions: build
+	@dpkg -s valgrind >/dev/null 2>&1 || (apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq valgrind)
+	cmake --build $(BUILD) --target bench-modules -j$(JOBS)
+	PYTHONPATH=$(BUILD)/python:$(BUILD)/bench $(PYTHON) bench/bench.py --instructions
 
 # Per-call costs of node operations in networks of 10^2 to 10^5 nodes.
 bench-scale: build

@@ -5,12 +5,24 @@ pybind11, all on the same reference host and measured in one run. `make bench` r
 Each row is the best of several timed loops (the bindings in turns), less the cost of the empty
 loop, in ns per call. Rows run on an object node (a subclass proxy: `kal.ObjNode` calling `Node`
 methods) and, marked "exact", on a manager node, whose proxy is exactly `kal.Node`.
+
+`bench.py --instructions` (`make bench-instructions`) prints the same table in instructions per
+call instead, which the machine's load does not move: each row and binding runs in its own
+interpreter under callgrind, which counts a loop of N calls and one of 2N calls apart from
+start-up and set-up (callgrind dumps its counters at each `kalfloor.mark()`); the difference,
+divided by N, less the same figure for the empty loop, is the row's cost.
 """
+import argparse
+import glob
+import itertools
 import os
 import platform
+import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
+import textwrap
 import timeit
 
 import kal
@@ -196,7 +208,128 @@ def machine():
                                             platform.platform())
 
 
+# --- instruction counts ------------------------------------------------------------------------
+
+WARM_UP_CALLS = 200  # the interpreter specialises a loop's instructions in its first rounds
+MODULES = {"kal": lambda: kal, "kalcapi": lambda: kalcapi, "kalpeer": lambda: kalpeer}
+
+
+def loop_function(statement, names):
+    """A function that runs `statement` n times, the names it uses being the function's locals,
+    so that the loop costs the same few instructions around every binding's call (as timeit's,
+    it counts with `repeat`: a range makes an int per round)."""
+    body = textwrap.indent(textwrap.dedent(statement).strip("\n"), " " * 8)
+    source = "def run(n%s):\n    for _ in repeat(None, n):\n%s\n" % (
+        "".join(", " + name for name in names), body)
+    namespace = {"repeat": itertools.repeat}
+    exec(source, namespace)
+    values = list(names.values())
+    return lambda n: namespace["run"](n, *values)
+
+
+def counted_run(what, calls):
+    """The child of an instruction count: `what` is "empty", "floor" or "<module>:<row>". Runs the
+    loop to warm it up, then N and 2N calls, each between two marks."""
+    needs_fault = False
+    if what == "empty":
+        statement, names = "pass", {}
+    elif what == "floor":
+        statement, names = "identity(argument)", {"identity": kalfloor.identity, "argument": 1}
+    else:
+        module_name, row = what.split(":")
+        _, statement, needs_fault, exact = rows()[int(row)]
+        kalhost.reset()
+        names = Setup(MODULES[module_name](), statement, exact).names
+    if needs_fault:
+        kalhost.fail("Node.name", "ObjectWasDeleted", "gone", times=2**31 - 1)
+    run = loop_function(statement, names)
+    run(WARM_UP_CALLS)
+    kalfloor.mark()
+    run(calls)
+    kalfloor.mark()
+    run(2 * calls)
+    kalfloor.mark()
+
+
+def callgrind_totals(path):
+    with open(path) as dump:
+        for line in dump:
+            if line.startswith(("totals:", "summary:")):
+                return int(line.split()[1])
+    raise RuntimeError("no totals in " + path)
+
+
+def instructions_per_call(what, calls):
+    """Instructions per call of `what` (see counted_run), from one run under callgrind with
+    address-space randomisation off and a fixed hash seed, so that a run repeats exactly."""
+    directory = tempfile.mkdtemp(prefix="kalbench")
+    try:
+        command = ["valgrind", "--tool=callgrind", "--dump-before=kalbench_mark",
+                   "--dump-instr=no", "--dump-line=no",
+                   "--callgrind-out-file=" + os.path.join(directory, "out"),
+                   sys.executable, os.path.abspath(__file__), "--counted-run", what, str(calls)]
+        if shutil.which("setarch"):
+            command = ["setarch", platform.machine(), "-R"] + command
+        environment = dict(os.environ, PYTHONHASHSEED="0")
+        subprocess.run(command, check=True, env=environment, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        # The dumps made at the marks, in order: start-up, N calls, 2N calls (the exit's is "out").
+        parts = sorted(glob.glob(os.path.join(directory, "out.*")),
+                       key=lambda path: int(path.rsplit(".", 1)[1]))
+        once, twice = (callgrind_totals(path) for path in parts[1:3])
+        return (twice - once) / calls
+    finally:
+        shutil.rmtree(directory)
+
+
+def main_instructions(calls, selected):
+    print("machine: %s; instructions per call, counted by callgrind\n" % machine())
+    empty = instructions_per_call("empty", calls)
+    floor = instructions_per_call("floor", calls) - empty
+    print("floor (bare METH_O function): %.0f instructions/call; empty loop %.0f subtracted "
+          "everywhere\n" % (floor, empty))
+    header = "%-46s %8s %7s %9s %8s %9s %8s  %s" % (
+        "operation", "kal", "/floor", "C API", "kal/C", "pybind11", "kal/pb11", "aims")
+    print(header)
+    print("-" * len(header))
+    for index, (label, statement, _, _) in enumerate(rows()):
+        if selected and not any(word in label for word in selected):
+            continue
+        peers = in_peers(statement)
+        counts = []
+        for module_name, applies in (("kal", True), ("kalcapi", peers and in_c_api(statement)),
+                                     ("kalpeer", peers and kalpeer is not None)):
+            counts.append(instructions_per_call("%s:%d" % (module_name, index), calls) - empty
+                          if applies else float("nan"))
+        ours, limit, peer = counts
+        misses = []
+        if ours > 1.3 * limit:
+            misses.append("over 1.3x C API")
+        if ours > peer:
+            misses.append("above pybind11")
+        print("%-46s %8.0f %7.2f %9.0f %8.2f %9.0f %8.2f  %s" % (
+            label, ours, ours / floor, limit, ours / limit, peer, ours / peer,
+            "; ".join(misses) or "met"), flush=True)
+
+
 def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--instructions", action="store_true",
+                        help="count instructions per call under callgrind instead of timing")
+    parser.add_argument("--calls", type=int, default=2000, help="N, with --instructions")
+    parser.add_argument("--rows", nargs="*", default=[],
+                        help="with --instructions, only the rows whose label contains a word")
+    parser.add_argument("--counted-run", nargs=2, metavar=("WHAT", "N"), help=argparse.SUPPRESS)
+    arguments = parser.parse_args()
+    if arguments.counted_run:
+        counted_run(arguments.counted_run[0], int(arguments.counted_run[1]))
+    elif arguments.instructions:
+        main_instructions(arguments.calls, arguments.rows)
+    else:
+        main_timed()
+
+
+def main_timed():
     empty = best_ns("pass", {})
     floor = best_ns("identity(argument)", {"identity": kalfloor.identity, "argument": 1}) - empty
     print("machine: %s" % machine())

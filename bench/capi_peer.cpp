@@ -3,6 +3,7 @@
 // binding of this host can do less per call, so it is the limit kal is measured against.
 #include <Python.h>
 
+#include <cfloat>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,14 +12,66 @@
 #include "model/mathvalues.h"
 #include "model/module.h"
 #include "model/nodes.h"
+#include "model/nodetypes.h"
 #include "model/parms.h"
 #include "model/simulation.h"
 
 namespace
 {
 
-PyObject *theError;
-PyObject *theObjectWasDeleted;
+// The host errors as Python exceptions that hold a copy of the caught error, as kal's do.
+struct ErrorObject
+{
+    PyBaseExceptionObject base;
+    KOM_Error *error;
+};
+
+void deallocateError(PyObject *self)
+{
+    delete reinterpret_cast<ErrorObject *>(self)->error;
+    reinterpret_cast<PyTypeObject *>(PyExc_Exception)->tp_dealloc(self);
+}
+
+PyObject *errorText(PyObject *self)
+{
+    KOM_Error const *const error = reinterpret_cast<ErrorObject *>(self)->error;
+    std::string const text = error ? error->__str__() : std::string();
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
+}
+
+PyTypeObject makeErrorType(char const *name, PyTypeObject *base)
+{
+    PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
+    type.tp_name = name;
+    type.tp_basicsize = sizeof(ErrorObject);
+    type.tp_dealloc = deallocateError;
+    type.tp_str = errorText;
+    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_BASE_EXC_SUBCLASS;
+    type.tp_base = base;
+    return type;
+}
+
+PyTypeObject theError = makeErrorType("kalcapi.Error", nullptr); // Exception, set at start-up
+PyTypeObject theObjectWasDeleted = makeErrorType("kalcapi.ObjectWasDeleted", &theError);
+PyObject *theNoArguments;
+
+template <class E>
+void raise(E const &error, PyTypeObject *type)
+{
+    PyObject *const value = type->tp_new(type, theNoArguments, nullptr);
+    if (!value)
+        return;
+    try
+    {
+        reinterpret_cast<ErrorObject *>(value)->error = new E(error);
+        PyErr_SetObject(reinterpret_cast<PyObject *>(type), value);
+    }
+    catch (std::bad_alloc const &)
+    {
+        PyErr_NoMemory();
+    }
+    Py_DECREF(value);
+}
 
 // The host error caught in a method, as a Python exception.
 PyObject *raiseHostError()
@@ -29,11 +82,11 @@ PyObject *raiseHostError()
     }
     catch (KOM_ObjectWasDeleted const &error)
     {
-        PyErr_SetString(theObjectWasDeleted, error.instanceMessage().c_str());
+        raise(error, &theObjectWasDeleted);
     }
     catch (KOM_Error const &error)
     {
-        PyErr_SetString(theError, error.instanceMessage().c_str());
+        raise(error, &theError);
     }
     catch (std::bad_alloc const &)
     {
@@ -49,20 +102,30 @@ struct Proxy
     T *object;
 };
 
-using NodeProxy = Proxy<KOM_Node>;
+// A node's handle, and the same handle as the class its proxy is of (the cast made once, when the
+// result is wrapped, as kal makes it).
+struct NodeProxy
+{
+    PyObject_HEAD
+    KOM_Node *object;
+    void *specific;
+};
+
 using ParmProxy = Proxy<KOM_Parm>;
 using RecordProxy = Proxy<KOM_DopRecord>;
 using Matrix4Proxy = Proxy<KOM_Matrix4>;
 
-template <class T>
+template <class T, class P = Proxy<T>>
 void deallocate(PyObject *self)
 {
-    delete reinterpret_cast<Proxy<T> *>(self)->object;
+    delete reinterpret_cast<P *>(self)->object;
     Py_TYPE(self)->tp_free(self);
 }
 
 extern PyTypeObject theNodeType;
 extern PyTypeObject theObjNodeType;
+extern PyTypeObject theDopNetNodeType;
+extern PyTypeObject theSopNodeType;
 extern PyTypeObject theParmType;
 extern PyTypeObject theRecordType;
 extern PyTypeObject theMatrix4Type;
@@ -83,12 +146,49 @@ PyObject *wrap(T *object, PyTypeObject *type)
     return reinterpret_cast<PyObject *>(proxy);
 }
 
-// Object-level nodes come back as ObjNode, as kal's do.
+// The node's class chosen by the questions kal's selection asks (the categories the benchmark
+// meets: object, simulation network and surface nodes; the rest stay Node). Takes ownership.
 PyObject *wrapNode(KOM_Node *node)
 {
+    if (!node)
+        Py_RETURN_NONE;
     try
     {
-        return wrap(node, node && node->categoryCode() == 0 ? &theObjNodeType : &theNodeType);
+        PyTypeObject *type = &theNodeType;
+        void *specific = node;
+        switch (node->categoryCode())
+        {
+        case KOM_ObjectCategory:
+            if (node->flagBits() & KOM_SimulationNetworkFlag)
+            {
+                type = &theDopNetNodeType;
+                specific = dynamic_cast<KOM_DopNetNode *>(node);
+            }
+            else
+            {
+                type = &theObjNodeType;
+                specific = dynamic_cast<KOM_ObjNode *>(node);
+            }
+            break;
+        case KOM_SopCategory:
+            type = &theSopNodeType;
+            specific = dynamic_cast<KOM_SopNode *>(node);
+            break;
+        }
+        if (!specific)
+        {
+            delete node;
+            Py_RETURN_NONE;
+        }
+        auto proxy = PyObject_New(NodeProxy, type);
+        if (!proxy)
+        {
+            delete node;
+            return nullptr;
+        }
+        proxy->object = node;
+        proxy->specific = specific;
+        return reinterpret_cast<PyObject *>(proxy);
     }
     catch (...)
     {
@@ -136,8 +236,10 @@ PyObject *nodeSetPosition(PyObject *object, PyObject *argument)
     for (Py_ssize_t i = 0; i < size; ++i)
     {
         double const value = PyFloat_AsDouble(PySequence_Fast_GET_ITEM(sequence, i));
-        if (value == -1.0 && PyErr_Occurred())
+        if ((value == -1.0 && PyErr_Occurred()) || value < -FLT_MAX || value > FLT_MAX)
         {
+            if (!PyErr_Occurred())
+                PyErr_SetString(PyExc_OverflowError, "setPosition expects floats in range");
             Py_DECREF(sequence);
             return nullptr;
         }
@@ -296,12 +398,12 @@ PyObject *recordField(PyObject *object, PyObject *argument)
     }
 }
 
-// The object-node cast kal's conversion of `self` makes too.
 PyObject *objNodeWorldTransform(PyObject *object, PyObject *)
 {
     try
     {
-        return wrap(dynamic_cast<KOM_ObjNode &>(self(object)).worldTransform(), &theMatrix4Type);
+        auto const node = static_cast<KOM_ObjNode *>(reinterpret_cast<NodeProxy *>(object)->specific);
+        return wrap(node->worldTransform(), &theMatrix4Type);
     }
     catch (...)
     {
@@ -348,10 +450,14 @@ PyTypeObject makeType(char const *name, Py_ssize_t size, destructor deallocator,
     return type;
 }
 
-PyTypeObject theNodeType =
-    makeType("kalcapi.Node", sizeof(NodeProxy), deallocate<KOM_Node>, theNodeMethods, nullptr);
-PyTypeObject theObjNodeType =
-    makeType("kalcapi.ObjNode", sizeof(NodeProxy), deallocate<KOM_Node>, theObjNodeMethods, &theNodeType);
+PyTypeObject theNodeType = makeType("kalcapi.Node", sizeof(NodeProxy),
+                                    deallocate<KOM_Node, NodeProxy>, theNodeMethods, nullptr);
+PyTypeObject theObjNodeType = makeType("kalcapi.ObjNode", sizeof(NodeProxy),
+                                       deallocate<KOM_Node, NodeProxy>, theObjNodeMethods, &theNodeType);
+PyTypeObject theDopNetNodeType = makeType("kalcapi.DopNetNode", sizeof(NodeProxy),
+                                          deallocate<KOM_Node, NodeProxy>, nullptr, &theObjNodeType);
+PyTypeObject theSopNodeType = makeType("kalcapi.SopNode", sizeof(NodeProxy),
+                                       deallocate<KOM_Node, NodeProxy>, nullptr, &theNodeType);
 PyTypeObject theParmType =
     makeType("kalcapi.Parm", sizeof(ParmProxy), deallocate<KOM_Parm>, theParmMethods, nullptr);
 PyTypeObject theRecordType = makeType("kalcapi.DopRecord", sizeof(RecordProxy), deallocate<KOM_DopRecord>,
@@ -411,17 +517,18 @@ PyModuleDef theModule = {PyModuleDef_HEAD_INIT, "kalcapi",
 
 PyMODINIT_FUNC PyInit_kalcapi(void)
 {
-    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theParmType, &theMatrix4Type, &theRecordType})
+    theError.tp_base = reinterpret_cast<PyTypeObject *>(PyExc_Exception);
+    for (PyTypeObject *type : {&theNodeType, &theObjNodeType, &theDopNetNodeType, &theSopNodeType,
+                               &theParmType, &theMatrix4Type, &theRecordType, &theError,
+                               &theObjectWasDeleted})
         if (PyType_Ready(type) < 0)
             return nullptr;
-    PyObject *module = PyModule_Create(&theModule);
+    theNoArguments = PyTuple_New(0);
+    PyObject *module = theNoArguments ? PyModule_Create(&theModule) : nullptr;
     if (!module)
         return nullptr;
-    theError = PyErr_NewException("kalcapi.Error", nullptr, nullptr);
-    theObjectWasDeleted = PyErr_NewException("kalcapi.ObjectWasDeleted", theError, nullptr);
-    if (!theError || !theObjectWasDeleted ||
-        PyModule_AddObjectRef(module, "Error", theError) < 0 ||
-        PyModule_AddObjectRef(module, "ObjectWasDeleted", theObjectWasDeleted) < 0 ||
+    if (PyModule_AddObjectRef(module, "Error", reinterpret_cast<PyObject *>(&theError)) < 0 ||
+        PyModule_AddObjectRef(module, "ObjectWasDeleted", reinterpret_cast<PyObject *>(&theObjectWasDeleted)) < 0 ||
         PyModule_AddObjectRef(module, "Node", reinterpret_cast<PyObject *>(&theNodeType)) < 0 ||
         PyModule_AddObjectRef(module, "ObjNode", reinterpret_cast<PyObject *>(&theObjNodeType)) < 0)
     {

@@ -32,29 +32,75 @@ inline bool sameValue(KOM_EnumValue const &first, KOM_EnumValue const &second)
 }
 
 // The type of the runtime's pointer objects, read once.
+inline PyTypeObject *thePointerObjectType = nullptr;
+
 inline PyTypeObject *pointerObjectType()
 {
-    static PyTypeObject *const type = SwigPyObject_type();
-    return type;
+    if (!thePointerObjectType)
+        thePointerObjectType = SwigPyObject_type();
+    return thePointerObjectType;
+}
+
+// Where instances of a class keep their pointer object: the offset of the "this" slot that every
+// proxy class without a base declares and its subclasses inherit, or 0 when the class's "this" is
+// something else (a property or a class attribute a script defined, or no slot at all). Worked out
+// once per class and remembered with the class's version tag, which the interpreter renews
+// whenever the class or one of its bases changes: a changed class is looked at again.
+struct ThisSlot
+{
+    PyTypeObject *cls;
+    unsigned int version;
+    Py_ssize_t offset;
+};
+inline ThisSlot theThisSlots[64];
+
+inline ThisSlot &thisSlotOf(PyTypeObject *cls)
+{
+    return theThisSlots[(reinterpret_cast<std::uintptr_t>(cls) >> 4) % (sizeof theThisSlots / sizeof *theThisSlots)];
+}
+
+// The remembered offset for `cls`, or -1 when there is none (the class is new or has changed).
+inline Py_ssize_t knownThisSlotOffset(PyTypeObject *cls)
+{
+    ThisSlot const &known = thisSlotOf(cls);
+    return known.cls == cls && known.version == cls->tp_version_tag &&
+                   (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
+               ? known.offset
+               : -1;
+}
+
+__attribute__((noinline)) inline Py_ssize_t lookUpThisSlotOffset(PyTypeObject *cls)
+{
+    Py_ssize_t offset = 0;
+    PyObject *const slot = _PyType_Lookup(cls, SWIG_This());
+    if (slot && Py_TYPE(slot) == &PyMemberDescr_Type &&
+        reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
+        PyType_IsSubtype(cls, PyDescr_TYPE(slot)))
+        offset = reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset;
+    // The look-up gave the class a version tag unless the interpreter ran out of them.
+    if (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
+        thisSlotOf(cls) = ThisSlot{cls, cls->tp_version_tag, offset};
+    return offset;
+}
+
+inline Py_ssize_t thisSlotOffset(PyTypeObject *cls)
+{
+    Py_ssize_t const known = knownThisSlotOffset(cls);
+    return known >= 0 ? known : lookUpThisSlotOffset(cls);
 }
 
 // The pointer object behind `obj` (a proxy, or a pointer object itself), as a new reference,
-// or null. A proxy keeps it in the "this" slot every proxy class inherits, read directly when
-// the class's "this" is that slot. Otherwise "this" is read as an attribute: through a property
-// or __getattr__ it may be a temporary, so the read owns what it gets. A "this" that is not a
-// pointer object is no pointer.
+// or null. A proxy keeps it in the "this" slot, read directly when the class's "this" is that
+// slot. Otherwise "this" is read as an attribute: through a property or __getattr__ it may be a
+// temporary, so the read owns what it gets. A "this" that is not a pointer object is no pointer.
 inline SwigPyObject *pointerObjectOf(PyObject *obj)
 {
     PyObject *read = nullptr;
     if (Py_TYPE(obj) == pointerObjectType())
         read = obj;
-    else if (PyObject *const slot = _PyType_Lookup(Py_TYPE(obj), SWIG_This());
-             slot && Py_TYPE(slot) == &PyMemberDescr_Type &&
-             reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
-             PyObject_TypeCheck(obj, PyDescr_TYPE(slot)))
+    else if (Py_ssize_t const offset = thisSlotOffset(Py_TYPE(obj)))
     {
-        read = *reinterpret_cast<PyObject **>(reinterpret_cast<char *>(obj) +
-                                              reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset);
+        read = *reinterpret_cast<PyObject **>(reinterpret_cast<char *>(obj) + offset);
         if (!read)
             return nullptr;
     }
@@ -82,24 +128,56 @@ inline SwigPyObject *pointerObjectOf(PyObject *obj)
     return reinterpret_cast<SwigPyObject *>(read);
 }
 
+// Attaches `pointerObject` to a new proxy, or to one whose __init__ attaches it: into the "this"
+// slot directly where the class keeps it there, else as any attribute is set.
+inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject)
+{
+    Py_ssize_t const offset = thisSlotOffset(Py_TYPE(proxy));
+    if (!offset)
+        return PyObject_GenericSetAttr(proxy, SWIG_This(), pointerObject);
+    PyObject **const slot = reinterpret_cast<PyObject **>(reinterpret_cast<char *>(proxy) + offset);
+    PyObject *const before = *slot;
+    Py_INCREF(pointerObject);
+    *slot = pointerObject;
+    Py_XDECREF(before);
+    return 0;
+}
+
+// A new instance of a registered proxy class holding `pointerObject`. Made as the class's own
+// allocation makes it: an instance of a class whose __new__ is object's has nothing else to
+// set up (its attributes' storage is made when the first one is set).
+inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject)
+{
+    static PyObject *const noArguments = PyTuple_New(0);
+    PyObject *proxy = nullptr;
+    if (cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))
+        proxy = cls->tp_alloc(cls, 0);
+    else if (noArguments)
+        proxy = cls->tp_new(cls, noArguments, nullptr);
+    if (proxy && attachPointerObject(proxy, pointerObject) < 0)
+        Py_CLEAR(proxy);
+    return proxy;
+}
+
 // The runtime's record of the cast from class `from` to class `to` (one of its bases), or null
 // when `to` is not `from` nor one of its bases. Filled once per pair of classes: a proxy of a
 // subclass then converts as directly as a proxy of the class itself, whichever mix of classes
 // the calls bring. The records never change once the module is loaded, and the interpreter lock
 // guards the cache.
+struct Cast
+{
+    swig_type_info *from, *to;
+    swig_cast_info *cast;
+};
+inline Cast theCasts[256];
+
 inline swig_cast_info *castBetween(swig_type_info *from, swig_type_info *to)
 {
-    struct Pair
-    {
-        swig_type_info *from, *to;
-        swig_cast_info *cast;
-    };
-    static Pair cache[256];
     auto const key = reinterpret_cast<std::uintptr_t>(from) * 31 + reinterpret_cast<std::uintptr_t>(to);
-    Pair &pair = cache[(key >> 4) % (sizeof cache / sizeof *cache)];
-    if (pair.from != from || pair.to != to)
-        pair = Pair{from, to, SWIG_TypeCheckStruct(from, to)};
-    return pair.cast;
+    Cast &known = theCasts[(key >> 4) % (sizeof theCasts / sizeof *theCasts)];
+    if (known.from != from || known.to != to)
+        known = Cast{from, to, SWIG_TypeCheckStruct(from, to)};
+    return known.cast;
 }
 
 // The pointer object of `pointerObject`'s chain that holds a `type` or a subclass's, or null.
@@ -111,13 +189,10 @@ inline SwigPyObject *linkOf(SwigPyObject *pointerObject, swig_type_info *type)
     return nullptr;
 }
 
-// Converts an object argument or `self` (None is a null pointer): one path for proxies of the
-// class and of its subclasses. `flags` may ask to take ownership (SWIG_POINTER_DISOWN). On success
-// `*held` receives the pointer object the pointer came from, which the wrapper keeps until the
-// call returns: Python code that runs while later arguments convert may drop its last other
-// reference, which would delete the object under the call.
-inline int convertPointer(PyObject *obj, void **pointer, swig_type_info *type, int flags,
-                          PyObject **held)
+// convertPointer's whole way, for any object.
+__attribute__((noinline, cold)) inline int convertAnyPointer(PyObject *obj, void **pointer,
+                                                       swig_type_info *type, int flags,
+                                                       PyObject **held)
 {
     if (obj == Py_None)
     {
@@ -146,6 +221,40 @@ inline int convertPointer(PyObject *obj, void **pointer, swig_type_info *type, i
     Py_DECREF(pointerObject);
     *held = reinterpret_cast<PyObject *>(link);
     return SWIG_OK;
+}
+
+// Converts an object argument or `self` (None is a null pointer): one path for proxies of the
+// class and of its subclasses. `flags` may ask to take ownership (SWIG_POINTER_DISOWN). On success
+// `*held` receives the pointer object the pointer came from, which the wrapper keeps until the
+// call returns: Python code that runs while later arguments convert may drop its last other
+// reference, which would delete the object under the call.
+__attribute__((always_inline)) inline int convertPointer(PyObject *obj, void **pointer,
+                                                         swig_type_info *type, int flags,
+                                                         PyObject **held)
+{
+    // What nearly every call converts, in a few instructions: a proxy of a known class whose
+    // pointer object sits in its slot and holds the class itself or a subclass. Anything else
+    // (None, another "this", a chain) goes the whole way, with the same outcome.
+    Py_ssize_t const offset = knownThisSlotOffset(Py_TYPE(obj));
+    if (offset > 0)
+    {
+        auto const link = *reinterpret_cast<SwigPyObject **>(reinterpret_cast<char *>(obj) + offset);
+        if (link && Py_TYPE(link) == thePointerObjectType)
+        {
+            swig_cast_info *const cast = link->ty == type ? nullptr : castBetween(link->ty, type);
+            if (link->ty == type || cast)
+            {
+                int newMemory = 0;
+                *pointer = cast ? SWIG_TypeCast(cast, link->ptr, &newMemory) : link->ptr;
+                if (flags & SWIG_POINTER_DISOWN)
+                    link->own = 0;
+                Py_INCREF(link);
+                *held = reinterpret_cast<PyObject *>(link);
+                return SWIG_OK;
+            }
+        }
+    }
+    return convertAnyPointer(obj, pointer, type, flags, held);
 }
 
 // Whether `obj` would convert to a `type` pointer (None does), for choosing among overloads:
@@ -228,19 +337,35 @@ private:
 // entry (`deleting`), yields the object only when the proxy owned it, and then releases it: the
 // proxy no longer owns nor points at it. Other operations that take ownership (`disown`) convert
 // as usual and clear the own flag.
-inline int convertSelf(PyObject *obj, void **pointer, swig_type_info *type, int disown,
-                       bool deleting, PyObject **held)
+__attribute__((noinline)) inline int releaseSelf(PyObject *obj, void **pointer, swig_type_info *type)
 {
-    if (!deleting)
-        return convertPointer(obj, pointer, type, disown ? SWIG_POINTER_DISOWN : 0, held);
     // A delete entry takes nothing else, and a pointer object being collected calls it with
-    // itself: it is converted without being kept.
-    SwigPyObject *const pointerObject = SWIG_Python_GetSwigThis(obj);
+    // itself: it is converted without being kept. The collected pointer object of the class
+    // itself releases its object here; anything else goes the runtime's way.
+    SwigPyObject *const pointerObject = Py_TYPE(obj) == pointerObjectType()
+                                            ? reinterpret_cast<SwigPyObject *>(obj)
+                                            : SWIG_Python_GetSwigThis(obj);
+    if (pointerObject && pointerObject->own && pointerObject->ty == type)
+    {
+        *pointer = pointerObject->ptr;
+        pointerObject->own = 0;
+        pointerObject->ptr = nullptr;
+        return SWIG_OK;
+    }
     if (pointerObject && pointerObject->own)
         return SWIG_ConvertPtr(obj, pointer, type, SWIG_POINTER_RELEASE);
     int const status = SWIG_ConvertPtr(obj, pointer, type, 0);
     *pointer = nullptr;
     return status;
+}
+
+__attribute__((always_inline)) inline int convertSelf(PyObject *obj, void **pointer,
+                                                      swig_type_info *type, int disown,
+                                                      bool deleting, PyObject **held)
+{
+    if (deleting)
+        return releaseSelf(obj, pointer, type);
+    return convertPointer(obj, pointer, type, disown ? SWIG_POINTER_DISOWN : 0, held);
 }
 
 // Raises the caught error as its registered Python class, holding an owned copy; an

@@ -120,20 +120,45 @@ def finish(text):
     assert count == 1, "cvar release not found"
 
     # New proxies: SWIG 4.1 invalidates the class's attribute cache (PyType_Modified) and builds
-    # throw-away argument objects for every instance it creates. Allocate the instance directly.
+    # throw-away argument objects for every instance it creates. Allocate the instance directly
+    # and put the pointer object in its slot (kal::newProxy, convert/objects.h, defined later).
     stock = re.search(r'#if PY_VERSION_HEX >= 0x03000000\n    PyObject \*empty_args = PyTuple_New\(0\);.*?\n#else\n',
                       text, flags=re.S)
     assert stock, "proxy creation not found"
     text = text.replace(stock.group(0), """#if PY_VERSION_HEX >= 0x03000000
-    static PyObject *const noArguments = PyTuple_New(0);
-    PyTypeObject *const cls = (PyTypeObject *)data->newargs;
-    inst = noArguments ? cls->tp_new(cls, noArguments, NULL) : 0;
-    if (inst && PyObject_GenericSetAttr(inst, SWIG_This(), swig_this) == -1) {
-      Py_DECREF(inst);
-      inst = 0;
-    }
+    inst = kal::newProxy((PyTypeObject *)data->newargs, swig_this);
 #else
 """)
+    stock = "SWIGRUNTIME PyObject* \nSWIG_Python_NewShadowInstance("
+    assert stock in text, "proxy creation not found"
+    text = text.replace(stock, """namespace kal {
+inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject);
+inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject);
+}
+
+""" + stock)
+
+    # Collecting an owning pointer object calls its class's delete entry; the stock code sets
+    # aside the pending exception around that call even when there is none.
+    stock = """      PyObject *type = NULL, *value = NULL, *traceback = NULL;
+      PyErr_Fetch(&type, &value, &traceback);
+"""
+    assert stock in text, "pointer object collection not found"
+    text = text.replace(stock, """      PyObject *type = NULL, *value = NULL, *traceback = NULL;
+      int const pending = PyErr_Occurred() != NULL;
+      if (pending)
+        PyErr_Fetch(&type, &value, &traceback);
+""")
+    stock = """      PyErr_Restore(type, value, traceback);
+
+      Py_XDECREF(res);"""
+    assert stock in text, "pointer object collection not found"
+    text = text.replace(stock, """      if (pending)
+        PyErr_Restore(type, value, traceback);
+      else if (PyErr_Occurred())
+        PyErr_Clear();
+
+      Py_XDECREF(res);""")
 
     # Attaching a pointer object to a proxy (the proxies' __init__) takes nothing else: the stock
     # code releases a null result when given another object, and stores it as "this".
@@ -148,11 +173,11 @@ def finish(text):
     sthis = SWIG_Python_GetSwigThis(obj[0]);
     if (sthis) {""")
 
-    # Attaching a pointer object stores "this" as an attribute, in the proxies' slot for it.
+    # Attaching a pointer object stores "this" in the proxies' slot for it, or as an attribute.
     stock = re.search(r'(SWIGRUNTIME int\nSWIG_Python_SetSwigThis\(PyObject \*inst, PyObject \*swig_this\)\n\{\n).*?\n\} \n',
                       text, flags=re.S)
     assert stock, "pointer object attachment not found"
-    text = text.replace(stock.group(0), stock.group(1) + "  return PyObject_GenericSetAttr(inst, SWIG_This(), swig_this);\n}\n")
+    text = text.replace(stock.group(0), stock.group(1) + "  return kal::attachPointerObject(inst, swig_this);\n}\n")
 
     # A "this" that is not a pointer object is no pointer: following it could recurse forever.
     stock = """    /* a PyObject is called 'this', try to get the 'real this'

@@ -304,3 +304,66 @@ def test_proxy_methods_behave_as_the_generators_instance_methods(network):
     assert geo.name() == "shadowed"
     del geo.name
     assert geo.name() == "g"
+
+
+@pytest.mark.parametrize("call", [
+    lambda geo: geo.name(1), lambda geo: geo.name(x=1), lambda geo: geo.setInput(0, None, x=1),
+    lambda geo: geo.setInput(), lambda geo: geo.createNode(bogus="null"),
+    lambda geo: geo.createNode("null", "a", True, True, 5),
+], ids=["METH_O, two arguments", "METH_O, a keyword", "VARARGS, a keyword", "VARARGS, too few",
+        "KEYWORDS, an unknown one", "KEYWORDS, too many"])
+def test_a_call_through_a_method_fails_as_the_entry_itself_fails(network, call):
+    # Methods call their entries' C code directly; whatever the entry's own checks say stands.
+    obj, geo, dopnet, box = network
+
+    class Entries:
+        def __getattr__(self, name):
+            function = getattr(_kal, "Node_" + name)
+            return lambda *args, **kwargs: function(geo, *args, **kwargs)
+    kalhost.clearCalls()
+    with pytest.raises(Exception) as through_method:
+        call(geo)
+    with pytest.raises(Exception) as through_entry:
+        call(Entries())
+    assert (type(through_method.value), str(through_method.value)) == \
+        (type(through_entry.value), str(through_entry.value))
+    assert host_calls("Node.setInput") == host_calls("Node.createNode") == []
+
+
+def test_a_proxy_has_no_attributes_of_its_own_until_a_script_sets_one(obj):
+    geo = obj.createNode("geo", "g")
+    assert vars(geo) == {}
+    geo.note = "kept"
+    assert vars(geo) == {"note": "kept"} and geo.note == "kept" and geo.name() == "g"
+    del geo.note
+    assert vars(geo) == {} and geo.name() == "g"
+
+
+def test_a_class_changed_after_its_proxies_converted_converts_by_its_new_this(network):
+    obj, geo, dopnet, box = network
+
+    class Script(kal.ObjNode):
+        pass
+    proxy = Script.__new__(Script)
+    proxy.this = geo.this  # the slot every proxy class keeps it in
+    assert proxy.name() == "g" and _kal.Node_name(proxy) == "g"
+    Script.this = property(lambda self: dopnet.this)  # the class's "this" is no longer the slot
+    assert proxy.name() == "d" and kal.Node.name(proxy) == "d"
+    del Script.this
+    assert proxy.name() == "g"
+
+
+def test_a_registered_class_with_its_own_new_makes_the_results(obj):
+    class Counted(kal.Node):
+        made = 0
+
+        def __new__(cls, *args):
+            Counted.made += 1
+            return super().__new__(cls)
+    _kal.Node_swigregister(Counted)
+    try:
+        result = kal.node("/")  # the root: a plain kal.Node
+    finally:
+        _kal.Node_swigregister(kal.Node)
+    assert type(result) is Counted and Counted.made == 1 and result.name() == ""
+    assert type(kal.node("/")) is kal.Node
