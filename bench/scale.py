@@ -164,16 +164,18 @@ class Network:
     def good_position(self):
         # Runs after the layout row, so the nodes stand in rows and columns; each picked node
         # goes below its input or right of the network, then back.
+        places = {id(node): tuple(node.position()) for number in range(BATCHES)
+                  for node in self.picks(number)}
+
         def batch(number):
             chosen = self.picks(number)
-            places = [tuple(node.position()) for node in chosen]
             for node in chosen:
                 node.moveToGoodPosition()
-            return chosen, places
+            return chosen
 
-        def restore(state):
-            for node, place in zip(*state):
-                node.setPosition(place)
+        def restore(chosen):
+            for node in chosen:
+                node.setPosition(places[id(node)])
         return best(batch, restore)
 
     def complete_name(self):

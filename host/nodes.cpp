@@ -301,16 +301,21 @@ KOM_NodeTypeCategory *NodeHandle::childTypeCategory()
     return categoryFor(scene()->type->childCategoryCode);
 }
 
+NodeTypeInfo const *NodeHandle::typeInfo() const
+{
+    return mySeenIn == Scene::generation() ? mySeenType : scene()->type;
+}
+
 int NodeHandle::categoryCode()
 {
     hostOperation("Node.categoryCode");
-    return scene()->type->categoryCode;
+    return typeInfo()->categoryCode;
 }
 
 int NodeHandle::flagBits()
 {
     hostOperation("Node.flagBits");
-    return scene()->type->flagBits;
+    return typeInfo()->flagBits;
 }
 
 KOM_Node *NodeHandle::node(char const *node_path)

@@ -225,27 +225,12 @@ SceneChildren::~SceneChildren()
 std::shared_ptr<SceneNode> SceneChildren::find(std::string const &name) const
 {
     auto const found = myByName.find(name);
-    return found == myByName.end() ? nullptr : mySlots[found->second->myPlace.slot];
+    return found == myByName.end() ? nullptr : found->second->shared_from_this();
 }
 
 std::vector<std::shared_ptr<SceneNode>> SceneChildren::list() const
 {
     return {begin(), end()};
-}
-
-bool SceneChildren::ByName::operator()(SceneNode const *a, SceneNode const *b) const
-{
-    return a->name < b->name;
-}
-
-bool SceneChildren::ByName::operator()(SceneNode const *a, std::string const &b) const
-{
-    return a->name < b;
-}
-
-bool SceneChildren::ByName::operator()(std::string const &a, SceneNode const *b) const
-{
-    return a < b->name;
 }
 
 std::vector<SceneNode *> SceneChildren::startingWith(std::string const &prefix) const
@@ -257,14 +242,10 @@ std::vector<SceneNode *> SceneChildren::startingWith(std::string const &prefix) 
         return found;
     }
     if (!myNameOrder)
-    {
-        myNameOrder = std::make_unique<NameOrder>();
-        for (auto const &[name, node] : myByName)
-            myNameOrder->insert(node);
-    }
+        myNameOrder = std::make_unique<NameOrder>(myByName.begin(), myByName.end());
     for (auto at = myNameOrder->lower_bound(prefix);
-         at != myNameOrder->end() && (*at)->name.compare(0, prefix.size(), prefix) == 0; ++at)
-        found.push_back(const_cast<SceneNode *>(*at));
+         at != myNameOrder->end() && at->first.compare(0, prefix.size(), prefix) == 0; ++at)
+        found.push_back(at->second);
     std::sort(found.begin(), found.end(), [](auto *a, auto *b) { return a->isBefore(*b); });
     return found;
 }
@@ -333,7 +314,7 @@ void SceneChildren::add(std::shared_ptr<SceneNode> const &node)
     if (node->isSelected())
         mySelected.insert(node.get());
     if (myNameOrder)
-        myNameOrder->insert(node.get());
+        myNameOrder->emplace(node->name, node.get());
     if (mySpots)
         mySpots->add(node->myPosition);
 }
@@ -347,7 +328,7 @@ void SceneChildren::remove(SceneNode const &node)
     countName(node.name, false);
     mySelected.erase(const_cast<SceneNode *>(&node));
     if (myNameOrder)
-        myNameOrder->erase(&node);
+        myNameOrder->erase(node.name);
     if (mySpots)
         mySpots->remove(node.myPosition);
     slot->reset();
@@ -373,7 +354,7 @@ void SceneChildren::closeGaps()
 
 bool SceneChildren::rename(SceneNode &node, std::string const &name)
 {
-    if (!slotOf(node) || node.name == name)
+    if (node.name == name)
         return true;
     // The map's entry changes its key in place: two look-ups, no allocation.
     auto entry = myByName.extract(node.name);
@@ -387,11 +368,13 @@ bool SceneChildren::rename(SceneNode &node, std::string const &name)
     }
     countName(node.name, false);
     if (myNameOrder)
-        myNameOrder->erase(&node);
+    {
+        auto ordered = myNameOrder->extract(node.name);
+        ordered.key() = name;
+        myNameOrder->insert(std::move(ordered));
+    }
     node.name = name;
     countName(node.name, true);
-    if (myNameOrder)
-        myNameOrder->insert(&node);
     return true;
 }
 
@@ -404,10 +387,7 @@ void SceneChildren::replace(SceneNode const &node, std::shared_ptr<SceneNode> co
     replacement->myPlace.slot = node.myPlace.slot;
     myByName[node.name] = replacement.get();
     if (myNameOrder)
-    {
-        myNameOrder->erase(&node);
-        myNameOrder->insert(replacement.get());
-    }
+        (*myNameOrder)[node.name] = replacement.get();
     if (mySpots)
     {
         mySpots->remove(node.myPosition);
@@ -544,6 +524,7 @@ std::shared_ptr<SceneNode> Scene::baselineRoot()
 void Scene::replaceRoot(std::shared_ptr<SceneNode> const &root)
 {
     // Handles that outlive the old scene must fail, however they keep its nodes.
+    ++theGeneration;
     if (myRoot)
         for (auto const &node : subtreeOf(myRoot))
             node->myPlace.inScene = false;
@@ -873,6 +854,7 @@ void Scene::transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &rep
 void Scene::retype(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type)
 {
     bool const inScene = node->isInScene();
+    ++theGeneration;
     if (inScene)
     {
         auto const registry = myInstances.find(node->type);
@@ -900,6 +882,7 @@ void Scene::enter(std::shared_ptr<SceneNode> const &node)
 
 void Scene::leave(std::shared_ptr<SceneNode> const &node)
 {
+    ++theGeneration;
     auto const leaving = subtreeOf(node);
     for (auto const &member : leaving)
     {

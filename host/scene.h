@@ -11,7 +11,6 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -196,7 +195,7 @@ private:
     friend class Scene;
     void add(std::shared_ptr<SceneNode> const &node); // its name must be free
     void remove(SceneNode const &node);
-    // False, changing nothing, when another child has that name.
+    // Renames a child; false, changing nothing, when another child has that name.
     bool rename(SceneNode &node, std::string const &name);
     // `replacement` takes the place and name of `node`.
     void replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement);
@@ -208,15 +207,9 @@ private:
     void place(SceneNode &node, float x, float y);
     void forgetSpots() { mySpots.reset(); }
 
-    // Children by name, in name order.
-    struct ByName
-    {
-        using is_transparent = void;
-        bool operator()(SceneNode const *a, SceneNode const *b) const;
-        bool operator()(SceneNode const *a, std::string const &b) const;
-        bool operator()(std::string const &a, SceneNode const *b) const;
-    };
-    using NameOrder = std::set<SceneNode const *, ByName>;
+    // Children by name, in name order. The names are kept in the index itself: a look-up
+    // then reads one tree node per level, not the child as well.
+    using NameOrder = std::map<std::string, SceneNode *, std::less<>>;
 
     Slots mySlots;
     std::unordered_map<std::string, SceneNode *> myByName;
@@ -496,6 +489,10 @@ public:
     void connect(SceneNode &node, int index, SceneNode::Input const &input, bool shift);
     // Replaces every input of `node`.
     void setInputs(SceneNode &node, std::vector<SceneNode::Input> inputs);
+    // Advances whenever a node leaves the scene or changes type; never 0. What was seen of a
+    // node in the scene holds until it moves.
+    static std::uint64_t generation() { return theGeneration; }
+
     // A number no walk has used, for SceneNode::mark.
     static std::uint64_t newPass();
     // Whether wiring `source` into `node` would close a loop. Free when `source` ranks below
@@ -561,6 +558,7 @@ private:
     // `replacement` takes over the wires into and out of `node`.
     static void transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &replacement);
 
+    static inline std::uint64_t theGeneration = 1;
     std::shared_ptr<SceneNode> myRoot;
     std::weak_ptr<SceneNode> myPwd;
     Clock myClock;

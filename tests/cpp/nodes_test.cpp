@@ -191,6 +191,22 @@ TEST_F(NodeNetwork, BoxMembershipSurvivesManyMovesBetweenBoxes)
     EXPECT_TRUE(owned(second->nodes()).empty());
 }
 
+TEST_F(NodeNetwork, HandlesAnswerWhatTheySawOnlyWhileTheirNodeIsInTheScene)
+{
+    auto const box = sop("box"), kept = sop("box");
+    NodeHandle handle(box), keptHandle(kept);
+    EXPECT_EQ(handle.categoryCode(), KOM_SopCategory);
+    theScene().destroy(box);
+    EXPECT_THROW(handle.categoryCode(), KOM_ObjectWasDeleted);
+    EXPECT_THROW(handle.flagBits(), KOM_ObjectWasDeleted);
+    EXPECT_EQ(keptHandle.categoryCode(), KOM_SopCategory);
+
+    auto const outside = std::make_shared<SceneNode>(*kept); // a copy stands nowhere
+    EXPECT_THROW(NodeHandle(outside).categoryCode(), KOM_ObjectWasDeleted);
+    resetHost();
+    EXPECT_THROW(keptHandle.flagBits(), KOM_ObjectWasDeleted);
+}
+
 TEST_F(NodeNetwork, ConnectorsListTheWiresOfEachInputAndOutput)
 {
     auto const box = sop("box"), merge = sop("merge"), xform = sop("xform");
