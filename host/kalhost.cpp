@@ -112,9 +112,18 @@ bool fromPython(PyObject *value, JournalValue *out)
     return true;
 }
 
+// Laying the baseline anew writes the shelf files, which a writable folder set before may refuse.
 PyObject *reset(PyObject *, PyObject *)
 {
-    kalhost::resetHost();
+    try
+    {
+        kalhost::resetHost();
+    }
+    catch (KOM_Error const &error)
+    {
+        PyErr_SetString(PyExc_RuntimeError, error.instanceMessage().c_str());
+        return nullptr;
+    }
     Py_RETURN_NONE;
 }
 

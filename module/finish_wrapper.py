@@ -73,6 +73,11 @@ def finish(text):
     text, count = re.subn(r'PyErr_Format\(PyExc_AttributeError, "Unknown C global variable \'%s\'", n\)',
                           'PyErr_SetString(PyExc_NameError, "Unknown C global variable")', text)
     assert count == 2, "cvar look-up not found"
+    # The cvar object lives as long as the process. The runtime's capsule may go while the
+    # module's dict still holds it, and dropping the runtime's reference then would leave the
+    # object with an owner nobody can reach.
+    text, count = re.subn(r'\n  Py_DECREF\(SWIG_globals\(\)\);\n  Swig_Globals_global = NULL;', '', text)
+    assert count == 1, "cvar release not found"
 
     # New proxies: SWIG 4.1 invalidates the class's attribute cache (PyType_Modified) and builds
     # throw-away argument objects for every instance it creates. Allocate the instance directly.

@@ -344,6 +344,9 @@ def test_writes_outside_the_writable_folder_are_refused(in_tmp):
         kal.kipFile.save("inside/in.kip")
         with pytest.raises(kal.OperationFailed, match="outside the folder"):
             kal.kipFile.save("inside/../out.kip")
+        # The baseline's shelf files go to the temporary folder, outside this one.
+        with pytest.raises(RuntimeError, match="outside the folder"):
+            kalhost.reset()
     finally:
         kalhost.writableFolder(None)
     assert sorted(os.listdir(in_tmp)) == ["inside"]
