@@ -156,9 +156,11 @@ std::int64_t NumberRuns::lowestFreeFrom(std::int64_t start) const
 
 void SceneSpots::add(float const (&at)[2])
 {
-    auto &column = myColumns[at[0]];
-    ++column.count;
-    ++column.rows[at[1]];
+    auto const [column, made] = myColumns.try_emplace(at[0]);
+    if (made)
+        myOrder.insert(at[0]);
+    ++column->second.count;
+    ++column->second.rows[at[1]];
 }
 
 void SceneSpots::remove(float const (&at)[2])
@@ -172,15 +174,18 @@ void SceneSpots::remove(float const (&at)[2])
     if (--row->second == 0)
         column->second.rows.erase(row);
     if (--column->second.count == 0)
+    {
+        myOrder.erase(at[0]);
         myColumns.erase(column);
+    }
 }
 
 bool SceneSpots::rightmost(float const (&ignored)[2], float &x) const
 {
-    for (auto column = myColumns.rbegin(); column != myColumns.rend(); ++column)
-        if (column->second.count > (column->first == ignored[0] ? 1u : 0u))
+    for (auto column = myOrder.rbegin(); column != myOrder.rend(); ++column)
+        if (myColumns.at(*column).count > (*column == ignored[0] ? 1u : 0u))
         {
-            x = column->first;
+            x = *column;
             return true;
         }
     return false;

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -111,7 +112,9 @@ private:
         std::size_t count = 0;
         std::map<float, std::size_t> rows; // y -> nodes standing there
     };
-    std::map<float, Column> myColumns; // by x
+    // Columns are found by hash; only a column that appears or empties changes the order.
+    std::unordered_map<float, Column> myColumns; // by x
+    std::set<float> myOrder;                     // the x of each column
 };
 
 // The children of a network in the order they joined it, indexed by name. They sit in one
