@@ -55,16 +55,16 @@ bool isMember(SceneNetworkBox const &box, SceneNode const &node)
 
 std::vector<std::shared_ptr<SceneNode>> boxMembers(SceneNode const &network, SceneNetworkBox &box)
 {
-    // Members leave a box when they leave its network; a scene that was replaced as a whole
-    // does not tell its boxes, so its nodes are checked here.
-    auto members = membersOf(box);
-    auto const away = std::find_if(members.begin(), members.end(), [&network](auto const &node) {
+    // Members leave a box when they leave its network; a scene replaced as a whole does not
+    // tell its boxes, so whoever is no longer there is taken out here.
+    auto const away = [&network](auto const &node) {
         return !node->isInScene() || node->parent.lock().get() != &network;
-    });
-    if (away == members.end())
+    };
+    auto members = membersOf(box);
+    if (std::none_of(members.begin(), members.end(), away))
         return members;
     for (auto const &node : members)
-        if (!node->isInScene() || node->parent.lock().get() != &network)
+        if (away(node))
             takeOutOfBox(*node);
     return membersOf(box);
 }
