@@ -161,6 +161,34 @@ class Network:
                 self.network.layoutChildren()
         return best(batch, batches=3) * BATCH / (runs * self.size)
 
+    def good_position(self):
+        # Runs after the layout row, so the nodes stand in rows and columns; each picked node
+        # goes below its input or right of the network, then back.
+        places = {id(node): tuple(node.position()) for number in range(BATCHES)
+                  for node in self.picks(number)}
+
+        def batch(number):
+            chosen = self.picks(number)
+            for node in chosen:
+                node.moveToGoodPosition()
+            return chosen
+
+        def restore(chosen):
+            for node in chosen:
+                node.setPosition(places[id(node)])
+        return best(batch, restore)
+
+    def complete_name(self):
+        # Names past the first tenth of the network are no other name's start: one match each.
+        network, size, first = self.network, self.size, self.size // 10
+
+        def batch(number):
+            start = first + (number * BATCH * 37) % (size - first)
+            for i in range(BATCH):
+                index = first + (start - first + i * 37) % (size - first)
+                network._getArgumentAutoComplete("node", self.paths[index].rsplit("/", 1)[1])
+        return best(batch)
+
 
 ROWS = [
     ("createNode, automatic name", Network.create_automatic),
@@ -172,6 +200,8 @@ ROWS = [
     ("setInput", Network.wire),
     ("copyNodesTo, ten nodes", Network.copy_ten),
     ("layoutChildren, per node", Network.layout_per_node),
+    ("moveToGoodPosition", Network.good_position),
+    ("completing a child's name", Network.complete_name),
 ]
 
 

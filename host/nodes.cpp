@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -285,16 +284,21 @@ KOM_NodeTypeCategory *NodeHandle::childTypeCategory()
     return categoryFor(scene()->type->childCategoryCode);
 }
 
+NodeTypeInfo const *NodeHandle::typeInfo() const
+{
+    return mySeenIn == Scene::generation() ? mySeenType : scene()->type;
+}
+
 int NodeHandle::categoryCode()
 {
     hostOperation("Node.categoryCode");
-    return scene()->type->categoryCode;
+    return typeInfo()->categoryCode;
 }
 
 int NodeHandle::flagBits()
 {
     hostOperation("Node.flagBits");
-    return scene()->type->flagBits;
+    return typeInfo()->flagBits;
 }
 
 KOM_Node *NodeHandle::node(char const *node_path)
@@ -519,7 +523,7 @@ KOM_Vector2 *NodeHandle::position()
 {
     hostOperation("Node.position");
     auto const self = scene();
-    return new KOM_Vector2(self->position[0], self->position[1]);
+    return new KOM_Vector2(self->position()[0], self->position()[1]);
 }
 
 namespace
@@ -539,7 +543,7 @@ void NodeHandle::setPosition(std::vector<float> const &position)
     hostOperation("Node.setPosition", position);
     auto const self = scene();
     checkPosition(position);
-    std::copy(position.begin(), position.end(), self->position);
+    Scene::place(*self, position[0], position[1]);
 }
 
 void NodeHandle::move(std::vector<float> const &amount)
@@ -547,8 +551,7 @@ void NodeHandle::move(std::vector<float> const &amount)
     hostOperation("Node.move", amount);
     auto const self = scene();
     checkPosition(amount);
-    self->position[0] += amount[0];
-    self->position[1] += amount[1];
+    Scene::place(*self, self->position()[0] + amount[0], self->position()[1] + amount[1]);
 }
 
 KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_inputs,
@@ -560,29 +563,23 @@ KOM_Vector2 *NodeHandle::moveToGoodPosition(bool relative_to_inputs, bool move_i
     auto const self = scene();
     auto const network = self->parent.lock();
     auto const source = self->inputs().empty() ? nullptr : self->inputs().front().node.lock();
+    // The network knows where its children stand; the node's own spot does not count.
+    SceneSpots const *const spots = network ? &network->children.spots() : nullptr;
+    auto const &own = self->position();
     float x = 0.0f;
     float y = 0.0f;
     if (relative_to_inputs && source && !self->inputs().front().indirect)
     {
-        x = source->position[0];
-        y = source->position[1] - DefaultSpacing[1];
+        x = source->position()[0];
+        y = source->position()[1] - DefaultSpacing[1];
     }
-    else if (network)
+    else if (float rightmost = 0.0f; spots && spots->rightmost(own, rightmost))
     {
-        for (auto const &sibling : network->children)
-            if (sibling != self)
-                x = std::max(x, sibling->position[0] + DefaultSpacing[0]);
+        x = std::max(x, rightmost + DefaultSpacing[0]);
     }
-    // The free spot below (x, y): the siblings in that column, read once.
-    std::set<float> taken;
-    if (network)
-        for (auto const &sibling : network->children)
-            if (sibling != self && sibling->position[0] == x)
-                taken.insert(sibling->position[1]);
-    while (taken.count(y))
-        y -= DefaultSpacing[1];
-    self->position[0] = x;
-    self->position[1] = y;
+    if (spots)
+        y = spots->freeBelow(x, y, DefaultSpacing[1], own);
+    Scene::place(*self, x, y);
     return new KOM_Vector2(x, y);
 }
 
@@ -650,9 +647,10 @@ void NodeHandle::layoutChildren(std::vector<KOM_Node *> const &child_nodes,
     std::map<int, int> columnsUsed;
     auto const place = [&](SceneNode &node) {
         int const row = rowOf(node);
-        node.position[0] = across * columnsUsed[row]++;
-        node.position[1] = -down * row;
+        Scene::place(*self, node, across * columnsUsed[row]++, -down * row);
     };
+    if (everyChild)
+        Scene::placingAll(*self);
     if (everyChild)
         self->children.forEach([&place](auto const &child) { place(*child); });
     for (auto const &node : given)

@@ -91,7 +91,11 @@ class NodeHandle : public KOM_DopNetNode,
                    private LiveCounted
 {
 public:
-    explicit NodeHandle(std::shared_ptr<SceneNode> const &node) : myNode(node) {}
+    explicit NodeHandle(std::shared_ptr<SceneNode> const &node)
+        : myNode(node), mySeenType(node->type),
+          mySeenIn(node->isInScene() ? Scene::generation() : NotSeen)
+    {
+    }
 
     // Listing a large network makes and frees handles by the hundred thousand: they come from
     // blocks the host keeps, in address order, not from the general allocator.
@@ -294,7 +298,16 @@ private:
     SceneNode::Input indirectSource(std::shared_ptr<SceneNode> const &self,
                                     KOM_SubnetIndirectInput &indirect) const;
 
+    // The node's type; while nothing has left the scene or changed type since the handle was
+    // made, from what the handle saw then. Results are converted right after their handles are
+    // made, so choosing a proxy's class does not read the node again: in a large network, it
+    // would no longer be in the caches.
+    NodeTypeInfo const *typeInfo() const;
+
+    static constexpr std::uint64_t NotSeen = 0;
     std::weak_ptr<SceneNode> myNode;
+    NodeTypeInfo const *mySeenType;
+    std::uint64_t mySeenIn; // the scene's generation, NotSeen when the node was out of it
 };
 
 // One wire: output outputIndex() of a node feeding input inputIndex() of another

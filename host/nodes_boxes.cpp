@@ -35,9 +35,10 @@ void setSizeOf(SceneNetworkBox &box, float width, float height)
 // Grows the box so that it holds the node with room to spare.
 void enclose(SceneNetworkBox &box, SceneNode const &node)
 {
-    float const left = node.position[0] - BoxMargin, bottom = node.position[1] - BoxMargin;
-    float const right = node.position[0] + NodeSize[0] + BoxMargin;
-    float const top = node.position[1] + NodeSize[1] + BoxMargin;
+    auto const &at = node.position();
+    float const left = at[0] - BoxMargin, bottom = at[1] - BoxMargin;
+    float const right = at[0] + NodeSize[0] + BoxMargin;
+    float const top = at[1] + NodeSize[1] + BoxMargin;
     float const oldRight = box.position[0] + box.size[0], oldTop = box.position[1] + box.size[1];
     box.position[0] = std::min(box.position[0], left);
     box.position[1] = std::min(box.position[1], bottom);
@@ -47,31 +48,25 @@ void enclose(SceneNetworkBox &box, SceneNode const &node)
 
 bool isMember(SceneNetworkBox const &box, SceneNode const &node)
 {
-    return std::any_of(box.nodes.begin(), box.nodes.end(),
-                       [&node](auto const &member) { return member.lock().get() == &node; });
-}
-
-void removeMember(SceneNetworkBox &box, SceneNode const &node)
-{
-    box.nodes.erase(std::remove_if(box.nodes.begin(), box.nodes.end(),
-                                   [&node](auto const &member) { return member.lock().get() == &node; }),
-                    box.nodes.end());
+    return node.inBox.box.lock().get() == &box;
 }
 
 } // namespace
 
 std::vector<std::shared_ptr<SceneNode>> boxMembers(SceneNode const &network, SceneNetworkBox &box)
 {
-    std::vector<std::shared_ptr<SceneNode>> members;
-    auto kept = box.nodes.begin();
-    for (auto const &member : box.nodes)
-        if (auto node = member.lock(); node && node->isInScene() && node->parent.lock().get() == &network)
-        {
-            *kept++ = member;
-            members.push_back(std::move(node));
-        }
-    box.nodes.erase(kept, box.nodes.end());
-    return members;
+    // Members leave a box when they leave its network; a scene replaced as a whole does not
+    // tell its boxes, so whoever is no longer there is taken out here.
+    auto const away = [&network](auto const &node) {
+        return !node->isInScene() || node->parent.lock().get() != &network;
+    };
+    auto members = membersOf(box);
+    if (std::none_of(members.begin(), members.end(), away))
+        return members;
+    for (auto const &node : members)
+        if (away(node))
+            takeOutOfBox(*node);
+    return membersOf(box);
 }
 
 // --- NetworkBox -------------------------------------------------------------------------
@@ -136,11 +131,9 @@ void NetworkBoxHandle::move(std::vector<float> const &amount)
     hostOperation("NetworkBox.move", amount);
     auto const box = scene();
     checkPair(amount, "An amount");
-    for (auto const &node : boxMembers(*network(), *box))
-    {
-        node->position[0] += amount[0];
-        node->position[1] += amount[1];
-    }
+    auto const self = network();
+    for (auto const &node : boxMembers(*self, *box))
+        Scene::place(*self, *node, node->position()[0] + amount[0], node->position()[1] + amount[1]);
     box->position[0] += amount[0];
     box->position[1] += amount[1];
 }
@@ -176,8 +169,8 @@ void NetworkBoxHandle::fitAroundContents()
     auto const members = boxMembers(*network(), *box);
     if (members.empty())
         return;
-    box->position[0] = members.front()->position[0];
-    box->position[1] = members.front()->position[1];
+    box->position[0] = members.front()->position()[0];
+    box->position[1] = members.front()->position()[1];
     box->size[0] = box->size[1] = 0.0f;
     for (auto const &node : members)
         enclose(*box, *node);
@@ -240,9 +233,7 @@ void NetworkBoxHandle::addNode(KOM_Node &node)
         throw KOM_OperationFailed(("The node is not in the box's network " + self->path()).c_str());
     if (isMember(*box, *member))
         return;
-    for (auto const &other : self->networkBoxes)
-        removeMember(*other, *member);
-    box->nodes.push_back(member);
+    putInBox(box, member);
     enclose(*box, *member);
 }
 
@@ -253,7 +244,7 @@ void NetworkBoxHandle::removeNode(KOM_Node &node)
     auto const member = NodeHandle::sceneOf(&node);
     if (!member || !isMember(*box, *member))
         throw KOM_OperationFailed(("The node is not in the network box " + box->name).c_str());
-    removeMember(*box, *member);
+    takeOutOfBox(*member);
 }
 
 void NetworkBoxHandle::removeAllNodes()
@@ -262,7 +253,8 @@ void NetworkBoxHandle::removeAllNodes()
     auto const box = scene();
     if (network()->isInsideLockedAsset())
         throw KOM_OperationFailed("Cannot edit inside a locked asset");
-    box->nodes.clear();
+    for (auto const &node : membersOf(*box))
+        takeOutOfBox(*node);
 }
 
 void NetworkBoxHandle::destroy(bool destroy_contents)
@@ -272,9 +264,12 @@ void NetworkBoxHandle::destroy(bool destroy_contents)
     auto const self = network();
     if (self->isInsideLockedAsset() || self->isLockedAsset())
         throw KOM_OperationFailed(("Cannot edit inside a locked asset: " + self->path()).c_str());
-    if (destroy_contents)
-        for (auto const &node : boxMembers(*self, *box))
+    auto const members = boxMembers(*self, *box);
+    for (auto const &node : members)
+        if (destroy_contents)
             theScene().destroy(node);
+        else
+            takeOutOfBox(*node);
     auto &boxes = self->networkBoxes;
     boxes.erase(std::remove(boxes.begin(), boxes.end(), box), boxes.end());
 }

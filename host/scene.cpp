@@ -152,6 +152,62 @@ std::int64_t NumberRuns::lowestFreeFrom(std::int64_t start) const
     return run->second >= start ? run->second + 1 : start;
 }
 
+// --- spots ---
+
+void SceneSpots::add(float const (&at)[2])
+{
+    auto const [column, made] = myColumns.try_emplace(at[0]);
+    if (made)
+        myOrder.insert(at[0]);
+    ++column->second.count;
+    ++column->second.rows[at[1]];
+}
+
+void SceneSpots::remove(float const (&at)[2])
+{
+    auto const column = myColumns.find(at[0]);
+    if (column == myColumns.end())
+        return;
+    auto const row = column->second.rows.find(at[1]);
+    if (row == column->second.rows.end())
+        return;
+    if (--row->second == 0)
+        column->second.rows.erase(row);
+    if (--column->second.count == 0)
+    {
+        myOrder.erase(at[0]);
+        myColumns.erase(column);
+    }
+}
+
+bool SceneSpots::rightmost(float const (&ignored)[2], float &x) const
+{
+    for (auto column = myOrder.rbegin(); column != myOrder.rend(); ++column)
+        if (myColumns.at(*column).count > (*column == ignored[0] ? 1u : 0u))
+        {
+            x = *column;
+            return true;
+        }
+    return false;
+}
+
+float SceneSpots::freeBelow(float x, float y, float step, float const (&ignored)[2]) const
+{
+    auto const column = myColumns.find(x);
+    if (column == myColumns.end())
+        return y;
+    auto const &rows = column->second.rows;
+    bool const ignoring = x == ignored[0];
+    for (auto row = rows.find(y); row != rows.end(); row = rows.find(y))
+    {
+        if (row->second > (ignoring && y == ignored[1] ? 1u : 0u))
+            y -= step;
+        else
+            break;
+    }
+    return y;
+}
+
 // --- children ---
 
 SceneChildren::~SceneChildren()
@@ -174,12 +230,50 @@ SceneChildren::~SceneChildren()
 std::shared_ptr<SceneNode> SceneChildren::find(std::string const &name) const
 {
     auto const found = myByName.find(name);
-    return found == myByName.end() ? nullptr : mySlots[found->second->myPlace.slot];
+    return found == myByName.end() ? nullptr : found->second->shared_from_this();
 }
 
 std::vector<std::shared_ptr<SceneNode>> SceneChildren::list() const
 {
     return {begin(), end()};
+}
+
+std::vector<SceneNode *> SceneChildren::startingWith(std::string const &prefix) const
+{
+    std::vector<SceneNode *> found;
+    if (prefix.empty())
+    {
+        forEach([&found](auto const &child) { found.push_back(child.get()); });
+        return found;
+    }
+    if (!myNameOrder)
+        myNameOrder = std::make_unique<NameOrder>(myByName.begin(), myByName.end());
+    for (auto at = myNameOrder->lower_bound(prefix);
+         at != myNameOrder->end() && at->first.compare(0, prefix.size(), prefix) == 0; ++at)
+        found.push_back(at->second);
+    std::sort(found.begin(), found.end(), [](auto *a, auto *b) { return a->isBefore(*b); });
+    return found;
+}
+
+SceneSpots const &SceneChildren::spots() const
+{
+    if (!mySpots)
+    {
+        mySpots = std::make_unique<SceneSpots>();
+        forEach([this](auto const &child) { mySpots->add(child->position()); });
+    }
+    return *mySpots;
+}
+
+void SceneChildren::place(SceneNode &node, float x, float y)
+{
+    bool const indexed = mySpots && slotOf(node);
+    if (indexed)
+        mySpots->remove(node.myPosition);
+    node.myPosition[0] = x;
+    node.myPosition[1] = y;
+    if (indexed)
+        mySpots->add(node.myPosition);
 }
 
 std::string SceneChildren::availableName(std::string const &wanted) const
@@ -224,6 +318,10 @@ void SceneChildren::add(std::shared_ptr<SceneNode> const &node)
     countName(node->name, true);
     if (node->isSelected())
         mySelected.insert(node.get());
+    if (myNameOrder)
+        myNameOrder->emplace(node->name, node.get());
+    if (mySpots)
+        mySpots->add(node->myPosition);
 }
 
 void SceneChildren::remove(SceneNode const &node)
@@ -234,8 +332,15 @@ void SceneChildren::remove(SceneNode const &node)
     myByName.erase(node.name);
     countName(node.name, false);
     mySelected.erase(const_cast<SceneNode *>(&node));
+    if (myNameOrder)
+        myNameOrder->erase(node.name);
+    if (mySpots)
+        mySpots->remove(node.myPosition);
     slot->reset();
-    // Gaps are closed once they outnumber the children, so each removal costs O(1) on average.
+    // Gaps at the end go at once, so that the last child is always at hand; others are closed
+    // once they outnumber the children. Each removal costs O(1) on average.
+    while (!mySlots.empty() && !mySlots.back())
+        mySlots.pop_back();
     if (mySlots.size() > 2 * myByName.size() + 8)
         closeGaps();
 }
@@ -252,15 +357,30 @@ void SceneChildren::closeGaps()
     mySlots.resize(kept);
 }
 
-void SceneChildren::rename(SceneNode &node, std::string const &name)
+bool SceneChildren::rename(SceneNode &node, std::string const &name)
 {
-    if (!slotOf(node))
-        return;
-    myByName.erase(node.name);
+    if (node.name == name)
+        return true;
+    // The map's entry changes its key in place: two look-ups, no allocation.
+    auto entry = myByName.extract(node.name);
+    entry.key() = name;
+    auto placed = myByName.insert(std::move(entry));
+    if (!placed.inserted)
+    {
+        placed.node.key() = node.name;
+        myByName.insert(std::move(placed.node));
+        return false;
+    }
     countName(node.name, false);
+    if (myNameOrder)
+    {
+        auto ordered = myNameOrder->extract(node.name);
+        ordered.key() = name;
+        myNameOrder->insert(std::move(ordered));
+    }
     node.name = name;
-    myByName.emplace(node.name, &node);
     countName(node.name, true);
+    return true;
 }
 
 void SceneChildren::replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement)
@@ -271,6 +391,13 @@ void SceneChildren::replace(SceneNode const &node, std::shared_ptr<SceneNode> co
     replacement->name = node.name;
     replacement->myPlace.slot = node.myPlace.slot;
     myByName[node.name] = replacement.get();
+    if (myNameOrder)
+        (*myNameOrder)[node.name] = replacement.get();
+    if (mySpots)
+    {
+        mySpots->remove(node.myPosition);
+        mySpots->add(replacement->myPosition);
+    }
     if (mySelected.erase(const_cast<SceneNode *>(&node)))
     {
         replacement->myPlace.selected = true;
@@ -287,6 +414,53 @@ void SceneChildren::takeAll(SceneChildren &other)
     other.myByName.clear();
     other.myNumbers.clear();
     other.mySelected.clear();
+    other.myNameOrder.reset();
+    other.mySpots.reset();
+}
+
+// --- network boxes ---
+
+void putInBox(std::shared_ptr<SceneNetworkBox> const &box, std::shared_ptr<SceneNode> const &node)
+{
+    if (node->inBox.box.lock() == box)
+        return;
+    takeOutOfBox(*node);
+    node->inBox.box = box;
+    node->inBox.entry = box->nodes.size();
+    box->nodes.push_back(node);
+    ++box->memberCount;
+}
+
+void takeOutOfBox(SceneNode &node)
+{
+    auto const box = node.inBox.box.lock();
+    node.inBox.box.reset();
+    if (!box)
+        return;
+    box->nodes[node.inBox.entry].reset();
+    --box->memberCount;
+    // As with a network's children: gaps at the end go at once, the others once they
+    // outnumber the members.
+    while (!box->nodes.empty() && box->nodes.back().expired())
+        box->nodes.pop_back();
+    if (box->nodes.size() > 2 * box->memberCount + 8)
+        membersOf(*box);
+}
+
+std::vector<std::shared_ptr<SceneNode>> membersOf(SceneNetworkBox &box)
+{
+    std::vector<std::shared_ptr<SceneNode>> members;
+    members.reserve(box.memberCount);
+    for (auto const &entry : box.nodes)
+        if (auto node = entry.lock())
+        {
+            node->inBox.entry = members.size();
+            box.nodes[members.size()] = entry;
+            members.push_back(std::move(node));
+        }
+    box.nodes.resize(members.size());
+    box.memberCount = members.size();
+    return members;
 }
 
 // --- nodes ---
@@ -355,6 +529,7 @@ std::shared_ptr<SceneNode> Scene::baselineRoot()
 void Scene::replaceRoot(std::shared_ptr<SceneNode> const &root)
 {
     // Handles that outlive the old scene must fail, however they keep its nodes.
+    ++theGeneration;
     if (myRoot)
         for (auto const &node : subtreeOf(myRoot))
             node->myPlace.inScene = false;
@@ -399,9 +574,8 @@ std::vector<std::string> Scene::completePath(std::string typed,
     auto const base = directory.empty() ? from : find(directory, from);
     std::vector<std::string> result;
     if (base)
-        for (auto const &child : base->children)
-            if (child->name.compare(0, prefix.size(), prefix) == 0)
-                result.push_back(directory + child->name);
+        for (auto const *child : base->children.startingWith(prefix))
+            result.push_back(directory + child->name);
     return result;
 }
 
@@ -473,10 +647,26 @@ void Scene::rename(std::shared_ptr<SceneNode> const &node, std::string const &na
         throw KOM_OperationFailed(("Cannot rename " + node->path()).c_str());
     if (!isValidNodeName(name))
         throw KOM_InvalidNodeName(("Invalid node name: " + name).c_str());
-    auto const holder = network->child(name);
-    if (holder && holder != node)
+    if (!network->children.rename(*node, name))
         throw KOM_OperationFailed(("Node name already in use: " + name).c_str());
-    network->children.rename(*node, name);
+}
+
+// --- placement ---
+
+void Scene::place(SceneNode &node, float x, float y)
+{
+    if (auto const network = node.parent.lock())
+    {
+        network->children.place(node, x, y);
+        return;
+    }
+    node.myPosition[0] = x;
+    node.myPosition[1] = y;
+}
+
+void Scene::place(SceneNode &network, SceneNode &child, float x, float y)
+{
+    network.children.place(child, x, y);
 }
 
 // --- selection ---
@@ -669,6 +859,7 @@ void Scene::transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &rep
 void Scene::retype(std::shared_ptr<SceneNode> const &node, NodeTypeInfo const *type)
 {
     bool const inScene = node->isInScene();
+    ++theGeneration;
     if (inScene)
     {
         auto const registry = myInstances.find(node->type);
@@ -696,6 +887,7 @@ void Scene::enter(std::shared_ptr<SceneNode> const &node)
 
 void Scene::leave(std::shared_ptr<SceneNode> const &node)
 {
+    ++theGeneration;
     auto const leaving = subtreeOf(node);
     for (auto const &member : leaving)
     {
@@ -731,6 +923,7 @@ void Scene::adopt(std::shared_ptr<SceneNode> const &network, std::shared_ptr<Sce
 
 void Scene::detach(std::shared_ptr<SceneNode> const &node)
 {
+    takeOutOfBox(*node);
     if (auto const network = node->parent.lock())
         network->children.remove(*node);
     node->parent.reset();
@@ -747,7 +940,11 @@ std::shared_ptr<SceneNode> Scene::copySubtree(SceneNode const &node, CopyMap &co
         copy->currentChild.reset();
         copy->cookCache.reset(); // a copy cooks its own geometry, not the original's
         for (auto &box : copy->networkBoxes)
+        {
             box = std::make_shared<SceneNetworkBox>(*box);
+            box->nodes.clear(); // the copies of its members are not in it
+            box->memberCount = 0;
+        }
         copies[&original] = copy;
         return copy;
     };
@@ -870,6 +1067,7 @@ std::shared_ptr<SceneNode> Scene::changeType(std::shared_ptr<SceneNode> const &n
         replacement->networkBoxes = node->networkBoxes;
     }
     transferWires(*node, replacement);
+    takeOutOfBox(*node);
     network->children.replace(*node, replacement);
     node->parent.reset();
     if (node->isInScene())
@@ -898,7 +1096,7 @@ std::shared_ptr<SceneNode> Scene::collapse(std::shared_ptr<SceneNode> const &net
             (std::string("Node name already in use: ") + subnetName).c_str());
     auto subnet = create(network, "subnet", subnetName);
     // The subnet takes the place of the first node; wires inside the subnet stay.
-    std::copy(nodes.front()->position, nodes.front()->position + 2, subnet->position);
+    place(*network, *subnet, nodes.front()->position()[0], nodes.front()->position()[1]);
     moveTo(nodes, subnet);
     return subnet;
 }

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -36,9 +37,11 @@ struct SceneNetworkBox
     float color[3] = {0.52f, 0.52f, 0.52f};
     bool minimized = false;
     bool picked = false;
-    // Nodes of the box's network, in the order they were added; nodes that left the network
-    // are skipped and dropped when next seen.
+    // Nodes of the box's network in the order they were added, with gaps where nodes left
+    // (dropped when the box is next read). Each member knows its entry (SceneNode::inBox), so
+    // putInBox and takeOutOfBox change the list and the member together.
     std::vector<std::weak_ptr<SceneNode>> nodes;
+    std::size_t memberCount = 0;
 };
 
 // Viewport flags and locks: one bit each (host/nodes_flags.cpp).
@@ -87,6 +90,31 @@ public:
 
 private:
     std::map<std::int64_t, std::int64_t> myRuns; // first -> last; runs never touch
+};
+
+// Where the children of a network stand, by column and row, with the number of nodes on each
+// spot: what placing a node on a free spot reads instead of every sibling.
+class SceneSpots
+{
+public:
+    void add(float const (&at)[2]);
+    void remove(float const (&at)[2]);
+    // The rightmost column a node stands in, leaving out one node standing at `ignored`; false
+    // when no other node stands anywhere.
+    bool rightmost(float const (&ignored)[2], float &x) const;
+    // `y` or the first spot below it, `step` apart, that no node of column `x` stands on,
+    // leaving out one node standing at `ignored`.
+    float freeBelow(float x, float y, float step, float const (&ignored)[2]) const;
+
+private:
+    struct Column
+    {
+        std::size_t count = 0;
+        std::map<float, std::size_t> rows; // y -> nodes standing there
+    };
+    // Columns are found by hash; only a column that appears or empties changes the order.
+    std::unordered_map<float, Column> myColumns; // by x
+    std::set<float> myOrder;                     // the x of each column
 };
 
 // The children of a network in the order they joined it, indexed by name. They sit in one
@@ -161,12 +189,17 @@ public:
     // `wanted` when no child has that name, else the name with its trailing number raised to
     // the lowest free one ("box1" becomes "box3" when "box1" and "box2" are taken).
     std::string availableName(std::string const &wanted) const;
+    // The children whose names start with `prefix`, in order.
+    std::vector<SceneNode *> startingWith(std::string const &prefix) const;
+    // Where the children stand.
+    SceneSpots const &spots() const;
 
 private:
     friend class Scene;
     void add(std::shared_ptr<SceneNode> const &node); // its name must be free
     void remove(SceneNode const &node);
-    void rename(SceneNode &node, std::string const &name);
+    // Renames a child; false, changing nothing, when another child has that name.
+    bool rename(SceneNode &node, std::string const &name);
     // `replacement` takes the place and name of `node`.
     void replace(SceneNode const &node, std::shared_ptr<SceneNode> const &replacement);
     void takeAll(SceneChildren &other); // moves every child of `other` here, in order
@@ -174,11 +207,23 @@ private:
     // The slot of a child, or null when `node` is not one.
     std::shared_ptr<SceneNode> *slotOf(SceneNode const &node);
     void closeGaps();
+    void place(SceneNode &node, float x, float y);
+    void forgetSpots() { mySpots.reset(); }
+
+    // Children by name, in name order. The names are kept in the index itself: a look-up
+    // then reads one tree node per level, not the child as well.
+    using NameOrder = std::map<std::string, SceneNode *, std::less<>>;
 
     Slots mySlots;
     std::unordered_map<std::string, SceneNode *> myByName;
     std::unordered_set<SceneNode *> mySelected;
     std::unordered_map<std::string, NumberRuns> myNumbers; // by stem
+    // Indexes few scripts need, built when first asked for and kept from then on, so that
+    // networks nobody asks pay nothing: names in order, for completing a partial name, and
+    // the children's spots, for placing a node. Operations that move every child drop the
+    // spots rather than keep them up to date.
+    mutable std::unique_ptr<NameOrder> myNameOrder;
+    mutable std::unique_ptr<SceneSpots> mySpots;
 };
 
 struct SceneNode : std::enable_shared_from_this<SceneNode>
@@ -225,8 +270,14 @@ public:
     };
     mutable Mark mark;
     std::weak_ptr<SceneNode> parent;
-    // How the node looks in its network.
-    float position[2] = {0.0f, 0.0f};
+
+private:
+    float myPosition[2] = {0.0f, 0.0f};
+
+public:
+    // Where the node stands in its network; Scene::place moves it, since the network may
+    // index it by place.
+    auto position() const -> float const (&)[2] { return myPosition; }
 
     // Set freely before the node joins a network; afterwards only through Scene::rename,
     // since the network indexes it.
@@ -250,6 +301,19 @@ public:
     // A network's display and render nodes (surface and particle networks).
     SceneChosenChild displayChild;
     SceneChosenChild renderChild;
+
+    // The network box the node sits in, one at most, and its entry there. A copy of a node
+    // sits in none.
+    struct BoxPlace
+    {
+        std::weak_ptr<SceneNetworkBox> box;
+        std::size_t entry = 0;
+
+        BoxPlace() = default;
+        BoxPlace(BoxPlace const &) {}
+        BoxPlace &operator=(BoxPlace const &) = delete;
+    };
+    BoxPlace inBox;
 
     // A digital asset made from this subnet; locked unless editing was allowed.
     std::string assetName;
@@ -337,6 +401,13 @@ void forEachWithin(std::shared_ptr<SceneNode> const &network, Visit visit)
 
 inline bool isConnected(SceneNode::Input const &input) { return !input.node.expired(); }
 
+// A node sits in one network box of its network at most: putting it in one takes it out of
+// any other, and it leaves its box when it leaves its network.
+void putInBox(std::shared_ptr<SceneNetworkBox> const &box, std::shared_ptr<SceneNode> const &node);
+void takeOutOfBox(SceneNode &node);
+// The box's members, in the order they were added; the gaps in its list close.
+std::vector<std::shared_ptr<SceneNode>> membersOf(SceneNetworkBox &box);
+
 // The number a name ends with ("geo12" ends with 12), 0 when it ends with none.
 int trailingNumber(std::string const &name);
 bool isValidNodeName(std::string const &name);
@@ -406,6 +477,12 @@ public:
     // Throws KOM_InvalidNodeName or KOM_OperationFailed (name in use, root or manager).
     void rename(std::shared_ptr<SceneNode> const &node, std::string const &name);
 
+    // Moves a node in its network. `network` is the node's, when the caller knows it.
+    static void place(SceneNode &node, float x, float y);
+    static void place(SceneNode &network, SceneNode &child, float x, float y);
+    // The network's children are all about to move: nothing keeps their old spots.
+    static void placingAll(SceneNode &network) { network.children.forgetSpots(); }
+
     // Selects or deselects one node, or clears the selection among a network's children.
     static void select(SceneNode &node, bool on);
     static void clearSelection(SceneNode &network);
@@ -415,6 +492,10 @@ public:
     void connect(SceneNode &node, int index, SceneNode::Input const &input, bool shift);
     // Replaces every input of `node`.
     void setInputs(SceneNode &node, std::vector<SceneNode::Input> inputs);
+    // Advances whenever a node leaves the scene or changes type; never 0. What was seen of a
+    // node in the scene holds until it moves.
+    static std::uint64_t generation() { return theGeneration; }
+
     // A number no walk has used, for SceneNode::mark.
     static std::uint64_t newPass();
     // Whether wiring `source` into `node` would close a loop. Free when `source` ranks below
@@ -480,6 +561,7 @@ private:
     // `replacement` takes over the wires into and out of `node`.
     static void transferWires(SceneNode &node, std::shared_ptr<SceneNode> const &replacement);
 
+    static inline std::uint64_t theGeneration = 1;
     std::shared_ptr<SceneNode> myRoot;
     std::weak_ptr<SceneNode> myPwd;
     Clock myClock;

@@ -21,14 +21,15 @@ namespace
 
 void writePosition(SceneNode const &node, SceneLineWriter &out)
 {
-    if (node.position[0] != 0.0f || node.position[1] != 0.0f)
-        out.line("at").number(node.position[0]).number(node.position[1]);
+    auto const &at = node.position();
+    if (at[0] != 0.0f || at[1] != 0.0f)
+        out.line("at").number(at[0]).number(at[1]);
 }
 
 void readPosition(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, SceneReading &)
 {
-    node->position[0] = line.floatNumber();
-    node->position[1] = line.floatNumber();
+    float const x = line.floatNumber();
+    Scene::place(*node, x, line.floatNumber());
 }
 
 void writeColor(SceneNode const &node, SceneLineWriter &out)
@@ -369,7 +370,7 @@ void readBox(std::shared_ptr<SceneNode> const &node, SceneLineReader &line, Scen
                 if (!member)
                     throw KOM_OperationFailed(("The node " + name + " of network box " + box->name +
                                                " is missing").c_str());
-                box->nodes.push_back(member);
+                putInBox(box, member);
             }
         });
     node->networkBoxes.push_back(std::move(box));

@@ -64,18 +64,18 @@ TEST_F(NodeNetwork, LayoutPutsEachNodeOneRowBelowItsDeepestInput)
     theScene().setInputs(*xform, {{merge}});
     NodeHandle network(geo);
     network.layoutChildren({}, -1.0f, -1.0f);
-    EXPECT_EQ(box->position[0], 0.0f);
-    EXPECT_EQ(grid->position[0], 2.0f);
-    EXPECT_EQ(grid->position[1], 0.0f);
-    EXPECT_EQ(merge->position[1], -1.0f);
-    EXPECT_EQ(xform->position[1], -2.0f);
+    EXPECT_EQ(box->position()[0], 0.0f);
+    EXPECT_EQ(grid->position()[0], 2.0f);
+    EXPECT_EQ(grid->position()[1], 0.0f);
+    EXPECT_EQ(merge->position()[1], -1.0f);
+    EXPECT_EQ(xform->position()[1], -2.0f);
 
     std::unique_ptr<KOM_Node> mergeHandle(NodeHandle::handleFor(merge));
     std::unique_ptr<KOM_Node> xformHandle(NodeHandle::handleFor(xform));
     network.layoutChildren({mergeHandle.get(), xformHandle.get()}, 5.0f, 3.0f);
-    EXPECT_EQ(merge->position[1], 0.0f);
-    EXPECT_EQ(xform->position[1], -3.0f);
-    EXPECT_EQ(grid->position[0], 2.0f); // not laid out this time
+    EXPECT_EQ(merge->position()[1], 0.0f);
+    EXPECT_EQ(xform->position()[1], -3.0f);
+    EXPECT_EQ(grid->position()[0], 2.0f); // not laid out this time
 }
 
 TEST_F(NodeNetwork, LayoutFollowsAChainOfWiresAsLongAsScriptsMakeIt)
@@ -96,21 +96,115 @@ TEST_F(NodeNetwork, LayoutFollowsAChainOfWiresAsLongAsScriptsMakeIt)
     // must not rely on that.
     theScene().setInputs(*first, {{last}});
     NodeHandle(geo).layoutChildren({}, 1.0f, 1.0f);
-    EXPECT_EQ(second->position[1], -1.0f);
-    EXPECT_EQ(last->position[1], -static_cast<float>(length - 1));
-    EXPECT_EQ(first->position[1], -static_cast<float>(length));
+    EXPECT_EQ(second->position()[1], -1.0f);
+    EXPECT_EQ(last->position()[1], -static_cast<float>(length - 1));
+    EXPECT_EQ(first->position()[1], -static_cast<float>(length));
 }
 
 TEST_F(NodeNetwork, GoodPositionsAreBelowTheInputAndNeverOnAnotherNode)
 {
     auto const box = sop("box"), xform = sop("xform"), other = sop("null");
-    box->position[0] = 4.0f;
-    other->position[0] = 4.0f;
-    other->position[1] = -1.0f;
+    Scene::place(*box, 4.0f, 0.0f);
+    Scene::place(*other, 4.0f, -1.0f);
     theScene().setInputs(*xform, {{box}});
     NodeHandle handle(xform);
     EXPECT_EQ(xy(handle.moveToGoodPosition(true, true, true, true)), std::make_pair(4.0f, -2.0f));
     EXPECT_EQ(xy(handle.moveToGoodPosition(false, true, true, true)), std::make_pair(6.0f, 0.0f));
+}
+
+TEST_F(NodeNetwork, GoodPositionsFollowMovesDeletesCopiesAndLayouts)
+{
+    auto const source = sop("box");
+    Scene::place(*source, 2.0f, 0.0f);
+    std::vector<std::shared_ptr<SceneNode>> fed;
+    auto const below = [&](std::shared_ptr<SceneNode> const &node) {
+        theScene().setInputs(*node, {{source}});
+        return xy(NodeHandle(node).moveToGoodPosition(true, false, false, false));
+    };
+    for (float row : {-1.0f, -2.0f, -3.0f})
+    {
+        fed.push_back(sop("xform"));
+        EXPECT_EQ(below(fed.back()), std::make_pair(2.0f, row));
+    }
+    // A node's own spot does not count against it.
+    EXPECT_EQ(below(fed.back()), std::make_pair(2.0f, -3.0f));
+    theScene().destroy(fed[1]);
+    EXPECT_EQ(below(sop("xform")), std::make_pair(2.0f, -2.0f));
+    NodeHandle(fed[0]).move({10.0f, 0.0f});
+    EXPECT_EQ(below(sop("xform")), std::make_pair(2.0f, -1.0f));
+    EXPECT_EQ(below(sop("xform")), std::make_pair(2.0f, -4.0f));
+
+    // Beside the network: right of the rightmost node but itself.
+    auto const loose = sop("null");
+    NodeHandle looseHandle(loose);
+    EXPECT_EQ(xy(looseHandle.moveToGoodPosition(false, false, false, false)), std::make_pair(14.0f, 0.0f));
+    EXPECT_EQ(xy(looseHandle.moveToGoodPosition(false, false, false, false)), std::make_pair(14.0f, 0.0f));
+    auto const other = theScene().create(obj, "geo", "other");
+    theScene().moveTo({fed[0]}, other);
+    EXPECT_EQ(xy(looseHandle.moveToGoodPosition(false, false, false, false)), std::make_pair(4.0f, 0.0f));
+    auto const copies = theScene().copyTo({loose}, geo); // on the same spot
+    EXPECT_EQ(xy(looseHandle.moveToGoodPosition(false, false, false, false)), std::make_pair(6.0f, 0.0f));
+    theScene().destroy(copies[0]);
+    EXPECT_EQ(xy(looseHandle.moveToGoodPosition(false, false, false, false)), std::make_pair(4.0f, 0.0f));
+
+    // A layout moves every node at once (the four fed nodes in a row, 0 to 3); spots read
+    // afterwards are the new ones.
+    NodeHandle(geo).layoutChildren({}, 1.0f, 1.0f);
+    EXPECT_EQ(xy(looseHandle.moveToGoodPosition(false, false, false, false)), std::make_pair(5.0f, 0.0f));
+    auto const next = sop("null");
+    EXPECT_EQ(xy(NodeHandle(next).moveToGoodPosition(false, false, false, false)), std::make_pair(7.0f, 0.0f));
+}
+
+TEST_F(NodeNetwork, BoxMembershipSurvivesManyMovesBetweenBoxes)
+{
+    NodeHandle network(geo);
+    std::unique_ptr<KOM_NetworkBox> first(network.createNetworkBox(nullptr));
+    std::unique_ptr<KOM_NetworkBox> second(network.createNetworkBox(nullptr));
+    std::vector<std::shared_ptr<SceneNode>> nodes;
+    for (int i = 0; i < 40; ++i)
+    {
+        nodes.push_back(sop("null"));
+        first->addNode(*std::unique_ptr<KOM_Node>(NodeHandle::handleFor(nodes.back())));
+    }
+    // Back and forth, leaving gaps everywhere in both lists.
+    for (int round = 0; round < 5; ++round)
+        for (auto const &node : nodes)
+        {
+            std::unique_ptr<KOM_Node> handle(NodeHandle::handleFor(node));
+            second->addNode(*handle);
+            first->addNode(*handle);
+        }
+    std::unique_ptr<KOM_Node> kept(NodeHandle::handleFor(nodes[7]));
+    second->addNode(*kept);
+    theScene().destroy(nodes[3]);
+    EXPECT_LE(dynamic_cast<NetworkBoxHandle &>(*first).box()->nodes.size(), 2 * nodes.size() + 8);
+    auto const members = owned(first->nodes());
+    ASSERT_EQ(members.size(), nodes.size() - 2);
+    EXPECT_EQ(members.front()->path(), nodes[0]->path());
+    EXPECT_EQ(members.back()->path(), nodes.back()->path());
+    EXPECT_EQ(pathsOf(owned(second->nodes())), std::vector<std::string>{nodes[7]->path()});
+    EXPECT_THROW(first->removeNode(*kept), KOM_OperationFailed);
+    // A node that leaves the network leaves its box, and does not come back with it.
+    auto const other = theScene().create(obj, "geo", "other");
+    theScene().moveTo({nodes[7]}, other);
+    theScene().moveTo({nodes[7]}, geo);
+    EXPECT_TRUE(owned(second->nodes()).empty());
+}
+
+TEST_F(NodeNetwork, HandlesAnswerWhatTheySawOnlyWhileTheirNodeIsInTheScene)
+{
+    auto const box = sop("box"), kept = sop("box");
+    NodeHandle handle(box), keptHandle(kept);
+    EXPECT_EQ(handle.categoryCode(), KOM_SopCategory);
+    theScene().destroy(box);
+    EXPECT_THROW(handle.categoryCode(), KOM_ObjectWasDeleted);
+    EXPECT_THROW(handle.flagBits(), KOM_ObjectWasDeleted);
+    EXPECT_EQ(keptHandle.categoryCode(), KOM_SopCategory);
+
+    auto const outside = std::make_shared<SceneNode>(*kept); // a copy stands nowhere
+    EXPECT_THROW(NodeHandle(outside).categoryCode(), KOM_ObjectWasDeleted);
+    resetHost();
+    EXPECT_THROW(keptHandle.flagBits(), KOM_ObjectWasDeleted);
 }
 
 TEST_F(NodeNetwork, ConnectorsListTheWiresOfEachInputAndOutput)

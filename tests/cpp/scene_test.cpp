@@ -180,6 +180,35 @@ TEST_F(Network, WalksOfAVeryDeepChainOfSubnetsKeepTheStackFlat)
     EXPECT_TRUE(copy.expired());
 }
 
+TEST_F(Network, CompletionFollowsRenamesDeletionsMovesAndTypeChanges)
+{
+    for (char const *name : {"box1", "ball", "box2", "bend"})
+        sop("box", name);
+    auto const complete = [this](std::string const &typed) {
+        return theScene().completePath(typed, geo);
+    };
+    using Names = std::vector<std::string>;
+    // In network order, whatever the names' order.
+    EXPECT_EQ(complete("b"), (Names{"box1", "ball", "box2", "bend"}));
+    EXPECT_EQ(complete("bo"), (Names{"box1", "box2"}));
+    EXPECT_EQ(complete(""), (Names{"box1", "ball", "box2", "bend"}));
+    theScene().rename(geo->child("box1"), "axe");
+    EXPECT_EQ(complete("bo"), (Names{"box2"}));
+    EXPECT_EQ(complete("'a"), (Names{"axe"}));
+    theScene().destroy(geo->child("box2"));
+    EXPECT_EQ(complete("box"), Names{});
+    sop("box"); // takes the freed box1, last in the network
+    EXPECT_EQ(complete("b"), (Names{"ball", "bend", "box1"}));
+    theScene().changeType(geo->child("ball"), "sphere", true, false);
+    EXPECT_EQ(complete("ba"), (Names{"ball"}));
+    auto const other = theScene().create(obj, "geo", "other");
+    theScene().moveTo({geo->child("bend")}, other);
+    EXPECT_EQ(complete("be"), Names{});
+    EXPECT_EQ(complete("/obj/other/b"), (Names{"/obj/other/bend"}));
+    EXPECT_EQ(complete("../o"), (Names{"../other"}));
+    EXPECT_EQ(complete("/nowhere/b"), Names{});
+}
+
 TEST(Clock, FramesCountFromOne)
 {
     Clock clock;

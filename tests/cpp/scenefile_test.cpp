@@ -27,7 +27,7 @@ TEST_F(Network, ContentsRoundTripIntoAnotherNetwork)
     auto const box = sop("box", "b");
     auto const xform = sop("xform", "x");
     theScene().connect(*xform, 0, {box, 0, false}, false);
-    box->position[0] = 1.25f;
+    Scene::place(*box, 1.25f, 0.0f);
     box->comment = "a \"quoted\"\nline\x01";
     parmOf(box, "group").text = "grp";
     parmOf(box, "sizex").number = 0.1;
@@ -48,7 +48,7 @@ TEST_F(Network, ContentsRoundTripIntoAnotherNetwork)
     ASSERT_TRUE(box2 && xform2);
     EXPECT_TRUE(box2->isInScene());
     EXPECT_EQ(xform2->inputs().at(0).node.lock(), box2);
-    EXPECT_EQ(box2->position[0], 1.25f);
+    EXPECT_EQ(box2->position()[0], 1.25f);
     EXPECT_EQ(box2->comment, box->comment);
     EXPECT_EQ(parmOf(box2, "group").text, "grp");
     EXPECT_EQ(parmOf(box2, "sizex").number, 0.1);
@@ -71,8 +71,9 @@ TEST_F(Network, BoxesAndChosenChildrenFollowTheirNodesIntoAnotherNetwork)
     group->name = "group";
     group->size[0] = 2.5f;
     group->picked = true;
-    group->nodes = {box, gone};
     geo->networkBoxes.push_back(group);
+    putInBox(group, box);
+    putInBox(group, gone);
     geo->displayChild = {box, true};
     geo->renderChild = {{}, true};
     geo->flags = FlagXray | FlagHardLock;
@@ -119,7 +120,7 @@ TEST_F(Network, UnknownPartsAreSkippedAndNamed)
     std::vector<std::string> skipped;
     auto const made = readNetworkContents(geo, text, "test", &skipped);
     EXPECT_EQ(made.size(), 2u);
-    EXPECT_EQ(geo->child("b")->position[1], 3.0f);
+    EXPECT_EQ(geo->child("b")->position()[1], 3.0f);
     EXPECT_EQ(skipped, (std::vector<std::string>{"sparkle (line 3)", "future-thing (line 6)"}));
 }
 

@@ -82,12 +82,23 @@ def test_wiring_forms_fill_shift_and_clear_inputs(sops):
     assert [n.name() for n in merge.inputs()] == ["xform1", "box1", "xform1"]
 
 
-def test_ancestors_are_every_node_upstream_once(sops):
-    _, box, xform, merge = sops
-    xform.setInput(0, box)
-    merge.setInput(0, xform)
-    merge.setInput(1, box)
-    assert sorted(n.name() for n in merge.inputAncestors()) == ["box1", "xform1"]
+def test_ancestors_come_once_each_nearest_first_and_cross_subnets_when_asked(obj):
+    # a feeds b and c, and all three feed d; a is fed from outside the subnet.
+    subnet = obj.createNode("subnet", "sub")
+    subnet.setInput(0, obj.createNode("null", "outside"))
+    a, b, c, d = (subnet.createNode("null", name) for name in "abcd")
+    a.setInput(0, subnet.indirectInputs()[0])
+    for node in (b, c):
+        node.setInput(0, a)
+    for index, source in enumerate((b, c, a)):
+        d.setInput(index, source)
+    assert [n.name() for n in d.inputAncestors()] == ["b", "c", "a"]
+    assert [n.name() for n in d.inputAncestors(True, True)] == ["b", "c", "a", "outside"]
+    for node, source in ((a, d), (b, d), (d, d)):
+        with pytest.raises(kal.OperationFailed):
+            node.setInput(1, source)
+    assert [n.name() for n in d.inputAncestors()] == ["b", "c", "a"]
+    assert a.inputAncestors() == ()
 
 
 @pytest.mark.parametrize("wire, error", [
