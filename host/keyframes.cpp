@@ -67,6 +67,13 @@ std::string describe(char const *className, KeyframeData const &data)
     return text + ">";
 }
 
+// Equal keyframes are of one kind with the same parts.
+template <class Kind>
+bool sameKeyframe(KOM_BaseKeyframe const &keyframe, KOM_BaseKeyframe &other)
+{
+    return dynamic_cast<Kind *>(&other) && keyframe.parts() == other.parts();
+}
+
 } // namespace
 
 // --- KOM_BaseKeyframe ------------------------------------------------------------------------
@@ -159,17 +166,24 @@ KOM_Keyframe::KOM_Keyframe(KOM_Keyframe const &other) : KOM_BaseKeyframe(other)
 bool KOM_Keyframe::__eq__(KOM_BaseKeyframe &other)
 {
     hostOperation("Keyframe.__eq__", other);
-    return dynamic_cast<KOM_Keyframe *>(&other) && *myParts == other.parts();
+    return sameKeyframe<KOM_Keyframe>(*this, other);
 }
 
-bool KOM_Keyframe::__ne__(KOM_BaseKeyframe &other) { return !__eq__(other); }
+bool KOM_Keyframe::__ne__(KOM_BaseKeyframe &other)
+{
+    hostOperation("Keyframe.__ne__", other);
+    return !sameKeyframe<KOM_Keyframe>(*this, other);
+}
 
 bool KOM_Keyframe::__eq__(KOM_Keyframe &other)
 {
     return __eq__(static_cast<KOM_BaseKeyframe &>(other));
 }
 
-bool KOM_Keyframe::__ne__(KOM_Keyframe &other) { return !__eq__(other); }
+bool KOM_Keyframe::__ne__(KOM_Keyframe &other)
+{
+    return __ne__(static_cast<KOM_BaseKeyframe &>(other));
+}
 
 int KOM_Keyframe::__hash__()
 {
@@ -263,10 +277,14 @@ KOM_StringKeyframe::KOM_StringKeyframe(KOM_StringKeyframe const &other) : KOM_Ba
 bool KOM_StringKeyframe::__eq__(KOM_BaseKeyframe &other)
 {
     hostOperation("StringKeyframe.__eq__", other);
-    return dynamic_cast<KOM_StringKeyframe *>(&other) && *myParts == other.parts();
+    return sameKeyframe<KOM_StringKeyframe>(*this, other);
 }
 
-bool KOM_StringKeyframe::__ne__(KOM_BaseKeyframe &other) { return !__eq__(other); }
+bool KOM_StringKeyframe::__ne__(KOM_BaseKeyframe &other)
+{
+    hostOperation("StringKeyframe.__ne__", other);
+    return !sameKeyframe<KOM_StringKeyframe>(*this, other);
+}
 
 int KOM_StringKeyframe::__hash__()
 {

@@ -94,11 +94,20 @@ public:
     bool __eq__(KOM_ParmTemplate &other) override
     {
         hostOperation("ParmTemplate.__eq__", other);
+        return matches(other);
+    }
+
+    bool __ne__(KOM_ParmTemplate &other) override
+    {
+        hostOperation("ParmTemplate.__ne__", other);
+        return !matches(other);
+    }
+
+    bool matches(KOM_ParmTemplate &other) const
+    {
         auto const *that = dynamic_cast<TemplateBase const *>(&other);
         return that && same(that->myInfo);
     }
-
-    bool __ne__(KOM_ParmTemplate &other) override { return !__eq__(other); }
 
     int __hash__() override
     {

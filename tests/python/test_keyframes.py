@@ -108,6 +108,14 @@ def test_keyframe_comparison_takes_only_keyframes():
         kal.Keyframe().__eq__(None)
 
 
+@pytest.mark.parametrize("make, kind", [(kal.Keyframe, "Keyframe"), (kal.StringKeyframe, "StringKeyframe")])
+def test_inequality_reaches_the_host_as_itself(make, kind):
+    first, second = make(), make()
+    kalhost.clearCalls()
+    assert not (first != second) and first == second
+    assert [operation for operation, _ in host_calls()] == [kind + ".__ne__", kind + ".__eq__"]
+
+
 def test_keyframes_set_on_a_parameter_evaluate_at_their_frames(geo):
     ty = geo.parm("ty")
     for frame, value in ((11, 10.0), (1, 0.0), (21, 0.0)):

@@ -60,6 +60,13 @@ def test_argument_messages_name_the_constructor():
                                 "'std::vector<float,std::allocator<float > > const &'")
 
 
+def test_inequality_reaches_the_host_as_itself():
+    first, second = kal.FloatParmTemplate("a", "A", 1), kal.FloatParmTemplate("a", "A", 1)
+    kalhost.clearCalls()
+    assert not (first != second) and first == second
+    assert [operation for operation, _ in host_calls()] == ["ParmTemplate.__ne__", "ParmTemplate.__eq__"]
+
+
 def test_node_parameters_have_templates(geo):
     box = geo.createNode("box")
     assert [(type(t), t.name(), t.numComponents()) for t in (
