@@ -1,4 +1,5 @@
 import ast
+import builtins
 import functools
 import gc
 import os
@@ -55,6 +56,16 @@ def pytest_sessionfinish(session):
 def host_calls(operation=None):
     """The (operation, args) the host received, optionally of one operation only."""
     return [call for call in kalhost.calls() if operation is None or call[0] == operation]
+
+
+def run_tool_collecting(name):
+    """Runs the shelf tool `name`, whose script appends to `collected`; returns what it appended."""
+    builtins.collected = []
+    try:
+        kalhost.runTool(name)
+        return builtins.collected
+    finally:
+        del builtins.collected
 
 
 def run_python(code, *args):

@@ -6,7 +6,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, run_tool_collecting
 
 SET_INPUT_PROTOTYPES = (
     "Wrong number of arguments for overloaded function 'Node_setInput'.\n"
@@ -130,14 +130,8 @@ def _kept_proxies():
     dopnet = obj.createNode("dopnet", "d")
     dopnet.createNode("rigidobject", "ball")
     ball = dopnet.simulation().objects()[0]
-    tool = kal.shelves.newTool(name="kept_tool", script="import kal\nkept.append(kal.shelves.runningTool())")
-    import builtins
-    builtins.kept = []
-    try:
-        kalhost.runTool("kept_tool")
-        (running,) = builtins.kept
-    finally:
-        del builtins.kept
+    tool = kal.shelves.newTool(name="kept_tool", script="import kal\ncollected.append(kal.shelves.runningTool())")
+    (running,) = run_tool_collecting("kept_tool")
     spare = geo.addSpareParmTuple(kal.FloatParmTemplate("gain", "Gain", 1))
     return {
         "SubnetIndirectInput.parent": (subnet.indirectInputs()[0].parent(), lambda p: p.path()),

@@ -8,7 +8,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls, stub_result
+from conftest import host_calls, run_tool_collecting, stub_result
 
 
 @pytest.fixture
@@ -169,14 +169,8 @@ def test_new_elements_refuse_read_only_files():
 
 def test_the_running_tool_is_the_hosts(tool):
     assert kal.shelves.runningTool() is None
-    tool.setScript("import kal\nseen.append(kal.shelves.runningTool())")
-    import builtins
-    builtins.seen = []
-    try:
-        kalhost.runTool("box")
-        (running,) = builtins.seen
-    finally:
-        del builtins.seen
+    tool.setScript("import kal\ncollected.append(kal.shelves.runningTool())")
+    (running,) = run_tool_collecting("box")
     assert not running.this.own() and running.name() == "box"
     gc.collect()
     before = kalhost.liveHandles()
