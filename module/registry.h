@@ -43,6 +43,8 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
         PyErr_SetString(PyExc_TypeError, refusal);
         return false;
     }
+    if (!adoptClass(reinterpret_cast<PyTypeObject *>(cls)))
+        return false;
     // Read once: the hook checked is the hook kept.
     PyObject *destroy = PyObject_GetAttrString(cls, "__swig_destroy__");
     if (!destroy)

@@ -522,6 +522,13 @@ class Pool:
 
 # --- what gets called ---------------------------------------------------------------------------
 
+def inherited(cls, method):
+    """Whether a class's method is its base's (a class keeps its own descriptor of each method it
+    inherits, which calls the same entry)."""
+    own = getattr(cls, method)
+    return any(method in vars(base) and getattr(base, method) is own for base in cls.__mro__[1:])
+
+
 def targets():
     """Every _kal entry and every method of every kal class, by label."""
     import _kal
@@ -532,7 +539,8 @@ def targets():
         if not (issubclass(type(cls), type) and cls.__module__ == "kal"):
             continue
         for method, value in sorted(vars(cls).items()):
-            if callable(value) and method not in ("__dict__", "__weakref__", "__new__"):
+            if callable(value) and method not in ("__dict__", "__weakref__", "__new__") and \
+                    not inherited(cls, method):
                 found.append("kal.%s.%s" % (class_name, method))
     return found
 
