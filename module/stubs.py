@@ -16,10 +16,14 @@ HEADER = '''\
 # Arguments of methods without keyword names are positional only. A result that may be None
 # is Optional; collections come back as tuples, maps as dicts.
 from typing import Any, ClassVar, Dict, Iterator, Mapping, Optional, Sequence, Tuple, overload
+
+
+class ProxyClassType(type):
+    """The class of kal's classes."""
 '''
 
 # Names the annotations use, which a method of the same name would hide inside its class.
-ANNOTATION_NAMES = {"Any", "ClassVar", "Dict", "Iterator", "Mapping", "Optional", "Sequence", "Tuple", "overload",
+ANNOTATION_NAMES = {"ProxyClassType", "Any", "ClassVar", "Dict", "Iterator", "Mapping", "Optional", "Sequence", "Tuple", "overload",
                     "int", "float", "str", "bool", "None"}
 
 
@@ -38,6 +42,7 @@ class StubWriter:
         # itself goes by a private name here.
         self.renamed = {name: "_" + name for name in api["namespaces"]}
         self.lines = [HEADER]
+        self.classes = {cls["name"] for cls in api["classes"]}
 
     def type_name(self, text):
         for name, private in self.renamed.items():
@@ -81,7 +86,10 @@ class StubWriter:
 
     def klass(self, cls):
         name = self.renamed.get(cls["name"], cls["name"])
-        bases = ", ".join(self.type_name(b) for b in cls["bases"])
+        bases = [self.type_name(b) for b in cls["bases"]]
+        if not any(base in self.classes for base in cls["bases"]):
+            bases.append("metaclass=ProxyClassType")
+        bases = ", ".join(bases)
         self.lines.append("")
         self.lines.append("class %s%s:" % (name, "(%s)" % bases if bases else ""))
         body = len(self.lines)
