@@ -222,9 +222,61 @@ inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject);
                         '"Wrong number of arguments for overloaded function')
     text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\(|operator)', r'\1\2', text, flags=re.M)
 
+    text = arguments_entries(text)
+
     # Template type names as messages and pointer reprs show them: no space after '<'.
     text = re.sub(r'"[^"\n]*\w< [^"\n]*>[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
     return text
+
+
+VARARGS_WRAPPER = re.compile(r'^SWIGINTERN PyObject \*_wrap_(\w+)\(PyObject \*self, PyObject \*args\) \{\n(.*?)^\}\n',
+                             flags=re.M | re.S)
+UNPACK = "SWIG_Python_UnpackTuple(args, "
+
+# The entries that have an arguments form, each with it (kal::argumentsFormOf, module/methods.h).
+ARGUMENTS_FORMS = """extern "C++" kal::ArgumentsEntry kal::argumentsFormOf(PyCFunction entry)
+{
+  static std::vector<std::pair<PyCFunction, kal::ArgumentsEntry>> const forms = [] {
+    std::vector<std::pair<PyCFunction, kal::ArgumentsEntry>> listed{
+%s
+    };
+    std::sort(listed.begin(), listed.end(), [](auto const &a, auto const &b) {
+      return std::less<void (*)()>()(reinterpret_cast<void (*)()>(a.first), reinterpret_cast<void (*)()>(b.first));
+    });
+    return listed;
+  }();
+  auto const found = std::lower_bound(forms.begin(), forms.end(), entry, [](auto const &form, PyCFunction wanted) {
+    return std::less<void (*)()>()(reinterpret_cast<void (*)()>(form.first), reinterpret_cast<void (*)()>(wanted));
+  });
+  return found != forms.end() && found->first == entry ? found->second : nullptr;
+}
+
+"""
+
+
+def arguments_entries(text):
+    """Each METH_VARARGS entry that only unpacks its tuple gets a form taking an array of
+    arguments, which the tuple form calls and a proxy method calls without making a tuple."""
+    forms = []
+
+    def split(found):
+        name, body = found.groups()
+        # (an entry without arguments is METH_NOARGS, and gets no tuple)
+        if body.count(UNPACK) != 1 or re.search(r'\bargs\b', body.replace(UNPACK, "")) or \
+                not re.search(re.escape(UNPACK) + r'"\w+", \d+, [1-9]\d*, swig_obj\)', body):
+            return found.group(0)
+        forms.append(name)
+        body = body.replace(UNPACK, "kal::unpackArguments(arguments, count, ")
+        return ("SWIGINTERN PyObject *_wrap_%s_arguments(PyObject *self, PyObject *const *arguments, Py_ssize_t count) {\n"
+                "%s}\n\n"
+                "SWIGINTERN PyObject *_wrap_%s(PyObject *self, PyObject *args) {\n"
+                "  return _wrap_%s_arguments(self, &PyTuple_GET_ITEM(args, 0), PyTuple_GET_SIZE(args));\n"
+                "}\n") % (name, body, name, name)
+    text = VARARGS_WRAPPER.sub(split, text)
+    assert forms, "entries with an argument tuple not found"
+    stock = "static PyMethodDef SwigMethods[] = {"
+    return text.replace(stock, ARGUMENTS_FORMS % "\n".join("      {_wrap_%s, _wrap_%s_arguments}," % (name, name)
+                                                            for name in forms) + stock)
 
 
 # The members every proxy class repeats, defined once.

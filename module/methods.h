@@ -28,7 +28,29 @@ enum class EntryForm
     Object,    // METH_O: the one argument
     Tuple,     // METH_VARARGS: a tuple, no keywords
     Keywords,  // METH_VARARGS | METH_KEYWORDS: a tuple and a dict
+    Arguments, // METH_VARARGS with a form that takes the arguments as an array
 };
+
+// The form of a METH_VARARGS entry that takes its arguments as an array (the wrapper's entries
+// that only unpack their tuple have one), or null (defined with the table of those entries).
+using ArgumentsEntry = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t);
+ArgumentsEntry argumentsFormOf(PyCFunction entry);
+
+// What SWIG_Python_UnpackTuple does with a tuple, for an array: the same messages.
+inline bool unpackArguments(PyObject *const *arguments, Py_ssize_t count, char const *name, Py_ssize_t min,
+                            Py_ssize_t max, PyObject **objects)
+{
+    if (count < min || count > max)
+    {
+        PyErr_Format(PyExc_TypeError, "%s expected %s%d arguments, got %d", name,
+                     min == max ? "" : count < min ? "at least " : "at most ", static_cast<int>(count < min ? min : max),
+                     static_cast<int>(count));
+        return false;
+    }
+    std::copy(arguments, arguments + count, objects);
+    std::fill(objects + count, objects + max, nullptr);
+    return true;
+}
 
 struct ProxyMethod
 {
@@ -40,6 +62,7 @@ struct ProxyMethod
     EntryForm form;
     PyCFunction entry;
     PyObject *entrySelf;
+    ArgumentsEntry arguments;
 };
 
 // The entry's arguments when it takes a tuple (and a dict of keywords): what the function itself
@@ -106,6 +129,13 @@ inline PyObject *callEntry(ProxyMethod const &method, PyObject *self, PyObject *
 {
     if (method.form == EntryForm::Object && !count && !kwnames)
         return method.entry(method.entrySelf, self);
+    PyObject *all[8];
+    if (method.form == EntryForm::Arguments && !kwnames && count < Py_ssize_t(std::size(all)))
+    {
+        all[0] = self;
+        std::copy(args, args + count, all + 1);
+        return method.arguments(method.entrySelf, all, 1 + count);
+    }
     if (method.form == EntryForm::Object || method.form == EntryForm::None ||
         (kwnames && method.form != EntryForm::Keywords))
         return callFunction(method, self, args, count, kwnames);
@@ -209,6 +239,7 @@ inline PyObject *newProxyMethod(PyObject *function)
     method->form = EntryForm::None;
     method->entry = nullptr;
     method->entrySelf = nullptr;
+    method->arguments = nullptr;
     if (PyCFunction_Check(function))
     {
         switch (PyCFunction_GET_FLAGS(function) & ~METH_COEXIST)
@@ -219,6 +250,8 @@ inline PyObject *newProxyMethod(PyObject *function)
         }
         method->entry = PyCFunction_GET_FUNCTION(function);
         method->entrySelf = PyCFunction_GET_SELF(function);
+        if (method->form == EntryForm::Tuple && (method->arguments = argumentsFormOf(method->entry)))
+            method->form = EntryForm::Arguments;
     }
     PyObject_GC_Track(method);
     return reinterpret_cast<PyObject *>(method);

@@ -333,9 +333,12 @@ def test_a_script_subclass_overrides_and_calls_up(network):
 @pytest.mark.parametrize("call", [
     lambda geo: geo.name(1), lambda geo: geo.name(x=1), lambda geo: geo.setInput(0, None, x=1),
     lambda geo: geo.setInput(), lambda geo: geo.createNode(bogus="null"),
-    lambda geo: geo.createNode("null", "a", True, True, 5),
+    lambda geo: geo.createNode("null", "a", True, True, 5), lambda geo: geo.setPosition(),
+    lambda geo: geo.setPosition((0, 0), 1), lambda geo: geo.setPosition(*range(9)),
+    lambda geo: geo.setPosition(position=(0, 0)),
 ], ids=["METH_O, two arguments", "METH_O, a keyword", "VARARGS, a keyword", "VARARGS, too few",
-        "KEYWORDS, an unknown one", "KEYWORDS, too many"])
+        "KEYWORDS, an unknown one", "KEYWORDS, too many", "array, too few", "array, too many",
+        "array, more than it holds", "array, a keyword"])
 def test_a_call_through_a_method_fails_as_the_entry_itself_fails(network, call):
     # Methods call their entries' C code directly; whatever the entry's own checks say stands.
     obj, geo, dopnet, box = network
