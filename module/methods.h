@@ -291,14 +291,21 @@ __attribute__((noinline)) inline PyObject *callClassMethod(std::size_t index, Py
 
 using FastMethod = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t, PyObject *);
 
-// The C function of record `Index`. The commonest call, `self` alone to a METH_O entry, goes
-// straight to the entry; anything else through callEntry.
+// The C function of record `Index`. The commonest calls, `self` alone to a METH_O entry and a
+// few arguments to an entry that takes them as an array, go straight to the entry; anything else
+// through callEntry.
 template <std::size_t Index>
 PyObject *classMethodFunction(PyObject *self, PyObject *const *args, Py_ssize_t count, PyObject *kwnames)
 {
     auto const &method = *reinterpret_cast<ProxyMethod const *>(theClassMethods[Index].method);
     if (method.form == EntryForm::Object && !count && !kwnames)
         return method.entry(method.entrySelf, self);
+    if (method.form == EntryForm::Arguments && count < 4 && !kwnames)
+    {
+        PyObject *all[4] = {self};
+        std::copy(args, args + count, all + 1);
+        return method.arguments(method.entrySelf, all, 1 + count);
+    }
     return callClassMethod(Index, self, args, count, kwnames);
 }
 
