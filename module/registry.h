@@ -24,7 +24,8 @@ inline bool loadingInMainInterpreter()
 // class's own allocation (so it must have one), an owning pointer object calls the class's
 // destroy hook directly as a built-in function (so the hook is a built-in or absent), and errors
 // are raised with the class as their type (so an error class is an exception class). A refused
-// class raises TypeError and the earlier registration stays.
+// class raises TypeError and the earlier registration stays. An admitted class becomes one of
+// kal's (adoptClass, module/methods.h): its methods are called as method descriptors.
 inline bool registerClass(swig_type_info *type, PyObject *cls)
 {
     if (!loadingInMainInterpreter())
@@ -43,8 +44,6 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
         PyErr_SetString(PyExc_TypeError, refusal);
         return false;
     }
-    if (!adoptClass(reinterpret_cast<PyTypeObject *>(cls)))
-        return false;
     // Read once: the hook checked is the hook kept.
     PyObject *destroy = PyObject_GetAttrString(cls, "__swig_destroy__");
     if (!destroy)
@@ -60,11 +59,14 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
                         "swigregister expects __swig_destroy__ to be a built-in delete entry");
         return false;
     }
-    SwigPyClientData *const data = static_cast<SwigPyClientData *>(malloc(sizeof(SwigPyClientData)));
+    SwigPyClientData *const data = adoptClass(reinterpret_cast<PyTypeObject *>(cls))
+                                       ? static_cast<SwigPyClientData *>(malloc(sizeof(SwigPyClientData)))
+                                       : nullptr;
     if (!data)
     {
         Py_XDECREF(destroy);
-        PyErr_NoMemory();
+        if (!PyErr_Occurred())
+            PyErr_NoMemory();
         return false;
     }
     // What the runtime's own set-up records for a class: instances from its allocation.
