@@ -1,6 +1,7 @@
 """Reading a simulation's data object by object: the cost per object of walking `objects()`, of
-reading a field of each object's record and a parameter of its node, in networks of 10 and 400
-rigid bodies. `make bench` runs it. Aim: the same cost per object at both sizes.
+reading a field of each object's record and a parameter of its node, and of finding each object
+by name, in networks of 10 and 400 rigid bodies. `make bench` runs it. Aim: the same cost per
+object at both sizes.
 
 Each figure is the best of a few rounds, by the thread's CPU time, in us per object. The frame
 stays at 1, so no round steps the simulation; the bodies are read once per round at most.
@@ -33,6 +34,11 @@ def read_field(simulation):
         item.record("Position").field("t")
 
 
+def find_each(simulation):
+    for item in simulation.objects():
+        simulation.findObject(item.name())
+
+
 def read_creator(simulation):
     for item in simulation.objects():
         item.creator().parm("mass").eval()
@@ -40,7 +46,8 @@ def read_creator(simulation):
 
 ROWS = (("objects(), per object", walk),
         ("record(\"Position\").field(\"t\"), per object", read_field),
-        ("creator().parm(\"mass\").eval(), per object", read_creator))
+        ("creator().parm(\"mass\").eval(), per object", read_creator),
+        ("findObject(name), per object", find_each))
 
 
 def per_object(simulation, count, row):

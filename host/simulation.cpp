@@ -282,12 +282,16 @@ private:
                     all.push_back({node->name, {false, body.objid, ""}});
         return all;
     }
+    // An object is found through its node, by name among the network's children.
     std::pair<bool, DopDataRef> findTop(std::string const &name, bool relationship) const
     {
-        for (auto const &[found, ref] : tops(relationship))
-            if (found == name)
-                return {true, ref};
-        return {false, {}};
+        auto const network = liveNetwork(myNetwork);
+        SceneSimulation const &simulation = simulationOf(network);
+        if (relationship)
+            return {name == CollisionsName && !simulation.bodies.empty(), {true, -1, ""}};
+        auto const node = network->child(name);
+        RigidBodySetup const *const body = node ? simulation.bodyFor(*node) : nullptr;
+        return {body != nullptr, {false, body ? body->objid : -1, ""}};
     }
     KOM_DopData *handleOrNull(std::pair<bool, DopDataRef> const &found) const
     {
