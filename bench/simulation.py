@@ -4,7 +4,7 @@ by name, in networks of 10 and 400 rigid bodies. `make bench` runs it. Aim: the 
 object at both sizes.
 
 Each figure is the best of a few rounds, by the thread's CPU time, in us per object. The frame
-stays at 1, so no round steps the simulation; the bodies are read once per round at most.
+stays at 1 and nothing is edited, so no round steps the simulation or reads the bodies again.
 """
 import time
 

@@ -138,14 +138,17 @@ def test_an_edit_between_two_reads_of_a_held_record_is_seen(network, edit, heigh
 
 
 def test_a_held_list_of_objects_sees_bodies_come_and_go(network):
-    objects = network.simulation().objects()
+    simulation = network.simulation()
+    objects = simulation.objects()
     assert [item.name() for item in objects] == ["ball", "crate"]
     network.createNode("rigidobject", "drop")
     assert [item.name() for item in objects] == ["ball", "crate", "drop"]
     network.node("ball").destroy()
     assert len(objects) == 2 and [item.objid() for item in objects] == [1, 2]
     network.node("drop").bypass(True)
-    assert [item.name() for item in objects] == ["crate"]
+    assert [item.name() for item in objects] == ["crate"] and simulation.findObject("drop") is None
+    network.node("crate").setName("box")
+    assert simulation.findObject("crate") is None and simulation.findObject("box").objid() == 1
 
 
 def test_a_held_record_follows_the_frame_and_the_frame_rate(network):
