@@ -9,6 +9,8 @@
 #include <new>
 #include <unordered_set>
 
+#include <sys/mman.h>
+
 #include "host/parms.h"
 #include "model/errors.h"
 
@@ -23,9 +25,11 @@ namespace
 // Nodes are allocated side by side in blocks of whole cache lines, apart from their parameters
 // and names: a walk over a large network then reads a few pages for many nodes instead of one
 // page per node, and what it reads of each node (the head of the allocation, control block
-// first) fills two lines exactly. Freed blocks are reused by later nodes; the pool keeps its
-// chunks. Under AddressSanitizer nodes are allocated one by one, so that a freed node stays
-// poisoned.
+// first) fills two lines exactly. Chunks grow with the pool: small while the scene is, then
+// huge pages where the system offers them, so that walking a large network does not miss the
+// address translation caches every few nodes. Freed blocks are reused by later nodes; the pool
+// keeps its chunks. Under AddressSanitizer nodes are allocated one by one, so that a freed node
+// stays poisoned.
 template <std::size_t Size>
 class NodeBlocks
 {
@@ -41,31 +45,33 @@ public:
         myFree = block->next;
         return block;
     }
-    void give(void *block)
-    {
-        myFree = new (block) Free{myFree};
-    }
+    void give(void *block) { myFree = new (block) Free{myFree}; }
 
 private:
-    static constexpr std::size_t BlocksPerChunk = 128;
+    static constexpr std::size_t SmallChunk = Block * 64;
+    static constexpr std::size_t HugePage = std::size_t(2) << 20;
     struct Free
     {
         Free *next;
     };
-    struct FreeChunk
-    {
-        void operator()(std::byte *chunk) const { ::operator delete(chunk, std::align_val_t(Line)); }
-    };
     // Blocks are taken in address order from a new chunk.
     void grow()
     {
-        auto *const chunk = static_cast<std::byte *>(::operator new(Block * BlocksPerChunk, std::align_val_t(Line)));
-        myChunks.emplace_back(chunk);
-        for (std::size_t i = BlocksPerChunk; i-- > 0;)
+        bool const huge = myBytes >= HugePage;
+        std::size_t const bytes = huge ? HugePage : SmallChunk;
+        auto *const chunk = static_cast<std::byte *>(::operator new(bytes, std::align_val_t(huge ? HugePage : Line)));
+#ifdef MADV_HUGEPAGE
+        if (huge)
+            madvise(chunk, bytes, MADV_HUGEPAGE); // only advice: small pages serve as well
+#endif
+        myChunks.push_back(chunk);
+        myBytes += bytes;
+        for (std::size_t i = bytes / Block; i-- > 0;)
             give(chunk + i * Block);
     }
 
-    std::vector<std::unique_ptr<std::byte, FreeChunk>> myChunks;
+    std::vector<std::byte *> myChunks; // held for the life of the process
+    std::size_t myBytes = 0;
     Free *myFree = nullptr;
 };
 
