@@ -53,14 +53,15 @@ test-asan: deps
 	$(ASAN_ENV) ctest --test-dir build-asan --output-on-failure -j$(JOBS)
 
 # Call costs against a bare METH_O function, the same operations written against the C API and
-# bound through pybind11; then how node operations scale with the network, the scene file and
-# the shell's reading.
+# bound through pybind11; then how node operations scale with the network, the scene file, the
+# shell's reading and a simulation's data.
 bench: build
 	cmake --build $(BUILD) --target bench-modules -j$(JOBS)
 	PYTHONPATH=$(BUILD)/python:$(BUILD)/bench $(PYTHON) bench/bench.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scale.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/scenefile.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/shell.py
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/simulation.py
 
 # The call costs in instructions (callgrind), which the machine's load does not move.
 bench-instructions: build

@@ -78,12 +78,12 @@ int identityHash(Handle const &self)
 #define KALHOST_EQUAL_BY_IDENTITY(Thing)                                                               \
     bool __eq__(kalhost::EqualityParameter<decltype(&KOM_##Thing::__eq__)> other) override            \
     {                                                                                                  \
-        kalhost::hostOperation(#Thing ".__eq__", other);                                               \
+        kalhost::hostQuery(#Thing ".__eq__", other);                                                   \
         return kalhost::sameIdentity(*this, other);                                                    \
     }                                                                                                  \
     bool __ne__(kalhost::EqualityParameter<decltype(&KOM_##Thing::__ne__)> other) override            \
     {                                                                                                  \
-        kalhost::hostOperation(#Thing ".__ne__", other);                                               \
+        kalhost::hostQuery(#Thing ".__ne__", other);                                                   \
         return !kalhost::sameIdentity(*this, other);                                                   \
     }
 
@@ -91,6 +91,6 @@ int identityHash(Handle const &self)
     KALHOST_EQUAL_BY_IDENTITY(Thing)                                                                   \
     int __hash__() override                                                                            \
     {                                                                                                  \
-        kalhost::hostOperation(#Thing ".__hash__");                                                    \
+        kalhost::hostQuery(#Thing ".__hash__");                                                        \
         return kalhost::identityHash(*this);                                                           \
     }

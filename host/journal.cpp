@@ -63,6 +63,8 @@ JournalValue JournalFormat<KOM_EnumValue>::format(KOM_EnumValue const &value)
     return JournalValue::ofText(text);
 }
 
+std::uint64_t theSceneEdits = 0;
+
 void setJournalling(bool on)
 {
     theJournalling = on;

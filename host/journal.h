@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <type_traits>
@@ -177,17 +178,32 @@ std::vector<JournalEntry> const &journalEntries();
 void clearJournal();
 void record(char const *operation, std::vector<JournalValue> args);
 
-// Every host operation starts with this call, and nothing else keeps books: it records the
-// call with its arguments (when journalling), then throws a pending fault for it, if any. With
-// the journal off and no fault pending, that is one test.
+// The host operations so far that may have edited the scene. What the host derives from the
+// scene and keeps (a simulation's bodies) holds while this count stands: every edit reaches the
+// host through an operation, so counting them all, and leaving out only those known to read,
+// misses none. Host code that edits the scene outside any operation does not count.
+extern std::uint64_t theSceneEdits;
+inline std::uint64_t sceneEdits() { return theSceneEdits; }
+
+// An operation that only reads the scene starts with this call, and nothing else keeps books: it
+// records the call with its arguments (when journalling), then throws a pending fault for it, if
+// any. With the journal off and no fault pending, that is one test.
 template <class... Args>
-inline void hostOperation(char const *operation, Args const &...args)
+inline void hostQuery(char const *operation, Args const &...args)
 {
     if (__builtin_expect(theHostWatch == 0, 1))
         return;
     if (isJournalling())
         record(operation, {journalValue(args)...});
     fireFault(operation);
+}
+
+// Every other host operation starts with this call: as hostQuery, and counted as an edit.
+template <class... Args>
+inline void hostOperation(char const *operation, Args const &...args)
+{
+    ++theSceneEdits;
+    hostQuery(operation, args...);
 }
 
 } // namespace kalhost

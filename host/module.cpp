@@ -330,7 +330,7 @@ public:
 
     float time() override
     {
-        hostOperation("Module.time");
+        hostQuery("Module.time");
         return theScene().clock().time;
     }
 
@@ -342,7 +342,7 @@ public:
 
     float frame() override
     {
-        hostOperation("Module.frame");
+        hostQuery("Module.frame");
         return theScene().clock().frame();
     }
 
@@ -355,7 +355,7 @@ public:
 
     float fps() override
     {
-        hostOperation("Module.fps");
+        hostQuery("Module.fps");
         return theScene().clock().fps;
     }
 

@@ -234,7 +234,7 @@ std::string NodeHandle::__str__()
 
 std::string NodeHandle::path()
 {
-    hostOperation("Node.path");
+    hostQuery("Node.path");
     return scene()->path();
 }
 
@@ -256,7 +256,7 @@ std::string NodeHandle::relativePathTo(KOM_Node &base_node)
 
 std::string NodeHandle::name()
 {
-    hostOperation("Node.name");
+    hostQuery("Node.name");
     return scene()->name;
 }
 
@@ -274,7 +274,7 @@ int NodeHandle::digitsInName()
 
 KOM_NodeType *NodeHandle::type()
 {
-    hostOperation("Node.type");
+    hostQuery("Node.type");
     return nodeTypeHandle(scene()->type);
 }
 
@@ -291,19 +291,19 @@ NodeTypeInfo const *NodeHandle::typeInfo() const
 
 int NodeHandle::categoryCode()
 {
-    hostOperation("Node.categoryCode");
+    hostQuery("Node.categoryCode");
     return typeInfo()->categoryCode;
 }
 
 int NodeHandle::flagBits()
 {
-    hostOperation("Node.flagBits");
+    hostQuery("Node.flagBits");
     return typeInfo()->flagBits;
 }
 
 KOM_Node *NodeHandle::node(char const *node_path)
 {
-    hostOperation("Node.node", node_path);
+    hostQuery("Node.node", node_path);
     return handleFor(theScene().find(node_path ? node_path : "", scene()));
 }
 
@@ -432,7 +432,7 @@ void NodeHandle::insertInput(int input_index, KOM_SubnetIndirectInput &indirect_
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputs()
 {
-    hostOperation("Node.inputs");
+    hostQuery("Node.inputs");
     std::vector<KOM_ElemPtr<KOM_Node>> result;
     for (auto const &input : scene()->inputs())
         if (auto source = sourceOf(input))
@@ -471,7 +471,7 @@ std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::inputAncestors(bool include_ref_i
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::outputs()
 {
-    hostOperation("Node.outputs");
+    hostQuery("Node.outputs");
     return handlesFor(scene()->outputs());
 }
 
@@ -483,13 +483,13 @@ std::vector<KOM_ElemPtr<KOM_NodeConnection>> NodeHandle::outputConnections()
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::children()
 {
-    hostOperation("Node.children");
+    hostQuery("Node.children");
     return handlesFor(scene()->children);
 }
 
 KOM_Node *NodeHandle::parent()
 {
-    hostOperation("Node.parent");
+    hostQuery("Node.parent");
     return handleFor(scene()->parent.lock());
 }
 
@@ -521,7 +521,7 @@ KOM_Vector2 *NodeHandle::size()
 
 KOM_Vector2 *NodeHandle::position()
 {
-    hostOperation("Node.position");
+    hostQuery("Node.position");
     auto const self = scene();
     return new KOM_Vector2(self->position()[0], self->position()[1]);
 }
@@ -712,7 +712,7 @@ void NodeHandle::setCurrent(bool on, bool clear_all_selected)
 
 std::string NodeHandle::comment()
 {
-    hostOperation("Node.comment");
+    hostQuery("Node.comment");
     return scene()->comment;
 }
 
@@ -761,25 +761,25 @@ void NodeHandle::setExpressionLanguage(KOM_EnumValue &language)
 
 KOM_Parm *NodeHandle::parm(char const *parm_path)
 {
-    hostOperation("Node.parm", parm_path);
+    hostQuery("Node.parm", parm_path);
     return parmHandle(scene(), parm_path ? parm_path : "");
 }
 
 KOM_ParmTuple *NodeHandle::parmTuple(char const *parm_path)
 {
-    hostOperation("Node.parmTuple", parm_path);
+    hostQuery("Node.parmTuple", parm_path);
     return parmTupleHandle(scene(), parm_path ? parm_path : "");
 }
 
 std::vector<KOM_ElemPtr<KOM_Parm>> NodeHandle::parms()
 {
-    hostOperation("Node.parms");
+    hostQuery("Node.parms");
     return parmHandles(scene());
 }
 
 std::vector<KOM_ElemPtr<KOM_ParmTuple>> NodeHandle::parmTuples()
 {
-    hostOperation("Node.parmTuples");
+    hostQuery("Node.parmTuples");
     return parmTupleHandles(scene());
 }
 

@@ -50,7 +50,7 @@ void sharedOperation(std::weak_ptr<SceneNode> const &node, std::initializer_list
                      char const *method, Args const &...args)
 {
     if (__builtin_expect(theHostWatch == 0, 1))
-        return;
+        return hostOperation(*declaring.begin()); // counted all the same, the name unbuilt
     char const *owner = *declaring.begin();
     auto const scene = node.lock();
     char const *const own = scene ? interfaceOf(scene->type->categoryCode) : nullptr;

@@ -167,7 +167,7 @@ std::string ParmHandle::fullPath() const
 
 std::string ParmHandle::path()
 {
-    hostOperation("Parm.path");
+    hostQuery("Parm.path");
     return fullPath();
 }
 
@@ -180,13 +180,13 @@ std::string ParmHandle::__repr__()
 
 KOM_Node *ParmHandle::node()
 {
-    hostOperation("Parm.node");
+    hostQuery("Parm.node");
     return NodeHandle::handleFor(locate().node);
 }
 
 KOM_ParmTuple *ParmHandle::tuple()
 {
-    hostOperation("Parm.tuple");
+    hostQuery("Parm.tuple");
     Located at = locate();
     return ownedTupleHandle(at.node, at.tuple);
 }
@@ -199,7 +199,7 @@ KOM_ParmTemplate *ParmHandle::parmTemplate()
 
 std::string ParmHandle::name()
 {
-    hostOperation("Parm.name");
+    hostQuery("Parm.name");
     return locate().parm.name;
 }
 
@@ -354,37 +354,37 @@ void ParmHandle::setKeyframe(KOM_BaseKeyframe &keyframe)
 
 float ParmHandle::evalAsFloat()
 {
-    hostOperation("Parm.evalAsFloat");
+    hostQuery("Parm.evalAsFloat");
     return static_cast<float>(evalNumber(locate(), currentFrame()));
 }
 
 float ParmHandle::evalAsFloatAtFrame(float frame)
 {
-    hostOperation("Parm.evalAsFloatAtFrame", frame);
+    hostQuery("Parm.evalAsFloatAtFrame", frame);
     return static_cast<float>(evalNumber(locate(), frame));
 }
 
 int ParmHandle::evalAsInt()
 {
-    hostOperation("Parm.evalAsInt");
+    hostQuery("Parm.evalAsInt");
     return static_cast<int>(std::lround(evalNumber(locate(), currentFrame())));
 }
 
 int ParmHandle::evalAsIntAtFrame(float frame)
 {
-    hostOperation("Parm.evalAsIntAtFrame", frame);
+    hostQuery("Parm.evalAsIntAtFrame", frame);
     return static_cast<int>(std::lround(evalNumber(locate(), frame)));
 }
 
 std::string ParmHandle::evalAsString()
 {
-    hostOperation("Parm.evalAsString");
+    hostQuery("Parm.evalAsString");
     return evalText(locate(), currentFrame());
 }
 
 std::string ParmHandle::evalAsStringAtFrame(float frame)
 {
-    hostOperation("Parm.evalAsStringAtFrame", frame);
+    hostQuery("Parm.evalAsStringAtFrame", frame);
     return evalText(locate(), frame);
 }
 
@@ -485,7 +485,7 @@ bool ParmHandle::hasExpression()
 
 int ParmHandle::dataTypeCode()
 {
-    hostOperation("Parm.dataTypeCode");
+    hostQuery("Parm.dataTypeCode");
     return locate().tuple->info.dataType;
 }
 

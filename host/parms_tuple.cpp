@@ -52,7 +52,7 @@ KOM_ParmTemplate *ParmTupleHandle::parmTemplate()
 
 std::string ParmTupleHandle::name()
 {
-    hostOperation("ParmTuple.name");
+    hostQuery("ParmTuple.name");
     return locate().tuple->info.name;
 }
 
@@ -100,37 +100,37 @@ void ParmTupleHandle::revertToAndRestorePermanentDefaults()
 
 std::vector<float> ParmTupleHandle::evalAsFloats()
 {
-    hostOperation("ParmTuple.evalAsFloats");
+    hostQuery("ParmTuple.evalAsFloats");
     return numbersAt<float>(currentFrame());
 }
 
 std::vector<float> ParmTupleHandle::evalAsFloatsAtFrame(float frame)
 {
-    hostOperation("ParmTuple.evalAsFloatsAtFrame", frame);
+    hostQuery("ParmTuple.evalAsFloatsAtFrame", frame);
     return numbersAt<float>(frame);
 }
 
 std::vector<int> ParmTupleHandle::evalAsInts()
 {
-    hostOperation("ParmTuple.evalAsInts");
+    hostQuery("ParmTuple.evalAsInts");
     return numbersAt<int>(currentFrame());
 }
 
 std::vector<int> ParmTupleHandle::evalAsIntsAtFrame(float frame)
 {
-    hostOperation("ParmTuple.evalAsIntsAtFrame", frame);
+    hostQuery("ParmTuple.evalAsIntsAtFrame", frame);
     return numbersAt<int>(frame);
 }
 
 std::vector<std::string> ParmTupleHandle::evalAsStrings()
 {
-    hostOperation("ParmTuple.evalAsStrings");
+    hostQuery("ParmTuple.evalAsStrings");
     return textsAt(currentFrame());
 }
 
 std::vector<std::string> ParmTupleHandle::evalAsStringsAtFrame(float frame)
 {
-    hostOperation("ParmTuple.evalAsStringsAtFrame", frame);
+    hostQuery("ParmTuple.evalAsStringsAtFrame", frame);
     return textsAt(frame);
 }
 
@@ -188,7 +188,7 @@ std::string ParmTupleHandle::path()
 
 int ParmTupleHandle::dataTypeCode()
 {
-    hostOperation("ParmTuple.dataTypeCode");
+    hostQuery("ParmTuple.dataTypeCode");
     return locate().tuple->info.dataType;
 }
 

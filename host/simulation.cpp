@@ -46,42 +46,42 @@ public:
     KALHOST_COMPARED_BY_IDENTITY(DopData)
     std::string __repr__() override
     {
-        hostOperation(named("DopData.__repr__", "DopObject.__repr__", "DopRelationship.__repr__"));
+        hostQuery(named("DopData.__repr__", "DopObject.__repr__", "DopRelationship.__repr__"));
         DopDataAt const at = resolve(myNetwork, myRef);
         char const *const what = named("DopData", "DopObject", "DopRelationship");
         return std::string("<kal.") + what + " " + label(at) + " of " + at.network->path() + ">";
     }
     KOM_Node *dopNetNode() override
     {
-        hostOperation("DopData.dopNetNode");
+        hostQuery("DopData.dopNetNode");
         return NodeHandle::handleFor(resolve(myNetwork, myRef).network);
     }
     KOM_DopSimulation *simulation() override
     {
-        hostOperation("DopData.simulation");
+        hostQuery("DopData.simulation");
         return simulationHandle(resolve(myNetwork, myRef).network);
     }
     KOM_Node *creator() override
     {
-        hostOperation("DopData.creator");
+        hostQuery("DopData.creator");
         DopDataAt const at = resolve(myNetwork, myRef);
         return NodeHandle::handleFor(myRef.relationship ? at.network : at.node());
     }
     std::string id() override
     {
-        hostOperation("DopData.id");
+        hostQuery("DopData.id");
         resolve(myNetwork, myRef);
         return myRef.id();
     }
     std::string dataType() override
     {
-        hostOperation("DopData.dataType");
+        hostQuery("DopData.dataType");
         resolve(myNetwork, myRef);
         return myRef.kind().typeName;
     }
     std::vector<std::string> recordTypes() override
     {
-        hostOperation("DopData.recordTypes");
+        hostQuery("DopData.recordTypes");
         return recordTypesOf(resolve(myNetwork, myRef), myRef);
     }
     KOM_DopRecord *record(char const *record_type, int record_index) override;
@@ -89,7 +89,7 @@ public:
     KOM_DopRecord *options() override;
     std::map<std::string, KOM_ElemPtr<KOM_DopData>> subData() override
     {
-        hostOperation("DopData.subData");
+        hostQuery("DopData.subData");
         auto const network = resolve(myNetwork, myRef).network;
         std::map<std::string, KOM_ElemPtr<KOM_DopData>> found;
         if (myRef.sub.empty())
@@ -100,7 +100,7 @@ public:
     KOM_DopData *findSubData(char const *data_path) override;
     std::vector<KOM_ElemPtr<KOM_DopData>> findAllSubData(char const *data_path) override
     {
-        hostOperation("DopData.findAllSubData", data_path);
+        hostQuery("DopData.findAllSubData", data_path);
         auto const network = resolve(myNetwork, myRef).network;
         std::vector<KOM_ElemPtr<KOM_DopData>> found;
         if (myRef.sub.empty())
@@ -111,23 +111,23 @@ public:
     }
     void const *dataHandle() override
     {
-        hostOperation("DopData.dataHandle");
+        hostQuery("DopData.dataHandle");
         return &myRef.kind();
     }
     std::string name() override
     {
-        hostOperation(myRef.relationship ? "DopRelationship.name" : "DopObject.name");
+        hostQuery(myRef.relationship ? "DopRelationship.name" : "DopObject.name");
         return label(resolve(myNetwork, myRef));
     }
     int objid() override
     {
-        hostOperation("DopObject.objid");
+        hostQuery("DopObject.objid");
         resolve(myNetwork, myRef);
         return myRef.objid;
     }
     bool matches(char const *pattern) override
     {
-        hostOperation(myRef.relationship ? "DopRelationship.matches" : "DopObject.matches", pattern);
+        hostQuery(myRef.relationship ? "DopRelationship.matches" : "DopObject.matches", pattern);
         return matchesPattern(pattern, label(resolve(myNetwork, myRef)));
     }
 
@@ -164,38 +164,33 @@ public:
     }
     int __len__() override
     {
-        hostOperation("_DopDataTupleGenerator.__len__");
-        return int(refs().size());
+        hostQuery("_DopDataTupleGenerator.__len__");
+        return int(count(simulationOf(liveNetwork(myNetwork))));
     }
     std::string __repr__() override
     {
-        hostOperation("_DopDataTupleGenerator.__repr__");
+        hostQuery("_DopDataTupleGenerator.__repr__");
         return std::string("<") + (myRelationships ? "relationships" : "objects") + " of " +
                liveNetwork(myNetwork)->path() + ">";
     }
     KOM_DopData *itemAt(int index) override
     {
-        hostOperation("_DopDataTupleGenerator.itemAt", index);
-        auto const all = refs();
-        if (index < 0 || std::size_t(index) >= all.size())
+        hostQuery("_DopDataTupleGenerator.itemAt", index);
+        auto const network = liveNetwork(myNetwork);
+        SceneSimulation const &simulation = simulationOf(network);
+        if (index < 0 || std::size_t(index) >= count(simulation))
             throw KOM_OperationFailed("No simulation data at that index");
-        return new OwnedDataHandle(liveNetwork(myNetwork), all[std::size_t(index)]);
+        DopDataRef ref{true, -1, ""};
+        if (!myRelationships)
+            ref = {false, simulation.bodies[std::size_t(index)].objid, ""};
+        return new OwnedDataHandle(network, std::move(ref));
     }
 
 private:
-    std::vector<DopDataRef> refs() const
+    // The relationship is there while any body is.
+    std::size_t count(SceneSimulation const &simulation) const
     {
-        SceneSimulation const &simulation = simulationOf(liveNetwork(myNetwork));
-        std::vector<DopDataRef> all;
-        if (myRelationships)
-        {
-            if (!simulation.bodies.empty())
-                all.push_back({true, -1, ""});
-        }
-        else
-            for (RigidBodySetup const &body : simulation.bodies)
-                all.push_back({false, body.objid, ""});
-        return all;
+        return myRelationships ? std::size_t(!simulation.bodies.empty()) : simulation.bodies.size();
     }
 
     std::weak_ptr<SceneNode> myNetwork;
@@ -209,38 +204,38 @@ public:
 
     std::string __repr__() override
     {
-        hostOperation("DopSimulation.__repr__");
+        hostQuery("DopSimulation.__repr__");
         return "<kal.DopSimulation of " + liveNetwork(myNetwork)->path() + " at frame " +
                std::to_string(simulationFrame()) + ">";
     }
     KOM_Node *dopNetNode() override
     {
-        hostOperation("DopSimulation.dopNetNode");
+        hostQuery("DopSimulation.dopNetNode");
         return NodeHandle::handleFor(liveNetwork(myNetwork));
     }
     KOM_IterableList<KOM_DopData> *objects() override
     {
-        hostOperation("DopSimulation.objects");
+        hostQuery("DopSimulation.objects");
         return new DopDataList(liveNetwork(myNetwork), false);
     }
     KOM_IterableList<KOM_DopData> *relationships() override
     {
-        hostOperation("DopSimulation.relationships");
+        hostQuery("DopSimulation.relationships");
         return new DopDataList(liveNetwork(myNetwork), true);
     }
     KOM_DopData *findObject(char const *obj_name) override
     {
-        hostOperation("DopSimulation.findObject", obj_name);
+        hostQuery("DopSimulation.findObject", obj_name);
         return handleOrNull(findTop(text(obj_name), false));
     }
     KOM_DopData *findRelationship(char const *rel_name) override
     {
-        hostOperation("DopSimulation.findRelationship", rel_name);
+        hostQuery("DopSimulation.findRelationship", rel_name);
         return handleOrNull(findTop(text(rel_name), true));
     }
     KOM_DopData *findData(char const *data_path) override
     {
-        hostOperation("DopSimulation.findData", data_path);
+        hostQuery("DopSimulation.findData", data_path);
         std::string const path = text(data_path);
         std::size_t const slash = path.find('/');
         auto found = findTop(path.substr(0, slash), false);
@@ -256,17 +251,17 @@ public:
     }
     std::vector<KOM_ElemPtr<KOM_DopData>> findAllObjects(char const *obj_spec) override
     {
-        hostOperation("DopSimulation.findAllObjects", obj_spec);
+        hostQuery("DopSimulation.findAllObjects", obj_spec);
         return findAll(obj_spec, false, false);
     }
     std::vector<KOM_ElemPtr<KOM_DopData>> findAllRelationships(char const *rel_spec) override
     {
-        hostOperation("DopSimulation.findAllRelationships", rel_spec);
+        hostQuery("DopSimulation.findAllRelationships", rel_spec);
         return findAll(rel_spec, true, false);
     }
     std::vector<KOM_ElemPtr<KOM_DopData>> findAllData(char const *data_path) override
     {
-        hostOperation("DopSimulation.findAllData", data_path);
+        hostQuery("DopSimulation.findAllData", data_path);
         auto found = findAll(data_path, false, true);
         auto relationships = findAll(data_path, true, true);
         found.insert(found.end(), relationships.begin(), relationships.end());
@@ -287,12 +282,16 @@ private:
                     all.push_back({node->name, {false, body.objid, ""}});
         return all;
     }
+    // An object is found through its node, by name among the network's children.
     std::pair<bool, DopDataRef> findTop(std::string const &name, bool relationship) const
     {
-        for (auto const &[found, ref] : tops(relationship))
-            if (found == name)
-                return {true, ref};
-        return {false, {}};
+        auto const network = liveNetwork(myNetwork);
+        SceneSimulation const &simulation = simulationOf(network);
+        if (relationship)
+            return {name == CollisionsName && !simulation.bodies.empty(), {true, -1, ""}};
+        auto const node = network->child(name);
+        RigidBodySetup const *const body = node ? simulation.bodyFor(*node) : nullptr;
+        return {body != nullptr, {false, body ? body->objid : -1, ""}};
     }
     KOM_DopData *handleOrNull(std::pair<bool, DopDataRef> const &found) const
     {
@@ -326,7 +325,7 @@ KOM_DopData *DopDataHandle::subHandle(std::shared_ptr<SceneNode> const &network,
 
 KOM_DopRecord *DopDataHandle::record(char const *record_type, int record_index)
 {
-    hostOperation("DopData.record", record_type, record_index);
+    hostQuery("DopData.record", record_type, record_index);
     DopDataAt const at = resolve(myNetwork, myRef);
     if (!hasRecord(at, myRef, text(record_type), record_index))
         return nullptr;
@@ -335,19 +334,19 @@ KOM_DopRecord *DopDataHandle::record(char const *record_type, int record_index)
 
 KOM_IterableList<KOM_DopRecord> *DopDataHandle::records(char const *record_type)
 {
-    hostOperation("DopData.records", record_type);
+    hostQuery("DopData.records", record_type);
     return recordList(resolve(myNetwork, myRef).network, myRef, text(record_type));
 }
 
 KOM_DopRecord *DopDataHandle::options()
 {
-    hostOperation("DopData.options");
+    hostQuery("DopData.options");
     return recordHandle(resolve(myNetwork, myRef).network, myRef, "Options", 0);
 }
 
 KOM_DopData *DopDataHandle::findSubData(char const *data_path)
 {
-    hostOperation("DopData.findSubData", data_path);
+    hostQuery("DopData.findSubData", data_path);
     DopDataAt const at = resolve(myNetwork, myRef);
     DopDataRef sub{myRef.relationship, myRef.objid, text(data_path)};
     if (!myRef.sub.empty() || sub.sub.empty() || &sub.kind() == &sub.topKind())
@@ -391,10 +390,8 @@ KOM_DopData *objectHandleOf(std::shared_ptr<SceneNode> const &node)
     auto const network = simulationNetworkOf(node->parent.lock());
     if (!network || !isRigidObject(*node))
         return nullptr;
-    for (RigidBodySetup const &body : simulationOf(network).bodies)
-        if (body.node.lock() == node)
-            return new OwnedDataHandle(network, DopDataRef{false, body.objid, ""});
-    return nullptr;
+    RigidBodySetup const *const body = simulationOf(network).bodyFor(*node);
+    return body ? new OwnedDataHandle(network, DopDataRef{false, body->objid, ""}) : nullptr;
 }
 
 std::shared_ptr<SceneNode> creatorOfObject(KOM_DopObject &object)
@@ -419,20 +416,20 @@ char const *simulationOperation(SceneNode const &node, char const *dopNode, char
 
 KOM_Node *NodeHandle::dopNetNode()
 {
-    hostOperation("DopNode.dopNetNode");
+    hostQuery("DopNode.dopNetNode");
     return handleFor(simulationNetworkOf(scene()->parent.lock()));
 }
 
 KOM_DopSimulation *NodeHandle::simulation()
 {
     auto const self = scene();
-    hostOperation(simulationOperation(*self, "DopNode.simulation", "DopNetNode.simulation"));
+    hostQuery(simulationOperation(*self, "DopNode.simulation", "DopNetNode.simulation"));
     return simulationHandle(simulationNetworkOf(self));
 }
 
 std::vector<KOM_ElemPtr<KOM_DopData>> NodeHandle::processedObjects()
 {
-    hostOperation("DopNode.processedObjects");
+    hostQuery("DopNode.processedObjects");
     std::vector<KOM_ElemPtr<KOM_DopData>> objects;
     if (KOM_DopData *object = objectHandleOf(scene()))
         objects.emplace_back(object);
@@ -441,7 +438,7 @@ std::vector<KOM_ElemPtr<KOM_DopData>> NodeHandle::processedObjects()
 
 std::vector<KOM_ElemPtr<KOM_Node>> NodeHandle::findNodesThatProcessedObject(KOM_DopObject &dop_object)
 {
-    hostOperation("DopNetNode.findNodesThatProcessedObject", dop_object);
+    hostQuery("DopNetNode.findNodesThatProcessedObject", dop_object);
     auto const self = scene();
     auto const creator = creatorOfObject(dop_object);
     if (creator && simulationNetworkOf(creator->parent.lock()) == self)

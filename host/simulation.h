@@ -48,16 +48,21 @@ struct RigidBodyState
 // a bounce that keeps `bounce` of its speed, or rest once too little is left.
 void advance(RigidBodySetup const &body, RigidBodyState &state, double seconds);
 
-// A network's simulation, hung off its node. States are cached per frame: a frame is reached by
+// A network's simulation, hung off its node. The bodies are read again only after a host
+// operation that may have edited the scene (sceneEdits()), so that reading the data of each
+// object in turn costs what it touches. States are cached per frame: a frame is reached by
 // stepping from the nearest cached frame before it. Any change to what the bodies start from
-// (parameters, objects, frame rate) drops the cache.
+// (parameters, objects, frame rate) drops the states.
 struct SceneSimulation
 {
     SceneNode const *owner = nullptr; // a copied network makes its own
     std::uint64_t serial = 0;         // never reused: names the simulation for kept handles
     double fps = 0.0;
     std::vector<RigidBodySetup> bodies; // in network order; bypassed nodes make none
+    std::unordered_map<int, std::size_t> bodyOf; // by objid
     std::map<int, std::vector<RigidBodyState>> frames;
+    std::uint64_t reads = 0;  // times the bodies were read; none yet on a new simulation
+    std::uint64_t readAt = 0; // sceneEdits() at the last read
     std::uint64_t steps = 0; // frames stepped since the network was made, for the host tests
 
     // Objects are numbered from 0 in the order their nodes first took part. An entry whose
@@ -71,11 +76,16 @@ struct SceneSimulation
     int nextObjid = 0;
 
     NodeEntry &entryFor(std::shared_ptr<SceneNode> const &node);
+    // The body of object `objid`, null when it takes no part now.
+    RigidBodySetup const *bodyFor(int objid, std::size_t *index = nullptr) const;
+    // The body `node` makes, null when it makes none now.
+    RigidBodySetup const *bodyFor(SceneNode const &node) const;
 };
 
 // The frame the simulation shows now: the global frame, rounded to a whole frame.
 int simulationFrame();
-// The simulation `network` runs, brought up to date with its objects' parameters.
+// The simulation `network` runs, brought up to date with its objects' parameters when an
+// operation since the last call may have edited them.
 SceneSimulation &simulationOf(std::shared_ptr<SceneNode> const &network);
 // Every body's state at `frame`; frames before the first give the start.
 std::vector<RigidBodyState> const &statesAt(SceneSimulation &simulation, int frame);

@@ -29,21 +29,9 @@ DopDataKind const RelationshipKind{KOM_DopRelationshipTypeName, {&CollideKind}, 
 namespace
 {
 
-// The body of object `objid`, if it takes part now.
-bool findBody(SceneSimulation const &simulation, int objid, std::size_t *body)
-{
-    for (std::size_t i = 0; i < simulation.bodies.size(); ++i)
-        if (simulation.bodies[i].objid == objid)
-        {
-            *body = i;
-            return true;
-        }
-    return false;
-}
-
 bool exists(DopDataAt const &at, DopDataRef const &ref, std::size_t *body)
 {
-    if (ref.relationship ? at.simulation->bodies.empty() : !findBody(*at.simulation, ref.objid, body))
+    if (ref.relationship ? at.simulation->bodies.empty() : !at.simulation->bodyFor(ref.objid, body))
         return false;
     return ref.sub.empty() || &ref.kind() != &ref.topKind();
 }
@@ -228,26 +216,26 @@ public:
     KALHOST_COMPARED_BY_IDENTITY(DopRecord)
     std::string __repr__() override
     {
-        hostOperation("DopRecord.__repr__");
+        hostQuery("DopRecord.__repr__");
         read();
         return "<kal.DopRecord " + myType + " " + std::to_string(myIndex) + " of " +
                liveNetwork(myNetwork)->path() + ":" + myRef.id() + ">";
     }
     std::string recordType() override
     {
-        hostOperation("DopRecord.recordType");
+        hostQuery("DopRecord.recordType");
         read();
         return myType;
     }
     int recordIndex() override
     {
-        hostOperation("DopRecord.recordIndex");
+        hostQuery("DopRecord.recordIndex");
         read();
         return myIndex;
     }
     std::vector<std::string> fieldNames() override
     {
-        hostOperation("DopRecord.fieldNames");
+        hostQuery("DopRecord.fieldNames");
         std::vector<std::string> names;
         for (Field const &field : read().fields)
             names.push_back(field.name);
@@ -255,13 +243,13 @@ public:
     }
     KOM_EnumValue *fieldType(char const *field_name) override
     {
-        hostOperation("DopRecord.fieldType", field_name);
+        hostQuery("DopRecord.fieldType", field_name);
         Field *const found = find(field_name);
         return fieldTypeOf(found ? found->value->typeCode() : -1);
     }
     KOM_DopField *rawField(char const *field_name) override
     {
-        hostOperation("DopRecord.rawField", field_name);
+        hostQuery("DopRecord.rawField", field_name);
         Field *const found = find(field_name);
         return found ? found->value.release() : nullptr;
     }
@@ -299,18 +287,18 @@ public:
     }
     int __len__() override
     {
-        hostOperation("_DopRecordTupleGenerator.__len__");
+        hostQuery("_DopRecordTupleGenerator.__len__");
         return countRecords(recordsOf(resolve(myNetwork, myRef), myRef), myType);
     }
     std::string __repr__() override
     {
-        hostOperation("_DopRecordTupleGenerator.__repr__");
+        hostQuery("_DopRecordTupleGenerator.__repr__");
         auto const network = resolve(myNetwork, myRef).network;
         return "<" + myType + " records of " + network->path() + ":" + myRef.id() + ">";
     }
     KOM_DopRecord *itemAt(int index) override
     {
-        hostOperation("_DopRecordTupleGenerator.itemAt", index);
+        hostQuery("_DopRecordTupleGenerator.itemAt", index);
         return new Counted<DopRecordHandle>(resolve(myNetwork, myRef).network, myRef, myType, index);
     }
 

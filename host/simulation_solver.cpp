@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/journal.h"
 #include "host/parms.h"
 #include "host/simulation.h"
 #include "host/nodetypes.h"
@@ -116,26 +117,40 @@ SceneSimulation::NodeEntry &SceneSimulation::entryFor(std::shared_ptr<SceneNode>
     return entry;
 }
 
-SceneSimulation &simulationOf(std::shared_ptr<SceneNode> const &network)
+RigidBodySetup const *SceneSimulation::bodyFor(int objid, std::size_t *index) const
 {
-    static std::uint64_t serials = 0;
-    auto &simulation = network->simulation;
-    if (!simulation || simulation->owner != network.get())
-    {
-        simulation = std::make_shared<SceneSimulation>();
-        simulation->owner = network.get();
-        simulation->serial = ++serials;
-    }
+    auto const found = bodyOf.find(objid);
+    if (found == bodyOf.end())
+        return nullptr;
+    if (index)
+        *index = found->second;
+    return &bodies[found->second];
+}
+
+RigidBodySetup const *SceneSimulation::bodyFor(SceneNode const &node) const
+{
+    auto const entry = nodes.find(&node);
+    if (entry == nodes.end() || entry->second.node.lock().get() != &node)
+        return nullptr;
+    return bodyFor(entry->second.objid);
+}
+
+namespace
+{
+
+// What each body starts from now, read from its node's parameters.
+std::vector<RigidBodySetup> readBodies(SceneSimulation &simulation, SceneNode const &network)
+{
     std::vector<RigidBodySetup> bodies;
-    for (auto const &child : network->children)
+    for (auto const &child : network.children)
     {
         if (!isRigidObject(*child))
             continue;
         if (child->flags & FlagBypass)
             continue;
-        auto &entry = simulation->entryFor(child);
+        auto &entry = simulation.entryFor(child);
         if (entry.objid < 0)
-            entry.objid = simulation->nextObjid++;
+            entry.objid = simulation.nextObjid++;
         RigidBodySetup body;
         body.node = child;
         body.objid = entry.objid;
@@ -146,6 +161,26 @@ SceneSimulation &simulationOf(std::shared_ptr<SceneNode> const &network)
         body.radius = std::max(scalarValue(child, "radius", body.radius), 0.0);
         bodies.push_back(body);
     }
+    return bodies;
+}
+
+} // namespace
+
+SceneSimulation &simulationOf(std::shared_ptr<SceneNode> const &network)
+{
+    static std::uint64_t serials = 0;
+    auto &simulation = network->simulation;
+    if (!simulation || simulation->owner != network.get())
+    {
+        simulation = std::make_shared<SceneSimulation>();
+        simulation->owner = network.get();
+        simulation->serial = ++serials;
+    }
+    if (simulation->reads > 0 && simulation->readAt == sceneEdits())
+        return *simulation;
+    std::vector<RigidBodySetup> bodies = readBodies(*simulation, *network);
+    ++simulation->reads;
+    simulation->readAt = sceneEdits();
     double const fps = theScene().clock().fps;
     bool const same = fps == simulation->fps && bodies.size() == simulation->bodies.size() &&
                       std::equal(bodies.begin(), bodies.end(), simulation->bodies.begin(), sameSetup);
@@ -153,6 +188,9 @@ SceneSimulation &simulationOf(std::shared_ptr<SceneNode> const &network)
     {
         simulation->fps = fps;
         simulation->bodies = std::move(bodies);
+        simulation->bodyOf.clear();
+        for (std::size_t i = 0; i < simulation->bodies.size(); ++i)
+            simulation->bodyOf.emplace(simulation->bodies[i].objid, i);
         simulation->frames.clear();
         simulation->frames.emplace(1, startStates(simulation->bodies));
     }

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "host/host.h"
+#include "host/journal.h"
+#include "host/nodes.h"
 #include "host/parms.h"
 #include "host/scene.h"
 #include "host/simulation.h"
@@ -93,6 +95,11 @@ TEST(RigidBody, AtRestOnTheGroundStaysThere)
     EXPECT_EQ(state.position[1], 0.5);
 }
 
+std::unique_ptr<NodeHandle> nodeHandle(std::shared_ptr<SceneNode> const &node)
+{
+    return std::unique_ptr<NodeHandle>(dynamic_cast<NodeHandle *>(NodeHandle::handleFor(node)));
+}
+
 class SimulationNetwork : public ::testing::Test
 {
 protected:
@@ -139,14 +146,14 @@ TEST_F(SimulationNetwork, ObjectsKeepTheirNumbersAndACopyRunsItsOwn)
     auto &simulation = simulationOf(network);
     ASSERT_EQ(simulation.bodies.size(), 2u);
     EXPECT_EQ(simulation.bodies[1].objid, 1);
-    theScene().destroy(ball);
+    nodeHandle(ball)->destroy();
     EXPECT_EQ(simulationOf(network).bodies.size(), 1u);
     EXPECT_EQ(simulationOf(network).bodies[0].objid, 1);
     EXPECT_EQ(simulationNetworkOf(crate), network);
     EXPECT_EQ(simulationNetworkOf(network->parent.lock()), nullptr);
 
     theScene().create(network, "rigidobject", "drop");
-    crate->flags |= FlagBypass;
+    nodeHandle(crate)->bypass(true);
     auto const copy = theScene().copyTo({network}, network->parent.lock()).at(0);
     SceneSimulation &copied = simulationOf(copy);
     EXPECT_NE(&copied, &simulationOf(network));
@@ -154,6 +161,42 @@ TEST_F(SimulationNetwork, ObjectsKeepTheirNumbersAndACopyRunsItsOwn)
     ASSERT_EQ(copied.bodies.size(), 1u); // the copied crate is bypassed too
     EXPECT_EQ(copied.bodies[0].node.lock()->name, "drop");
     EXPECT_EQ(copied.bodies[0].node.lock()->parent.lock(), copy);
+}
+
+TEST_F(SimulationNetwork, ReadsTheBodiesAgainOnlyAfterAnOperationThatMayEdit)
+{
+    auto const crate = theScene().create(network, "rigidobject", "crate");
+    SceneSimulation &simulation = simulationOf(network);
+    std::uint64_t const reads = simulation.reads;
+    ASSERT_EQ(simulation.bodies.size(), 2u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(simulationOf(network).bodyFor(*crate), &simulation.bodies[1]);
+    EXPECT_EQ(simulation.reads, reads);
+    hostQuery("a reading operation");
+    EXPECT_EQ(simulationOf(network).reads, reads);
+
+    std::unique_ptr<KOM_Parm>(parmHandle(crate, "mass"))->set(3.0f);
+    EXPECT_EQ(simulationOf(network).bodies[1].mass, 3.0);
+    EXPECT_EQ(simulation.reads, reads + 1);
+    simulationOf(network);
+    EXPECT_EQ(simulation.reads, reads + 1);
+    hostOperation("any other operation");
+    simulationOf(network);
+    EXPECT_EQ(simulation.reads, reads + 2);
+    EXPECT_EQ(simulation.bodyFor(1)->node.lock(), crate);
+    EXPECT_EQ(simulation.bodyFor(2), nullptr);
+    EXPECT_EQ(simulation.bodyFor(*network), nullptr);
+}
+
+TEST_F(SimulationNetwork, AnOperationThatChangesNoBodyKeepsTheStates)
+{
+    auto const height = statesAt(simulationOf(network), 12)[0].position;
+    std::uint64_t const steps = simulationOf(network).steps;
+    std::uint64_t const reads = simulationOf(network).reads;
+    nodeHandle(ball)->setComment("unrelated");
+    EXPECT_EQ(statesAt(simulationOf(network), 12)[0].position, height);
+    EXPECT_EQ(simulationOf(network).reads, reads + 1);
+    EXPECT_EQ(simulationOf(network).steps, steps);
 }
 
 } // namespace

@@ -118,6 +118,52 @@ def test_changing_a_start_parameter_restarts_the_simulation(network):
     assert position(network, "ball", 10) != before
 
 
+@pytest.mark.parametrize("edit, height", [
+    (lambda net: net.node("ball").parm("ty").set(20.0), 20.0),
+    (lambda net: kal.kscript("opparm /obj/sim/ball t 0 30 0"), 30.0),
+    (lambda net: net.node("crate").parm("ty").set(4.0), 8.0),  # followed through ch()
+    (lambda net: net.node("crate").setName("box"), None),      # ch() no longer finds it
+    (lambda net: kal.setFrame(3), falling((0, 8, 0), (0, 0, 0), 3)[1]),  # $F: starts at 8
+], ids=["parameter", "kscript", "referenced", "renamed", "frame"])
+def test_an_edit_between_two_reads_of_a_held_record_is_seen(network, edit, height):
+    network.node("ball").parm("ty").setExpression('ch("../crate/ty") * 2 + $F - 1')
+    record = network.simulation().findObject("ball").record("Position")
+    assert record.field("t")[1] == pytest.approx(6.0)
+    edit(network)
+    if height is None:
+        with pytest.raises(kal.Error, match="no parameter ../crate/ty"):
+            record.field("t")
+    else:
+        assert record.field("t")[1] == pytest.approx(height, abs=1e-5)
+
+
+def test_a_held_list_of_objects_sees_bodies_come_and_go(network):
+    simulation = network.simulation()
+    objects = simulation.objects()
+    assert [item.name() for item in objects] == ["ball", "crate"]
+    network.createNode("rigidobject", "drop")
+    assert [item.name() for item in objects] == ["ball", "crate", "drop"]
+    network.node("ball").destroy()
+    assert len(objects) == 2 and [item.objid() for item in objects] == [1, 2]
+    network.node("drop").bypass(True)
+    assert [item.name() for item in objects] == ["crate"] and simulation.findObject("drop") is None
+    network.node("crate").setName("box")
+    assert simulation.findObject("crate") is None and simulation.findObject("box").objid() == 1
+
+
+def test_a_held_record_follows_the_frame_and_the_frame_rate(network):
+    record = network.simulation().findObject("ball").record("Position")
+    heights = []
+    for frame in (1, 10, 1, 10):
+        kal.setFrame(frame)
+        heights.append(record.field("t")[1])
+    assert heights[:2] == pytest.approx([10.0, falling((0, 10, 0), (0, 0, 0), 10)[1]], abs=1e-5)
+    assert heights[2:] == heights[:2]
+    kal.setFps(48.0)
+    kal.setFrame(10)
+    assert record.field("t")[1] == pytest.approx(10.0 - GRAVITY * (9 / 48) ** 2 / 2, abs=1e-5)
+
+
 FIELDS = [
     ("Basic", "objid", int, "Integer"),
     ("Basic", "resting", bool, "Boolean"),
