@@ -79,21 +79,6 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
     return true;
 }
 
-// A C identifier as a string, made without decoding it (any other text is decoded).
-inline PyObject *asciiName(char const *text)
-{
-    unsigned char bits = 0;
-    size_t size = 0;
-    for (; text[size]; ++size)
-        bits |= static_cast<unsigned char>(text[size]);
-    if (bits & 0x80)
-        return PyUnicode_FromString(text);
-    PyObject *const name = PyUnicode_New(static_cast<Py_ssize_t>(size), 127);
-    if (name)
-        memcpy(PyUnicode_DATA(name), text, size);
-    return name;
-}
-
 // The module's functions, one per entry of `functions`, in its dictionary. What the interpreter
 // does for a module's method table, less what costs most of it for two thousand entries at every
 // import: the generic attribute assignment (a look-up of each name among the module type's own
@@ -116,7 +101,7 @@ inline bool addFunctions(PyObject *module, PyMethodDef *functions)
         PyObject *const function = PyCFunction_NewEx(entry, module, moduleName);
         if (function)
             PyObject_GC_UnTrack(function);
-        PyObject *const name = function ? asciiName(entry->ml_name) : nullptr;
+        PyObject *const name = function ? PyUnicode_FromString(entry->ml_name) : nullptr;
         added = name && PyDict_SetItem(dict, name, function) == 0;
         Py_XDECREF(name);
         Py_XDECREF(function);
