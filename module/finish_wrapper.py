@@ -377,15 +377,14 @@ def class_members(name, base, body):
     return tokens, definitions
 
 
-def string_lines(words, indent):
-    """Words joined by spaces, as string literals of short lines that Python joins."""
+def table_row(words):
+    """Words joined by spaces in short lines, each but the last ending in a line continuation."""
     lines = [""]
     for word in words:
         if lines[-1] and len(lines[-1]) + len(word) > 90:
-            lines[-1] += " "
-            lines.append("")
+            lines.append("   ")
         lines[-1] += (" " if lines[-1] else "") + word
-    return ("\n" + " " * indent).join('"%s"' % line for line in lines)
+    return " \\\n".join(lines)
 
 
 PROXY_TABLE = '''
@@ -393,13 +392,15 @@ PROXY_TABLE = '''
 %s
 
 # The proxy classes, each made the first time it is needed (_proxyClass, at the end of this
-# module): name: (base, members, methods). Members in order, separated by spaces: a bare name is
-# the method calling _kal.<Class>_<name>; name=value the value the generator gives it (a helper
-# of this module, an entry of _kal, a property of an entry), name=def the function of that name
-# that methods() defines.
-_proxyClasses = {
+# module), a row each: name, base, the function that defines its methods written in Python (-
+# for none) and its members. Members in order, separated by spaces: a bare name is the method
+# calling _kal.<Class>_<name>; name=value the value the generator gives it (a helper of this
+# module, an entry of _kal, a property of an entry), name=def the function of that name that the
+# methods' function defines. One string, read into _proxyClasses when a class is first needed:
+# the import makes no object per class.
+_proxyClassTable = """
 %s
-}
+"""
 '''
 
 
@@ -437,13 +438,11 @@ else:
     for found in PROXY_CLASS.finditer(text):
         name, base, body = found.groups()
         tokens, source = class_members(name, base, body)
-        methods = "None"
+        methods = "-"
         if source:
             methods = "_%s_methods" % name
             definitions.append("\ndef %s():\n%s    return locals()\n" % (methods, source))
-        indent = " " * (len(name) + 8)
-        rows.append('    "%s": ("%s",\n%s%s,\n%s%s),' % (name, base, indent, string_lines(tokens, len(indent)),
-                                                       indent, methods))
+        rows.append(table_row([name, base, methods] + tokens))
     assert rows, "proxy classes not found"
     first = PROXY_CLASS.search(text).start()
     text = text[:first] + PROXY_TABLE % ("".join(definitions), "\n".join(rows)) + PROXY_CLASS.sub("", text[first:])

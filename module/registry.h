@@ -89,6 +89,10 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
 // attributes first) and interning each name (a table the interpreter also sweeps at exit). Names
 // are found in the dictionary by their text all the same, and the interpreter interns the names
 // it looks up.
+// The functions are not tracked by the cycle collector, which would otherwise go through all of
+// them in every full collection, at exit several times: they refer only to the module, which
+// never goes while the interpreter lives (the interpreter holds every module of this kind in a
+// table of its own until it ends, and at exit clears their dictionaries before freeing them).
 inline bool addFunctions(PyObject *module, PyMethodDef *functions)
 {
     PyObject *const dict = PyModule_GetDict(module);
@@ -99,6 +103,8 @@ inline bool addFunctions(PyObject *module, PyMethodDef *functions)
     for (PyMethodDef *entry = functions; added && entry->ml_name; ++entry)
     {
         PyObject *const function = PyCFunction_NewEx(entry, module, moduleName);
+        if (function)
+            PyObject_GC_UnTrack(function);
         PyObject *const name = function ? PyUnicode_FromString(entry->ml_name) : nullptr;
         added = name && PyDict_SetItem(dict, name, function) == 0;
         Py_XDECREF(name);

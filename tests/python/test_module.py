@@ -16,8 +16,6 @@ from test_completeness import load as load_completeness
 # Every class with its base (None for none), as the completeness list names them.
 CLASS_TREE = dict(load_completeness()[1])
 
-SINGLETONS = {"kmath", "kda", "kipFile", "ui", "shelves", "galleries"}
-
 ENUMERATION_SIZES = {
     "attribData": 3, "attribType": 4, "primType": 16, "parmData": 3, "parmTemplateType": 12,
     "parmLook": 6, "parmNamingScheme": 10, "exprLanguage": 2, "scriptLanguage": 2,
@@ -100,8 +98,17 @@ FIRST_USE = r"""
 import json, sys, threading
 import kal, kalhost
 classes = json.loads(sys.argv[1])
-answers = {"made at import": sorted(set(classes) & set(vars(kal))),
-           "listed": sorted(set(classes) - set(dir(kal)))}
+namespaces = ("kmath", "kda", "kipFile", "ui", "shelves", "galleries")
+answers = {"made at import": sorted((set(classes) | set(namespaces)) & set(vars(kal))),
+           "listed": sorted(set(classes + list(namespaces)) - set(dir(kal)))}
+# A namespace is asked for once, when first read, and is then the module's attribute.
+kalhost.journal(True)
+kalhost.fail("Module.__kda", "NotAvailable")
+ui = kal.ui
+answers["namespaces"] = [type(ui).__name__, kal.ui is ui, kal.kda, kal.kda,
+                         [call[0] for call in kalhost.calls()].count("Module.__ui"),
+                         vars(kal)["ui"] is ui, "kda" in vars(kal)]
+kalhost.journal(False)
 obj = kal.node("/obj")
 network = obj.createNode("dopnet")
 answers["result"] = [type(obj).__name__, type(network).__name__, [c.__name__ for c in type(network).__mro__]]
@@ -120,6 +127,7 @@ answers["enumeration"] = [type(kal.parmData.Float).__name__, kal.parmData.Float.
 namespace = {}
 exec("from kal import *", namespace)
 answers["import *"] = sorted(set(classes) - set(namespace))
+answers["import * namespaces"] = [type(namespace[name]).__name__ for name in namespaces]
 made = []
 workers = [threading.Thread(target=lambda: made.append(kal.SopNodeType)) for _ in range(4)]
 for worker in workers:
@@ -140,11 +148,17 @@ def first_use():
     return json.loads(process.stdout)
 
 
-def test_import_makes_no_class_scripts_have_not_named_yet_and_lists_every_one(first_use):
-    # Only the namespaces are published at import, as their instances.
-    assert set(first_use["made at import"]) == SINGLETONS
+def test_import_makes_no_class_or_namespace_scripts_have_not_named_yet_and_lists_every_one(first_use):
+    assert first_use["made at import"] == []
     assert first_use["listed"] == []
     assert first_use["import *"] == sorted(name for name in CLASS_TREE if name.startswith("_"))
+
+
+def test_a_namespace_is_published_when_first_read_once_or_as_none(first_use):
+    # kda was not available when first read: None, and it stays so.
+    assert first_use["namespaces"] == ["ui", True, None, None, 1, True, True]
+    assert first_use["import * namespaces"] == ["kmath", "NoneType", "kipFile", "ui", "shelves",
+                                                "galleries"]
 
 
 def test_a_result_of_a_class_never_named_comes_as_that_class_with_its_bases(first_use):
@@ -325,11 +339,14 @@ def test_kalvane_help_describes_the_application_before_pythons_options(options, 
 
 
 def test_the_compiled_proxy_module_is_valid_for_its_source():
-    # Checked by the source's hash: an import that cannot write a fresh compiled module (a
-    # read-only install, PYTHONDONTWRITEBYTECODE) must not compile the whole proxy module again.
+    # An import that cannot write a fresh compiled module (a read-only install,
+    # PYTHONDONTWRITEBYTECODE) must not compile the whole proxy module again: the build compiles
+    # it after the last change to the source's time, which is what the import checks.
     import importlib.util
-    with open(kal.__file__, "rb") as source, open(importlib.util.cache_from_source(kal.__file__), "rb") as compiled:
+    source = os.stat(kal.__file__)
+    with open(importlib.util.cache_from_source(kal.__file__), "rb") as compiled:
         header = compiled.read(16)
-        assert header[:4] == importlib.util.MAGIC_NUMBER
-        assert int.from_bytes(header[4:8], "little") == 0b11  # hash-based, checked
-        assert header[8:16] == importlib.util.source_hash(source.read())
+    assert header[:4] == importlib.util.MAGIC_NUMBER
+    assert int.from_bytes(header[4:8], "little") == 0  # checked by time
+    assert int.from_bytes(header[8:12], "little") == int(source.st_mtime) & 0xFFFFFFFF
+    assert int.from_bytes(header[12:16], "little") == source.st_size & 0xFFFFFFFF
