@@ -229,6 +229,15 @@ inline PyObject **proxySlot(PyObject *proxy, Py_ssize_t offset)
     return reinterpret_cast<PyObject **>(reinterpret_cast<char *>(proxy) + offset);
 }
 
+// Freed proxies of the direct deallocation are kept for the next results, as freed pointer
+// objects are: untracked, not finalised, with no attributes, weak references nor pointer object,
+// which is the state of a fresh allocation (the interpreter keeps its own freed tuples and lists
+// the same way). Their classes share one size. At most `proxiesKept` (64 bytes each with the
+// interpreter's headers, 4 MiB in all).
+constexpr std::size_t proxiesKept = 1 << 16;
+inline PyObject *theKeptProxies[proxiesKept];
+inline std::size_t theKeptProxyCount = 0;
+
 // The part of a proxy's deallocation that its class adds to `object`'s, once everything above it
 // is done: what the general deallocation leaves to a base class that has its own.
 inline void deallocateProxyPart(PyObject *proxy)
@@ -252,7 +261,13 @@ inline void deallocateProxy(PyObject *proxy)
         PyObject **const dictionary = _PyObject_GetDictPtr(proxy);
         if (dictionary && !*dictionary)
         {
-            deallocateProxyPart(proxy);
+            PyObject_GC_UnTrack(proxy);
+            Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
+            if (theKeptProxyCount < proxiesKept && !PyObject_GC_IsFinalized(proxy))
+                theKeptProxies[theKeptProxyCount++] = proxy;
+            else
+                type->tp_free(proxy);
+            Py_DECREF(type);
             return;
         }
     }
@@ -265,6 +280,17 @@ inline void deallocateProxy(PyObject *proxy)
     theGenerallyDeallocated = proxy;
     theGeneralDeallocation(proxy);
     theGenerallyDeallocated = outer;
+}
+
+// A new instance of `cls`, whose __new__ is object's, with its slots empty.
+inline PyObject *newProxyObject(PyTypeObject *cls)
+{
+    if (cls->tp_dealloc != deallocateProxy || !theKeptProxyCount)
+        return cls->tp_alloc(cls, 0);
+    PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
+    PyObject_Init(proxy, cls);
+    PyObject_GC_Track(proxy);
+    return proxy;
 }
 
 // Gives `cls` the direct deallocation when its instances have exactly a proxy's layout and it is
@@ -295,6 +321,28 @@ inline void adoptProxyDeallocation(PyTypeObject *cls)
 #else
     (void)cls;
 #endif
+}
+
+// A new result: a proxy of the class `data` records holding `pointerObject`, whose reference it
+// takes. A class whose __new__ is object's and whose pointer object goes in its "this" slot
+// (known for the class as it is now) gets the slot filled in its fresh instance; any other is made
+// the runtime's way, which ends in newProxy.
+inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject)
+{
+    PyTypeObject *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
+    Py_ssize_t const offset = data->newraw ? -1 : knownThisSlotOffset(cls);
+    if (offset > 0 && cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))
+    {
+        PyObject *const proxy = newProxyObject(cls);
+        if (proxy)
+            *proxySlot(proxy, offset) = pointerObject;
+        else
+            Py_DECREF(pointerObject);
+        return proxy;
+    }
+    PyObject *const proxy = SWIG_Python_NewShadowInstance(data, pointerObject);
+    Py_DECREF(pointerObject);
+    return proxy;
 }
 
 // The runtime's record of the cast from class `from` to class `to` (one of its bases), or null

@@ -148,9 +148,18 @@ def finish(text):
     text = text.replace(stock, """namespace kal {
 inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject);
 inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject);
+inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject);
 }
 
 """ + stock)
+
+    # A result's proxy takes its new pointer object (kal::newProxyHolding).
+    stock = """    PyObject *inst = SWIG_Python_NewShadowInstance(clientdata, robj);
+    Py_DECREF(robj);
+    robj = inst;
+"""
+    assert text.count(stock) == 1, "result proxy creation not found"
+    text = text.replace(stock, "    robj = kal::newProxyHolding(clientdata, robj);\n")
 
     # Collecting an owning pointer object calls its class's delete entry; the stock code sets
     # aside the pending exception around that call even when there is none.

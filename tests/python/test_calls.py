@@ -144,12 +144,18 @@ def collector_off():
 
 
 def test_an_owned_result_releases_its_handle_as_its_last_reference_goes(obj):
+    obj.createNode("geo", "g")
+    obj.createNode("dopnet", "d")
     with collector_off() as before:
-        for _ in range(3):  # freed proxies and pointer objects are made again
-            parents = [obj.parent() for _ in range(1000)]
-            assert kalhost.liveHandles() == before + 1000
-            assert all(parent.path() == "/" for parent in parents)
-            del parents
+        for round in range(3):  # freed proxies and pointer objects are made again, of other classes
+            results = [result for _ in range(500) for result in (obj.parent(), *obj.children())]
+            assert kalhost.liveHandles() == before + 1500
+            assert [(type(result), result.name()) for result in results[:3]] == \
+                [(kal.Node, ""), (kal.ObjNode, "g"), (kal.DopNetNode, "d")]
+            assert all(vars(result) == {} for result in results)  # nothing left from the last round
+            for result in results[::2]:
+                result.round = round
+            del results, result
             assert kalhost.liveHandles() == before
 
 
