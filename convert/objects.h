@@ -221,7 +221,8 @@ inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject)
 #endif
 
 inline destructor theGeneralDeallocation = nullptr;
-// The instance whose general deallocation this thread runs, which calls back for its kal part.
+// The proxy whose general deallocation this thread runs, which calls back for its kal part. Per
+// thread: a finaliser run meanwhile may let another thread free its own proxies.
 inline thread_local PyObject *theGenerallyDeallocated = nullptr;
 
 inline PyObject **proxySlot(PyObject *proxy, Py_ssize_t offset)
@@ -251,6 +252,9 @@ inline void deallocateProxyPart(PyObject *proxy)
     Py_DECREF(type);
 }
 
+// The deallocation of kal's proxy classes: a proxy of such a class with nothing but its pointer
+// object is freed (or kept) here; one with more goes the general way, which calls back here for
+// the kal part, as it does for every instance of a script's subclass.
 inline void deallocateProxy(PyObject *proxy)
 {
     PyTypeObject *const type = Py_TYPE(proxy);
