@@ -41,6 +41,52 @@ inline PyTypeObject *pointerObjectType()
     return thePointerObjectType;
 }
 
+// --- pointer objects: made, kept and freed ---------------------------------------------------
+// Freed pointer objects are kept for the next ones (as the interpreter keeps freed floats): a
+// result's pointer object then costs neither the allocator nor its bookkeeping, and a large
+// result made again and again reuses the same memory instead of having the allocator return
+// emptied arenas to the system and fault fresh pages in on the next call. At most
+// `pointerObjectsKept` are kept (48 bytes each, 3 MiB in all), the size of a large result; the
+// memory is the interpreter's own and stays allocated while the module is loaded.
+constexpr std::size_t pointerObjectsKept = 1 << 16;
+inline SwigPyObject *theKeptPointerObjects[pointerObjectsKept];
+inline std::size_t theKeptPointerObjectCount = 0;
+
+// A new pointer object of the runtime's type, with nothing set but its type and reference.
+inline SwigPyObject *newPointerObject()
+{
+    if (!theKeptPointerObjectCount)
+        return PyObject_New(SwigPyObject, pointerObjectType());
+    SwigPyObject *const kept = theKeptPointerObjects[--theKeptPointerObjectCount];
+    PyObject_Init(reinterpret_cast<PyObject *>(kept), pointerObjectType());
+    return kept;
+}
+
+inline void freePointerObject(PyObject *pointerObject)
+{
+    if (theKeptPointerObjectCount < pointerObjectsKept)
+        theKeptPointerObjects[theKeptPointerObjectCount++] = reinterpret_cast<SwigPyObject *>(pointerObject);
+    else
+        PyObject_Free(pointerObject);
+}
+
+// When a collected pointer object owns its object, deletes it without calling the destroy hook
+// where the class's record allows it (kal::directDeletion, module/registry.h). A chain's links
+// call their hooks, as before.
+inline bool deletedDirectly(SwigPyObject *pointerObject, SwigPyClientData const *data)
+{
+    if (!data || pointerObject->next)
+        return false;
+    void (*const deleteObject)(void *) = directDeletion(pointerObject->ty, data);
+    if (!deleteObject)
+        return false;
+    void *const object = pointerObject->ptr;
+    pointerObject->ptr = nullptr;
+    pointerObject->own = 0;
+    deleteObject(object);
+    return true;
+}
+
 // Where instances of a class keep their pointer object: the offset of the "this" slot that every
 // proxy class without a base declares and its subclasses inherit, or 0 when the class's "this" is
 // something else (a property or a class attribute a script defined, or no slot at all). Worked out
@@ -156,6 +202,150 @@ inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject)
         proxy = cls->tp_new(cls, noArguments, nullptr);
     if (proxy && attachPointerObject(proxy, pointerObject) < 0)
         Py_CLEAR(proxy);
+    return proxy;
+}
+
+// --- proxies: freed without the interpreter's general deallocation ---------------------------
+// A class written in Python is freed by the interpreter's general deallocation, which looks for
+// finalisers, weak references, slots and an attribute dictionary in each class up to `object`.
+// A kal proxy class has one known layout (its "this" slot, a weak reference list and the
+// attribute dictionary the interpreter keeps before the object), and most proxies have no
+// finaliser, no weak reference and no attributes: those are freed directly. Any other, and every
+// instance of a script's subclass, goes the general way, which calls this deallocation for the
+// proxy class's own part (as a class's deallocation is called for its base's part).
+//
+// The layout is that of Python 3.11, where a class with "__dict__" keeps its attribute storage
+// before the object (Py_TPFLAGS_MANAGED_DICT); other versions keep the general deallocation.
+#if PY_VERSION_HEX >= 0x030B0000 && PY_VERSION_HEX < 0x030C0000
+#define KAL_DIRECT_PROXY_DEALLOCATION 1
+#endif
+
+inline destructor theGeneralDeallocation = nullptr;
+// The proxy whose general deallocation this thread runs, which calls back for its kal part. Per
+// thread: a finaliser run meanwhile may let another thread free its own proxies.
+inline thread_local PyObject *theGenerallyDeallocated = nullptr;
+
+inline PyObject **proxySlot(PyObject *proxy, Py_ssize_t offset)
+{
+    return reinterpret_cast<PyObject **>(reinterpret_cast<char *>(proxy) + offset);
+}
+
+// Freed proxies of the direct deallocation are kept for the next results, as freed pointer
+// objects are: untracked, not finalised, with no attributes, weak references nor pointer object,
+// which is the state of a fresh allocation (the interpreter keeps its own freed tuples and lists
+// the same way). Their classes share one size. At most `proxiesKept` (64 bytes each with the
+// interpreter's headers, 4 MiB in all).
+constexpr std::size_t proxiesKept = 1 << 16;
+inline PyObject *theKeptProxies[proxiesKept];
+inline std::size_t theKeptProxyCount = 0;
+
+// The part of a proxy's deallocation that its class adds to `object`'s, once everything above it
+// is done: what the general deallocation leaves to a base class that has its own.
+inline void deallocateProxyPart(PyObject *proxy)
+{
+    PyTypeObject *const type = Py_TYPE(proxy);
+    PyObject_GC_UnTrack(proxy);
+    if (*proxySlot(proxy, type->tp_weaklistoffset))
+        PyObject_ClearWeakRefs(proxy);
+    Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
+    type->tp_free(proxy);
+    Py_DECREF(type);
+}
+
+// The deallocation of kal's proxy classes: a proxy of such a class with nothing but its pointer
+// object is freed (or kept) here; one with more goes the general way, which calls back here for
+// the kal part, as it does for every instance of a script's subclass.
+inline void deallocateProxy(PyObject *proxy)
+{
+    PyTypeObject *const type = Py_TYPE(proxy);
+    if (type->tp_dealloc == deallocateProxy && !type->tp_finalize && !type->tp_del &&
+        !*proxySlot(proxy, type->tp_weaklistoffset))
+    {
+        // (attributes, if any, are made into the dictionary here, so that they are seen)
+        PyObject **const dictionary = _PyObject_GetDictPtr(proxy);
+        if (dictionary && !*dictionary)
+        {
+            PyObject_GC_UnTrack(proxy);
+            Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
+            if (theKeptProxyCount < proxiesKept && !PyObject_GC_IsFinalized(proxy))
+                theKeptProxies[theKeptProxyCount++] = proxy;
+            else
+                type->tp_free(proxy);
+            Py_DECREF(type);
+            return;
+        }
+    }
+    if (type->tp_dealloc != deallocateProxy || proxy == theGenerallyDeallocated)
+    {
+        deallocateProxyPart(proxy);
+        return;
+    }
+    PyObject *const outer = theGenerallyDeallocated;
+    theGenerallyDeallocated = proxy;
+    theGeneralDeallocation(proxy);
+    theGenerallyDeallocated = outer;
+}
+
+// A new instance of `cls`, whose __new__ is object's, with its slots empty.
+inline PyObject *newProxyObject(PyTypeObject *cls)
+{
+    if (cls->tp_dealloc != deallocateProxy || !theKeptProxyCount)
+        return cls->tp_alloc(cls, 0);
+    PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
+    PyObject_Init(proxy, cls);
+    PyObject_GC_Track(proxy);
+    return proxy;
+}
+
+// Gives `cls` the direct deallocation when its instances have exactly a proxy's layout and it is
+// freed by the general deallocation (a class made by `type`); any other class keeps its own.
+inline void adoptProxyDeallocation(PyTypeObject *cls)
+{
+#ifdef KAL_DIRECT_PROXY_DEALLOCATION
+    if (!theGeneralDeallocation)
+    {
+        // What a class made by `type` is freed by: read from one made for the purpose.
+        PyObject *const probe = PyObject_CallFunction(reinterpret_cast<PyObject *>(&PyType_Type), "s(O){}",
+                                                      "probe", reinterpret_cast<PyObject *>(&PyBaseObject_Type));
+        if (!probe)
+        {
+            PyErr_Clear();
+            return;
+        }
+        theGeneralDeallocation = reinterpret_cast<PyTypeObject *>(probe)->tp_dealloc;
+        Py_DECREF(probe);
+    }
+    Py_ssize_t constexpr pointer = sizeof(PyObject *);
+    if (cls->tp_dealloc == theGeneralDeallocation && (cls->tp_flags & Py_TPFLAGS_HEAPTYPE) &&
+        (cls->tp_flags & Py_TPFLAGS_MANAGED_DICT) && (cls->tp_flags & Py_TPFLAGS_HAVE_GC) &&
+        cls->tp_basicsize == Py_ssize_t(sizeof(PyObject)) + 2 * pointer && cls->tp_itemsize == 0 &&
+        cls->tp_weaklistoffset == Py_ssize_t(sizeof(PyObject)) + pointer &&
+        thisSlotOffset(cls) == Py_ssize_t(sizeof(PyObject)) && cls->tp_free == PyObject_GC_Del)
+        cls->tp_dealloc = deallocateProxy;
+#else
+    (void)cls;
+#endif
+}
+
+// A new result: a proxy of the class `data` records holding `pointerObject`, whose reference it
+// takes. A class whose __new__ is object's and whose pointer object goes in its "this" slot
+// (known for the class as it is now) gets the slot filled in its fresh instance; any other is made
+// the runtime's way, which ends in newProxy.
+inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject)
+{
+    PyTypeObject *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
+    Py_ssize_t const offset = data->newraw ? -1 : knownThisSlotOffset(cls);
+    if (offset > 0 && cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))
+    {
+        PyObject *const proxy = newProxyObject(cls);
+        if (proxy)
+            *proxySlot(proxy, offset) = pointerObject;
+        else
+            Py_DECREF(pointerObject);
+        return proxy;
+    }
+    PyObject *const proxy = SWIG_Python_NewShadowInstance(data, pointerObject);
+    Py_DECREF(pointerObject);
     return proxy;
 }
 
@@ -428,6 +618,17 @@ __attribute__((no_sanitize_undefined)) inline void raiseUnlisted()
     {
         PyErr_SetString(PyExc_RuntimeError, "unknown exception from the application");
     }
+}
+
+// A destructor that throws: its error is reported as unraisable, the pending exception kept,
+// as when the delete entry fails while a pointer object is collected.
+inline void reportDeletionError()
+{
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    raiseUnlisted();
+    PyErr_WriteUnraisable(nullptr);
+    PyErr_Restore(type, value, traceback);
 }
 
 // `object` as an `Interface`, or null when it does not implement it. The answer depends only on

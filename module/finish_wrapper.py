@@ -21,6 +21,20 @@ CLASS_NAMES = """extern "C++" char const *kal::proxyClassName(swig_type_info *ty
 
 """
 
+# The delete entry of each type that has one, and the deletion it does (kal::OwnDeletion).
+OWN_DELETIONS = """extern "C++" kal::OwnDeletion kal::ownDeletionOf(swig_type_info *type)
+{
+  static struct { swig_type_info *const *type; kal::OwnDeletion deletion; } const deletions[] = {
+%s
+  };
+  for (auto const &deletion : deletions)
+    if (*deletion.type == type)
+      return deletion.deletion;
+  return kal::OwnDeletion{nullptr, nullptr};
+}
+
+"""
+
 
 def finish(text):
     # Registration takes an argument tuple, so a wrong count gets the count message.
@@ -134,9 +148,18 @@ def finish(text):
     text = text.replace(stock, """namespace kal {
 inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject);
 inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject);
+inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject);
 }
 
 """ + stock)
+
+    # A result's proxy takes its new pointer object (kal::newProxyHolding).
+    stock = """    PyObject *inst = SWIG_Python_NewShadowInstance(clientdata, robj);
+    Py_DECREF(robj);
+    robj = inst;
+"""
+    assert text.count(stock) == 1, "result proxy creation not found"
+    text = text.replace(stock, "    robj = kal::newProxyHolding(clientdata, robj);\n")
 
     # Collecting an owning pointer object calls its class's delete entry; the stock code sets
     # aside the pending exception around that call even when there is none.
@@ -159,6 +182,43 @@ inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject);
         PyErr_Clear();
 
       Py_XDECREF(res);""")
+
+    # Pointer objects come from and go back to kal's free list, and an owning one deletes its
+    # object directly where its class's record allows (convert/objects.h); the generated delete
+    # entries are listed by type for that (kal::ownDeletionOf).
+    stock = "SWIGRUNTIME void\nSwigPyObject_dealloc(PyObject *v)\n"
+    assert text.count(stock) == 1, "pointer object deallocation not found"
+    text = text.replace(stock, """extern "C++" {
+namespace kal {
+inline bool deletedDirectly(SwigPyObject *pointerObject, SwigPyClientData const *data);
+inline SwigPyObject *newPointerObject();
+inline void freePointerObject(PyObject *pointerObject);
+}
+}
+
+""" + stock)
+    stock = "    PyObject *destroy = data ? data->destroy : 0;\n    if (destroy) {\n"
+    assert text.count(stock) == 1, "pointer object collection not found"
+    text = text.replace(stock, "    PyObject *destroy = data ? data->destroy : 0;\n"
+                               "    if (kal::deletedDirectly(sobj, data)) {\n      /* nothing else to do */\n"
+                               "    } else if (destroy) {\n")
+    stock = re.search(r'SwigPyObject_dealloc\(PyObject \*v\)\n\{\n.*?\n(  PyObject_DEL\(v\);\n)\}\n', text, flags=re.S)
+    assert stock, "pointer object deallocation not found"
+    text = text.replace(stock.group(0), stock.group(0).replace(stock.group(1), "  kal::freePointerObject(v);\n"))
+    stock = "  SwigPyObject *sobj = PyObject_NEW(SwigPyObject, SwigPyObject_type());\n"
+    assert text.count(stock) == 1, "pointer object creation not found"
+    text = text.replace(stock, "  SwigPyObject *sobj = kal::newPointerObject();\n")
+    deletions = re.findall(r'SWIGINTERN PyObject \*(_wrap_delete_\w+)\(PyObject \*self, PyObject \*args\) \{\n'
+                           r'  PyObject \*resultobj = 0;\n  ([\w:<>, *]+?) \*arg1 = .*\n(?:.*\n){1,12}?'
+                           r'.*kal::convertSelf\(swig_obj\[0\], &argp1, (SWIGTYPE_\w+), SWIG_POINTER_DISOWN', text)
+    assert len(deletions) == text.count("SWIGINTERN PyObject *_wrap_delete_"), "delete entries not found"
+    # (each deletes its object and does nothing else, or the deletion would not stand for it)
+    actions = re.findall(r'SWIGINTERN PyObject \*_wrap_delete_\w+\(PyObject \*self, PyObject \*args\) \{\n.*?'
+                         r'\n    try \{\n(.*?)\n    \} catch', text, flags=re.S)
+    assert actions == ["      delete arg1;"] * len(deletions), "a delete entry does more than delete"
+    stock = "static PyMethodDef SwigMethods[] = {"
+    text = text.replace(stock, OWN_DELETIONS % "\n".join(
+        "    {&%s, {%s, kal::deleteAs<%s >}}," % (type, entry, cls) for entry, cls, type in deletions) + stock)
 
     # Attaching a pointer object to a proxy (the proxies' __init__) takes nothing else: the stock
     # code releases a null result when given another object, and stores it as "this".

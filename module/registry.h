@@ -4,6 +4,9 @@
 // section, after the runtime and the type table.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 namespace kal
 {
 
@@ -19,6 +22,71 @@ inline bool loadingInMainInterpreter()
                     "registered once for the whole process");
     return false;
 }
+
+// What a type's own delete entry (`delete_<Class>`) does, as a C++ function: deletes the object
+// as that type. Null members for a type without one.
+struct OwnDeletion
+{
+    PyCFunction entry;
+    void (*deleteObject)(void *object);
+};
+
+// Defined with the table of registration entries.
+OwnDeletion ownDeletionOf(swig_type_info *type);
+
+// Reports the exception being handled as a delete entry's failure is reported when a pointer
+// object is collected (convert/objects.h).
+inline void reportDeletionError();
+
+template <class T>
+void deleteAs(void *object)
+{
+    try
+    {
+        delete static_cast<T *>(object);
+    }
+    catch (...)
+    {
+        reportDeletionError();
+    }
+}
+
+// The deletion that frees what a registered class's pointer objects own without calling its
+// delete entry. Recorded only when the class's destroy hook is its type's own delete entry,
+// which runs no Python code: the entry would convert the pointer object, delete the object and
+// return None, so nothing can tell the two apart. A class registered with another hook has its
+// hook called as before. Kept beside the runtime's record (`data`, the type's client data) rather
+// than in it, because a type may carry the record of another module sharing the runtime: a
+// deletion is used only with the record it was made with.
+struct Deletion
+{
+    swig_type_info *type;
+    SwigPyClientData const *data;
+    void (*deleteObject)(void *object);
+};
+// Open addressing by the type's address: more slots than the module has classes, so a look-up
+// ends at its type or at an empty slot.
+inline Deletion theDeletions[256];
+
+inline Deletion &deletionSlotOf(swig_type_info *type)
+{
+    constexpr std::size_t slots = sizeof theDeletions / sizeof *theDeletions;
+    std::size_t at = (reinterpret_cast<std::uintptr_t>(type) >> 4) % slots;
+    while (theDeletions[at].type && theDeletions[at].type != type)
+        at = (at + 1) % slots;
+    return theDeletions[at];
+}
+
+// How an owning pointer object of `type` whose type has client data `data` deletes its object
+// directly, or null when it calls the destroy hook.
+inline auto directDeletion(swig_type_info *type, SwigPyClientData const *data) -> void (*)(void *)
+{
+    Deletion const &deletion = deletionSlotOf(type);
+    return deletion.data == data ? deletion.deleteObject : nullptr;
+}
+
+// Gives a class of proxies the direct deallocation when its layout allows (convert/objects.h).
+inline void adoptProxyDeallocation(PyTypeObject *cls);
 
 // `<Class>_swigregister`: makes `cls` the class of `type`'s results. Results are made by the
 // class's own allocation (so it must have one), an owning pointer object calls the class's
@@ -80,6 +148,10 @@ inline bool registerClass(swig_type_info *type, PyObject *cls)
     data->implicitconv = 0;
     data->pytype = nullptr;
     SWIG_TypeNewClientData(type, data);
+    adoptProxyDeallocation(reinterpret_cast<PyTypeObject *>(cls));
+    OwnDeletion const own = ownDeletionOf(type);
+    deletionSlotOf(type) = Deletion{
+        type, data, destroy && own.entry && PyCFunction_GET_FUNCTION(destroy) == own.entry ? own.deleteObject : nullptr};
     return true;
 }
 

@@ -1,5 +1,7 @@
 """The calling convention every wrapper shares: counts, keywords, defaults, overloads, ownership."""
+import contextlib
 import gc
+import weakref
 
 import pytest
 
@@ -115,6 +117,144 @@ def test_explicit_delete_disowns_so_collection_deletes_nothing():
     del node
     gc.collect()
     assert kalhost.liveHandles() == before
+
+
+# --- how proxies are freed -------------------------------------------------------------------
+# Most proxies are freed directly; one with a finaliser, weak references or attributes, or of a
+# script's subclass, goes the interpreter's general way. Each must release its handle once.
+
+@contextlib.contextmanager
+def results_as(cls):
+    """Nodes of kal.Node's own type (the root, /obj) come back as `cls` meanwhile."""
+    _kal.Node_swigregister(cls)
+    try:
+        yield
+    finally:
+        _kal.Node_swigregister(kal.Node)
+
+
+@contextlib.contextmanager
+def collector_off():
+    gc.collect()
+    gc.disable()
+    try:
+        yield kalhost.liveHandles()
+    finally:
+        gc.enable()
+
+
+def test_an_owned_result_releases_its_handle_as_its_last_reference_goes(obj):
+    obj.createNode("geo", "g")
+    obj.createNode("dopnet", "d")
+    with collector_off() as before:
+        for round in range(3):  # freed proxies and pointer objects are made again, of other classes
+            results = [result for _ in range(500) for result in (obj.parent(), *obj.children())]
+            assert kalhost.liveHandles() == before + 1500
+            assert [(type(result), result.name()) for result in results[:3]] == \
+                [(kal.Node, ""), (kal.ObjNode, "g"), (kal.DopNetNode, "d")]
+            assert all(vars(result) == {} for result in results)  # nothing left from the last round
+            for result in results[::2]:
+                result.round = round
+            del results, result
+            assert kalhost.liveHandles() == before
+
+
+def test_a_disowned_result_keeps_its_object_until_owned_again():
+    with collector_off() as before:
+        node = kal.node("/obj")
+        pointer = node.this
+        pointer.disown()
+        del node
+        assert kalhost.liveHandles() == before + 1
+        pointer.acquire()
+        del pointer
+        assert kalhost.liveHandles() == before
+
+
+def test_a_finaliser_of_a_script_subclass_sees_a_working_proxy_once():
+    seen = []
+
+    class Finalised(kal.Node):
+        def __del__(self):
+            seen.append(self.path())
+    with collector_off() as before, results_as(Finalised):
+        root = kal.node("/")
+        assert type(root) is Finalised
+        del root
+        assert seen == ["/"] and kalhost.liveHandles() == before
+
+
+def test_a_proxy_its_finaliser_keeps_alive_stays_usable_and_is_freed_later():
+    kept = []
+
+    class Keeping(kal.Node):
+        def __del__(self):
+            kept.append(self)
+    with collector_off() as before, results_as(Keeping):
+        root = kal.node("/")
+        del root
+        assert kalhost.liveHandles() == before + 1 and kept[0].path() == "/"
+        kept.clear()  # its finaliser has run: it is not run again
+        assert kept == [] and kalhost.liveHandles() == before
+
+
+def test_a_finaliser_given_to_a_kal_class_runs(obj):
+    seen = []
+    kal.Node.__del__ = lambda self: seen.append(self.path())
+    try:
+        with collector_off() as before:
+            node = kal.node("/obj")
+            del node
+            assert seen == ["/obj"] and kalhost.liveHandles() == before
+    finally:
+        del kal.Node.__del__
+
+
+class Script(kal.ObjNode):
+    """A script's subclass, with a slot of its own."""
+    __slots__ = ("extra",)
+
+
+class Released:
+    """A value that records when it is freed."""
+    freed = []
+
+    def __del__(self):
+        Released.freed.append(self)
+
+
+@pytest.mark.parametrize("script", [False, True], ids=["kal class", "script subclass"])
+def test_weak_references_and_attributes_are_released_with_the_proxy(script):
+    Released.freed.clear()
+    called = []
+    with collector_off() as before:
+        proxy = kal.node("/obj")
+        if script:
+            node, proxy = proxy, Script.__new__(Script)
+            proxy.this, proxy.extra = node.this, Released()
+            del node
+        proxy.value = Released()
+        reference = weakref.ref(proxy, called.append)
+        assert kalhost.liveHandles() == before + 1
+        del proxy
+        assert reference() is None and called == [reference]
+        assert len(Released.freed) == (2 if script else 1) and kalhost.liveHandles() == before
+
+
+@pytest.mark.parametrize("script", [False, True], ids=["kal class", "script subclass"])
+def test_a_proxy_holding_itself_through_its_attributes_is_collected(script):
+    with collector_off() as before:
+        proxy = kal.node("/obj")
+        if script:
+            node, proxy = proxy, Script.__new__(Script)
+            proxy.this = node.this
+            del node
+        proxy.me, proxy.box = proxy, [proxy]
+        reference = weakref.ref(proxy)
+        del proxy
+        assert kalhost.liveHandles() == before + 1
+        gc.collect()
+        assert reference() is None and kalhost.liveHandles() == before
 
 
 def _kept_proxies():
