@@ -127,6 +127,18 @@ def finish(text):
     text, count = re.subn(r'PyErr_Format\(PyExc_AttributeError, "Unknown C global variable \'%s\'", n\)',
                           'PyErr_SetString(PyExc_NameError, "Unknown C global variable")', text)
     assert count == 2, "cvar look-up not found"
+    # ... but no C global variable is named like Python's own attributes (`__class__`, `__doc__`):
+    # those are the object's, so that isinstance, help and the like work on it.
+    stock = """  if (res == NULL && !PyErr_Occurred()) {
+    PyErr_SetString(PyExc_NameError, "Unknown C global variable");"""
+    assert text.count(stock) == 1, "cvar read not found"
+    text = text.replace(stock, """  if (res == NULL && !PyErr_Occurred() && strncmp(n, "__", 2) == 0) {
+    PyObject *name = PyUnicode_FromString(n);
+    res = name ? PyObject_GenericGetAttr(o, name) : NULL;
+    Py_XDECREF(name);
+    return res;
+  }
+""" + stock)
     # The cvar object lives as long as the process. The runtime's capsule may go while the
     # module's dict still holds it, and dropping the runtime's reference then would leave the
     # object with an owner nobody can reach.

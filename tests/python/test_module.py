@@ -2,6 +2,7 @@
 import ctypes
 import os
 import platform
+import pydoc
 import re
 import subprocess
 
@@ -195,6 +196,10 @@ def test_cvar_holds_every_enumeration_value_read_only():
         _kal.cvar.noSuchValue
     with pytest.raises(NameError, match=r"^Unknown C global variable$"):
         _kal.cvar.noSuchValue = 1
+    # Python's own attributes are the object's: generic code (isinstance, help) works on it.
+    assert not isinstance(_kal.cvar, type) and _kal.cvar.__class__.__name__ == "swigvarlink"
+    with pytest.raises(AttributeError):
+        _kal.cvar.__wrapped__
 
 
 def test_cvar_reads_give_distinct_proxies_that_do_not_own_the_value():
@@ -350,3 +355,8 @@ def test_the_compiled_proxy_module_is_valid_for_its_source():
     assert int.from_bytes(header[4:8], "little") == 0  # checked by time
     assert int.from_bytes(header[8:12], "little") == int(source.st_mtime) & 0xFFFFFFFF
     assert int.from_bytes(header[12:16], "little") == source.st_size & 0xFFFFFFFF
+
+
+def test_help_describes_the_module_with_every_class():
+    text = pydoc.render_doc(kal, renderer=pydoc.plaintext)
+    assert all("class %s(" % name in text for name in ("Node", "ObjNode", "Error", "ProxyClassType"))
