@@ -13,6 +13,7 @@
 #include "host/kept.h"
 #include "host/mathvalues.h"
 #include "host/parms.h"
+#include "host/pool.h"
 #include "host/parmtemplates.h"
 #include "model/enums.h"
 #include "model/errors.h"
@@ -71,75 +72,20 @@ std::shared_ptr<SceneNode> NodeHandle::scene() const { return liveNode(myNode); 
 namespace
 {
 
-// Memory for handles, reused last freed first. Like every host call, making and freeing a
-// handle is serialised by the caller (the interpreter lock). Blocks are never returned, and the
-// pool itself is never destroyed: handles may be freed while the process exits. Sanitizer
-// builds use the general allocator, which checks every handle's lifetime.
-class HandlePool
-{
-public:
-    void *take()
-    {
-        if (!myFree)
-            refill();
-        Slot *const slot = myFree;
-        myFree = slot->next;
-        return slot;
-    }
-
-    void give(void *memory)
-    {
-        auto *const slot = static_cast<Slot *>(memory);
-        slot->next = myFree;
-        myFree = slot;
-    }
-
-private:
-    union Slot
-    {
-        Slot *next;
-        alignas(NodeHandle) unsigned char bytes[sizeof(NodeHandle)];
-    };
-    static constexpr std::size_t BlockSize = 1024;
-
-    void refill()
-    {
-        myBlocks.push_back(std::make_unique<Slot[]>(BlockSize));
-        Slot *const block = myBlocks.back().get();
-        for (std::size_t i = BlockSize; i-- > 0;)
-        {
-            block[i].next = myFree;
-            myFree = &block[i];
-        }
-    }
-
-    Slot *myFree = nullptr;
-    std::vector<std::unique_ptr<Slot[]>> myBlocks;
-};
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool PoolHandles = false;
-#else
-constexpr bool PoolHandles = true;
-#endif
-
-HandlePool &theHandlePool()
-{
-    static HandlePool *const pool = new HandlePool;
-    return *pool;
-}
+// Handles are made and freed with every node result.
+auto &handleBlocks() { return blockPool<sizeof(NodeHandle), alignof(NodeHandle)>(); }
 
 } // namespace
 
 void *NodeHandle::operator new(std::size_t size)
 {
-    return PoolHandles && size == sizeof(NodeHandle) ? theHandlePool().take() : ::operator new(size);
+    return PooledBlocks && size == sizeof(NodeHandle) ? handleBlocks().take() : ::operator new(size);
 }
 
 void NodeHandle::operator delete(void *handle, std::size_t size)
 {
-    if (PoolHandles && size == sizeof(NodeHandle))
-        theHandlePool().give(handle);
+    if (PooledBlocks && size == sizeof(NodeHandle))
+        handleBlocks().give(handle);
     else
         ::operator delete(handle);
 }

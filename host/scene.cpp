@@ -9,9 +9,8 @@
 #include <new>
 #include <unordered_set>
 
-#include <sys/mman.h>
-
 #include "host/parms.h"
+#include "host/pool.h"
 #include "model/errors.h"
 
 namespace kalhost
@@ -25,55 +24,8 @@ namespace
 // Nodes are allocated side by side in blocks of whole cache lines, apart from their parameters
 // and names: a walk over a large network then reads a few pages for many nodes instead of one
 // page per node, and what it reads of each node (the head of the allocation, control block
-// first) fills two lines exactly. Chunks grow with the pool: small while the scene is, then
-// huge pages where the system offers them, so that walking a large network does not miss the
-// address translation caches every few nodes. Freed blocks are reused by later nodes; the pool
-// keeps its chunks. Under AddressSanitizer nodes are allocated one by one, so that a freed node
-// stays poisoned.
-template <std::size_t Size>
-class NodeBlocks
-{
-public:
-    static constexpr std::size_t Line = 64;
-    static constexpr std::size_t Block = (Size + Line - 1) / Line * Line;
-
-    void *take()
-    {
-        if (!myFree)
-            grow();
-        Free *const block = myFree;
-        myFree = block->next;
-        return block;
-    }
-    void give(void *block) { myFree = new (block) Free{myFree}; }
-
-private:
-    static constexpr std::size_t SmallChunk = Block * 64;
-    static constexpr std::size_t HugePage = std::size_t(2) << 20;
-    struct Free
-    {
-        Free *next;
-    };
-    // Blocks are taken in address order from a new chunk.
-    void grow()
-    {
-        bool const huge = myBytes >= HugePage;
-        std::size_t const bytes = huge ? HugePage : SmallChunk;
-        auto *const chunk = static_cast<std::byte *>(::operator new(bytes, std::align_val_t(huge ? HugePage : Line)));
-#ifdef MADV_HUGEPAGE
-        if (huge)
-            madvise(chunk, bytes, MADV_HUGEPAGE); // only advice: small pages serve as well
-#endif
-        myChunks.push_back(chunk);
-        myBytes += bytes;
-        for (std::size_t i = bytes / Block; i-- > 0;)
-            give(chunk + i * Block);
-    }
-
-    std::vector<std::byte *> myChunks; // held for the life of the process
-    std::size_t myBytes = 0;
-    Free *myFree = nullptr;
-};
+// first) fills two lines exactly.
+inline constexpr std::size_t CacheLine = 64;
 
 template <class T>
 struct NodeAllocator
@@ -87,18 +39,14 @@ struct NodeAllocator
     }
     T *allocate(std::size_t count)
     {
-#ifndef __SANITIZE_ADDRESS__
-        if (count == 1)
-            return static_cast<T *>(blocks().take());
-#endif
+        if (PooledBlocks && count == 1)
+            return static_cast<T *>(blockPool<sizeof(T), CacheLine>().take());
         return std::allocator<T>().allocate(count);
     }
     void deallocate(T *pointer, std::size_t count)
     {
-#ifndef __SANITIZE_ADDRESS__
-        if (count == 1)
-            return blocks().give(pointer);
-#endif
+        if (PooledBlocks && count == 1)
+            return blockPool<sizeof(T), CacheLine>().give(pointer);
         std::allocator<T>().deallocate(pointer, count);
     }
     template <class U>
@@ -113,12 +61,7 @@ struct NodeAllocator
     }
 
 private:
-    static_assert(alignof(T) <= NodeBlocks<sizeof(T)>::Line);
-    static NodeBlocks<sizeof(T)> &blocks()
-    {
-        static auto *const pool = new NodeBlocks<sizeof(T)>; // outlives nodes freed at exit
-        return *pool;
-    }
+    static_assert(alignof(T) <= CacheLine);
 };
 
 template <class... Args>
