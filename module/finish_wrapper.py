@@ -233,7 +233,9 @@ inline void freePointerObject(PyObject *pointerObject);
         "    {&%s, {%s, kal::deleteAs<%s >}}," % (type, entry, cls) for entry, cls, type in deletions) + stock)
 
     # Attaching a pointer object to a proxy (the proxies' __init__) takes nothing else: the stock
-    # code releases a null result when given another object, and stores it as "this".
+    # code releases a null result when given another object, and stores it as "this". Nor does it
+    # attach one to anything but an instance of a kal class: stored on a class, a module or a
+    # function, "this" would replace what that object had and keep the native object for good.
     stock = """    SwigPyObject *sthis = SWIG_Python_GetSwigThis(obj[0]);
     if (sthis) {"""
     assert stock in text, "proxy initialisation not found"
@@ -242,8 +244,15 @@ inline void freePointerObject(PyObject *pointerObject);
       PyErr_SetString(PyExc_TypeError, "swiginit expects a pointer object");
       return NULL;
     }
+    if (!kal::isProxyClass(Py_TYPE(obj[0]))) {
+      PyErr_SetString(PyExc_TypeError, "swiginit expects an instance of a kal class");
+      return NULL;
+    }
     sthis = SWIG_Python_GetSwigThis(obj[0]);
     if (sthis) {""")
+    stock = "SWIGINTERN PyObject *\nSWIG_Python_InitShadowInstance("
+    assert text.count(stock) == 1, "proxy initialisation not found"
+    text = text.replace(stock, "extern \"C++\" {\nnamespace kal { inline bool isProxyClass(PyTypeObject *); }\n}\n\n" + stock)
 
     # Attaching a pointer object stores "this" in the proxies' slot for it, or as an attribute.
     stock = re.search(r'(SWIGRUNTIME int\nSWIG_Python_SetSwigThis\(PyObject \*inst, PyObject \*swig_this\)\n\{\n).*?\n\} \n',

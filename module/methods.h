@@ -403,6 +403,13 @@ inline PyTypeObject *proxyClassType()
     return made;
 }
 
+// Whether `cls` is one of kal's classes, or a script's class derived from one.
+inline bool isProxyClass(PyTypeObject *cls)
+{
+    PyTypeObject *const classType = proxyClassType();
+    return classType && PyObject_TypeCheck(reinterpret_cast<PyObject *>(cls), classType);
+}
+
 // `cls`'s descriptor for `method` under `name`, in its dictionary.
 inline bool addClassMethod(PyTypeObject *cls, PyObject *name, ClassMethod const &method)
 {

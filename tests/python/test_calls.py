@@ -372,6 +372,11 @@ def test_range_edges_of_int_reach_the_host(obj, edge):
 def test_proxies_refuse_what_is_not_a_pointer_object(obj):
     with pytest.raises(TypeError):
         _kal.Error_swiginit(kal.Error(), (1.0, 2.0))
+    # Only an instance of a kal class takes one: a class keeps its "this" slot.
+    for other in (kal.Node, kal, lambda: None):
+        with pytest.raises(TypeError, match=r"^swiginit expects an instance of a kal class$"):
+            _kal.Error_swiginit(other, obj.createNode("null").this)
+    assert obj.name() == "obj" and "this" not in vars(kal)
     obj.this = obj  # a "this" that leads back to itself is no pointer
     with pytest.raises(TypeError, match=r"^in method 'Node_name', argument 1 of type 'KOM_Node \*'$"):
         obj.name()
