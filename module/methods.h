@@ -395,10 +395,10 @@ inline PyTypeObject *proxyClassType()
         static PyType_Slot slots[] = {{Py_tp_getattro, reinterpret_cast<void *>(classAttribute)},
                                       {Py_tp_setattro, reinterpret_cast<void *>(setClassAttribute)},
                                       {0, nullptr}};
-        static PyType_Spec spec = {"kal.ProxyClassType", 0, 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
+        static PyType_Spec definition = {"kal.ProxyClassType", 0, 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
                                    slots};
         made = reinterpret_cast<PyTypeObject *>(
-            PyType_FromSpecWithBases(&spec, reinterpret_cast<PyObject *>(&PyType_Type)));
+            PyType_FromSpecWithBases(&definition, reinterpret_cast<PyObject *>(&PyType_Type)));
     }
     return made;
 }
