@@ -52,13 +52,28 @@ constexpr std::size_t pointerObjectsKept = 1 << 16;
 inline SwigPyObject *theKeptPointerObjects[pointerObjectsKept];
 inline std::size_t theKeptPointerObjectCount = 0;
 
+// A kept object of type `type` made new: what PyObject_Init does, in line. Tracemalloc, when it
+// traces, goes on showing where the memory was first allocated (which is kal's own code); builds
+// that count or chain references take the interpreter's own way.
+inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
+{
+    Py_SET_TYPE(object, type);
+    if (type->tp_flags & Py_TPFLAGS_HEAPTYPE)
+        Py_INCREF(type);
+#if defined(Py_REF_DEBUG) || defined(Py_TRACE_REFS)
+    _Py_NewReference(object);
+#else
+    Py_SET_REFCNT(object, 1);
+#endif
+}
+
 // A new pointer object of the runtime's type, with nothing set but its type and reference.
 inline SwigPyObject *newPointerObject()
 {
     if (!theKeptPointerObjectCount)
         return PyObject_New(SwigPyObject, pointerObjectType());
     SwigPyObject *const kept = theKeptPointerObjects[--theKeptPointerObjectCount];
-    PyObject_Init(reinterpret_cast<PyObject *>(kept), pointerObjectType());
+    reuseKeptObject(reinterpret_cast<PyObject *>(kept), pointerObjectType());
     return kept;
 }
 
@@ -230,6 +245,30 @@ inline PyObject **proxySlot(PyObject *proxy, Py_ssize_t offset)
     return reinterpret_cast<PyObject **>(reinterpret_cast<char *>(proxy) + offset);
 }
 
+#ifdef KAL_DIRECT_PROXY_DEALLOCATION
+// Whether a proxy has no attributes: neither the values nor the dictionary the interpreter keeps
+// in the two words before the collector's header (what _PyObject_GetDictPtr reads).
+inline bool hasNoAttributes(PyObject *proxy)
+{
+    void *const *const before = reinterpret_cast<void *const *>(proxy);
+    return !before[-4] && !before[-3];
+}
+
+// Whether the collector has run a proxy's finaliser: a bit of its header, just before the object.
+inline bool wasFinalised(PyObject *proxy)
+{
+    return reinterpret_cast<std::uintptr_t const *>(proxy)[-1] & 1;
+}
+#else
+inline bool hasNoAttributes(PyObject *proxy)
+{
+    PyObject **const dictionary = _PyObject_GetDictPtr(proxy);
+    return dictionary && !*dictionary;
+}
+
+inline bool wasFinalised(PyObject *proxy) { return PyObject_GC_IsFinalized(proxy); }
+#endif
+
 // Freed proxies of the direct deallocation are kept for the next results, as freed pointer
 // objects are: untracked, not finalised, with no attributes, weak references nor pointer object,
 // which is the state of a fresh allocation (the interpreter keeps its own freed tuples and lists
@@ -261,13 +300,11 @@ inline void deallocateProxy(PyObject *proxy)
     if (type->tp_dealloc == deallocateProxy && !type->tp_finalize && !type->tp_del &&
         !*proxySlot(proxy, type->tp_weaklistoffset))
     {
-        // (attributes, if any, are made into the dictionary here, so that they are seen)
-        PyObject **const dictionary = _PyObject_GetDictPtr(proxy);
-        if (dictionary && !*dictionary)
+        if (hasNoAttributes(proxy))
         {
             PyObject_GC_UnTrack(proxy);
             Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
-            if (theKeptProxyCount < proxiesKept && !PyObject_GC_IsFinalized(proxy))
+            if (theKeptProxyCount < proxiesKept && !wasFinalised(proxy))
                 theKeptProxies[theKeptProxyCount++] = proxy;
             else
                 type->tp_free(proxy);
@@ -292,7 +329,7 @@ inline PyObject *newProxyObject(PyTypeObject *cls)
     if (cls->tp_dealloc != deallocateProxy || !theKeptProxyCount)
         return cls->tp_alloc(cls, 0);
     PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
-    PyObject_Init(proxy, cls);
+    reuseKeptObject(proxy, cls);
     PyObject_GC_Track(proxy);
     return proxy;
 }
