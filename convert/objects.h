@@ -77,6 +77,22 @@ inline SwigPyObject *newPointerObject()
     return kept;
 }
 
+// A new pointer object holding `pointer` of `type`, owning it when `own` says so (SwigPyObject_New).
+inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, int own)
+{
+    SwigPyObject *const made = newPointerObject();
+    if (!made)
+        return nullptr;
+    made->ptr = pointer;
+    made->ty = type;
+    made->own = own;
+    made->next = nullptr;
+    // An owning pointer object keeps the runtime's module record until it has deleted its object.
+    if (own == SWIG_POINTER_OWN)
+        Py_XINCREF(Swig_Capsule_global);
+    return reinterpret_cast<PyObject *>(made);
+}
+
 inline void freePointerObject(PyObject *pointerObject)
 {
     if (theKeptPointerObjectCount < pointerObjectsKept)
@@ -85,20 +101,28 @@ inline void freePointerObject(PyObject *pointerObject)
         PyObject_Free(pointerObject);
 }
 
-// When a collected pointer object owns its object, deletes it without calling the destroy hook
-// where the class's record allows it (kal::directDeletion, module/registry.h). A chain's links
-// call their hooks, as before.
-inline bool deletedDirectly(SwigPyObject *pointerObject, SwigPyClientData const *data)
+// Releases a collected pointer object that heads no chain and owns nothing, or owns an object
+// its class's record lets it delete directly (kal::directDeletion, module/registry.h); false for
+// any other, which goes the runtime's way: its class's destroy hook, then its chain.
+inline bool releasedDirectly(PyObject *collected)
 {
-    if (!data || pointerObject->next)
+    auto *const pointerObject = reinterpret_cast<SwigPyObject *>(collected);
+    if (pointerObject->next)
         return false;
-    void (*const deleteObject)(void *) = directDeletion(pointerObject->ty, data);
-    if (!deleteObject)
-        return false;
-    void *const object = pointerObject->ptr;
-    pointerObject->ptr = nullptr;
-    pointerObject->own = 0;
-    deleteObject(object);
+    if (pointerObject->own == SWIG_POINTER_OWN)
+    {
+        swig_type_info *const type = pointerObject->ty;
+        auto const *const data = type ? static_cast<SwigPyClientData const *>(type->clientdata) : nullptr;
+        void (*const deleteObject)(void *) = data ? directDeletion(type, data) : nullptr;
+        if (!deleteObject)
+            return false;
+        void *const object = pointerObject->ptr;
+        pointerObject->ptr = nullptr;
+        pointerObject->own = 0;
+        deleteObject(object);
+        Py_XDECREF(Swig_Capsule_global);
+    }
+    freePointerObject(collected);
     return true;
 }
 
@@ -364,12 +388,16 @@ inline void adoptProxyDeallocation(PyTypeObject *cls)
 #endif
 }
 
-// A new result: a proxy of the class `data` records holding `pointerObject`, whose reference it
-// takes. A class whose __new__ is object's and whose pointer object goes in its "this" slot
-// (known for the class as it is now) gets the slot filled in its fresh instance; any other is made
-// the runtime's way, which ends in newProxy.
-inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject)
+// A new result: a proxy of the class `data` records holding a new pointer object for `pointer`
+// (see newPointerObjectHolding). A class whose __new__ is object's and whose pointer object goes
+// in its "this" slot (known for the class as it is now) gets the slot filled in its fresh
+// instance; any other is made the runtime's way, which ends in newProxy. Null with the error set
+// when either fails, the owned object deleted when the pointer object was made.
+inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_type_info *type, int own)
 {
+    PyObject *const pointerObject = newPointerObjectHolding(pointer, type, own);
+    if (!pointerObject)
+        return nullptr;
     PyTypeObject *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
     Py_ssize_t const offset = data->newraw ? -1 : knownThisSlotOffset(cls);
     if (offset > 0 && cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))

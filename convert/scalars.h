@@ -194,6 +194,45 @@ inline PyObject *fromString(std::string const &text)
                                 "surrogateescape");
 }
 
+// A wrapper's string result, made in place from the string its call returns: assigned to a
+// string declared before, a short one (held in the string's own buffer) would be copied again.
+// Empty until made; a call that throws leaves it empty.
+class StringResult
+{
+public:
+    StringResult() = default;
+    StringResult(StringResult const &) = delete;
+    StringResult &operator=(StringResult const &) = delete;
+    ~StringResult() { clear(); }
+
+    template <class Call>
+    void make(Call call)
+    {
+        clear();
+        new (myStorage) std::string(call());
+        myMade = true;
+    }
+
+    std::string const &text() const
+    {
+        static std::string const empty;
+        return myMade ? *std::launder(reinterpret_cast<std::string const *>(myStorage)) : empty;
+    }
+
+private:
+    void clear()
+    {
+        if (myMade)
+            std::launder(reinterpret_cast<std::string *>(myStorage))->~basic_string();
+        myMade = false;
+    }
+
+    alignas(std::string) unsigned char myStorage[sizeof(std::string)];
+    bool myMade = false;
+};
+
+inline PyObject *fromString(StringResult const &result) { return fromString(result.text()); }
+
 inline PyObject *fromCharPtr(char const *text)
 {
     if (!text)

@@ -160,18 +160,25 @@ def finish(text):
     text = text.replace(stock, """namespace kal {
 inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject);
 inline int attachPointerObject(PyObject *proxy, PyObject *pointerObject);
-inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject);
+inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_type_info *type, int own);
 }
 
 """ + stock)
 
-    # A result's proxy takes its new pointer object (kal::newProxyHolding).
-    stock = """    PyObject *inst = SWIG_Python_NewShadowInstance(clientdata, robj);
+    # A result's proxy and its pointer object are made together (kal::newProxyHolding).
+    stock = """  robj = SwigPyObject_New(ptr, type, own);
+  if (robj && clientdata && !(flags & SWIG_POINTER_NOSHADOW)) {
+    PyObject *inst = SWIG_Python_NewShadowInstance(clientdata, robj);
     Py_DECREF(robj);
     robj = inst;
+  }
+  return robj;
 """
     assert text.count(stock) == 1, "result proxy creation not found"
-    text = text.replace(stock, "    robj = kal::newProxyHolding(clientdata, robj);\n")
+    text = text.replace(stock, """  if (clientdata && !(flags & SWIG_POINTER_NOSHADOW))
+    return kal::newProxyHolding(clientdata, ptr, type, own);
+  return SwigPyObject_New(ptr, type, own);
+""")
 
     # Collecting an owning pointer object calls its class's delete entry; the stock code sets
     # aside the pending exception around that call even when there is none.
@@ -202,24 +209,23 @@ inline PyObject *newProxyHolding(SwigPyClientData *data, PyObject *pointerObject
     assert text.count(stock) == 1, "pointer object deallocation not found"
     text = text.replace(stock, """extern "C++" {
 namespace kal {
-inline bool deletedDirectly(SwigPyObject *pointerObject, SwigPyClientData const *data);
-inline SwigPyObject *newPointerObject();
+inline bool releasedDirectly(PyObject *collected);
+inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, int own);
 inline void freePointerObject(PyObject *pointerObject);
 }
 }
 
 """ + stock)
-    stock = "    PyObject *destroy = data ? data->destroy : 0;\n    if (destroy) {\n"
+    stock = "SwigPyObject_dealloc(PyObject *v)\n{\n"
     assert text.count(stock) == 1, "pointer object collection not found"
-    text = text.replace(stock, "    PyObject *destroy = data ? data->destroy : 0;\n"
-                               "    if (kal::deletedDirectly(sobj, data)) {\n      /* nothing else to do */\n"
-                               "    } else if (destroy) {\n")
+    text = text.replace(stock, stock + "  if (kal::releasedDirectly(v))\n    return;\n")
     stock = re.search(r'SwigPyObject_dealloc\(PyObject \*v\)\n\{\n.*?\n(  PyObject_DEL\(v\);\n)\}\n', text, flags=re.S)
     assert stock, "pointer object deallocation not found"
     text = text.replace(stock.group(0), stock.group(0).replace(stock.group(1), "  kal::freePointerObject(v);\n"))
-    stock = "  SwigPyObject *sobj = PyObject_NEW(SwigPyObject, SwigPyObject_type());\n"
-    assert text.count(stock) == 1, "pointer object creation not found"
-    text = text.replace(stock, "  SwigPyObject *sobj = kal::newPointerObject();\n")
+    stock = re.search(r'SwigPyObject_New\(void \*ptr, swig_type_info \*ty, int own\)\n\{\n.*?\n\}\n', text, flags=re.S)
+    assert stock, "pointer object creation not found"
+    text = text.replace(stock.group(0), "SwigPyObject_New(void *ptr, swig_type_info *ty, int own)\n{\n"
+                                        "  return kal::newPointerObjectHolding(ptr, ty, own);\n}\n")
     deletions = re.findall(r'SWIGINTERN PyObject \*(_wrap_delete_\w+)\(PyObject \*self, PyObject \*args\) \{\n'
                            r'  PyObject \*resultobj = 0;\n  ([\w:<>, *]+?) \*arg1 = .*\n(?:.*\n){1,12}?'
                            r'.*kal::convertSelf\(swig_obj\[0\], &argp1, (SWIGTYPE_\w+), SWIG_POINTER_DISOWN', text)
@@ -304,6 +310,7 @@ inline void freePointerObject(PyObject *pointerObject);
     text = re.sub(r'^(    "    )(?:[\w:]+::)(~?\w+\(|operator)', r'\1\2', text, flags=re.M)
 
     text = arguments_entries(text)
+    text = string_results(text)
 
     # Template type names as messages and pointer reprs show them: no space after '<'.
     text = re.sub(r'"[^"\n]*\w< [^"\n]*>[^"\n]*"', lambda literal: literal.group(0).replace('< ', '<'), text)
@@ -358,6 +365,29 @@ def arguments_entries(text):
     stock = "static PyMethodDef SwigMethods[] = {"
     return text.replace(stock, ARGUMENTS_FORMS % "\n".join("      {_wrap_%s, _wrap_%s_arguments}," % (name, name)
                                                             for name in forms) + stock)
+
+
+WRAPPER = re.compile(r'^SWIGINTERN PyObject \*_wrap_\w+\(PyObject \*self, [^)]*\) \{\n.*?^\}\n', flags=re.M | re.S)
+STRING_RESULT = "\n  std::string result;\n"
+
+
+def string_results(text):
+    """A wrapper's string result is made in place by the call that returns it
+    (kal::StringResult, convert/scalars.h)."""
+    made = 0
+
+    def in_place(found):
+        nonlocal made
+        wrapper = found.group(0)
+        if STRING_RESULT not in wrapper:
+            return wrapper
+        wrapper, calls = re.subn(r'^(\s+)result = (.+);$', r'\1result.make([&] { return \2; });', wrapper, flags=re.M)
+        assert calls == 1 and wrapper.count("kal::fromString(result)") == 1, "a string result used otherwise"
+        made += 1
+        return wrapper.replace(STRING_RESULT, "\n  kal::StringResult result;\n")
+    text = WRAPPER.sub(in_place, text)
+    assert made, "string results not found"
+    return text
 
 
 # The members every proxy class repeats, defined once.
