@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -262,7 +263,8 @@ inline PyObject *newProxyMethod(PyObject *function)
 // The interpreter calls a method descriptor of the C API without binding it and, when `self` is
 // exactly the descriptor's class, calls its C function straight from its loop. Registering a
 // class makes its proxy methods such descriptors: each one a record with a C function of its own
-// that calls the entry as the proxy method does. The class also gets a descriptor of its own for
+// that calls the entry as the proxy method does (for a method of `self` alone, one without
+// arguments, which the interpreter calls with the least work of all). The class also gets a descriptor of its own for
 // each method it inherits from a registered class, so that a proxy of a subclass (an `ObjNode`
 // calling a `Node` method) is called as directly. The class's class, `kal.ProxyClassType`, keeps
 // the rest as it was: a method read from the class is the module's function (whose messages for a
@@ -276,6 +278,8 @@ struct ClassMethod
     PyObject *method;    // the proxy method it stands for
     PyTypeObject *owner; // the class that defined it
 };
+// (a descriptor's definition is its record)
+static_assert(offsetof(ClassMethod, definition) == 0);
 
 inline constexpr std::size_t classMethodCapacity = 2048;
 inline ClassMethod theClassMethods[classMethodCapacity];
@@ -291,15 +295,12 @@ __attribute__((noinline)) inline PyObject *callClassMethod(std::size_t index, Py
 
 using FastMethod = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t, PyObject *);
 
-// The C function of record `Index`. The commonest calls, `self` alone to a METH_O entry and a
-// few arguments to an entry that takes them as an array, go straight to the entry; anything else
-// through callEntry.
+// The C function of record `Index` when its entry takes arguments: a few, to an entry that takes
+// them as an array, go straight to it; anything else through callEntry.
 template <std::size_t Index>
 PyObject *classMethodFunction(PyObject *self, PyObject *const *args, Py_ssize_t count, PyObject *kwnames)
 {
     auto const &method = *reinterpret_cast<ProxyMethod const *>(theClassMethods[Index].method);
-    if (method.form == EntryForm::Object && !count && !kwnames)
-        return method.entry(method.entrySelf, self);
     if (method.form == EntryForm::Arguments && count < 4 && !kwnames)
     {
         PyObject *all[4] = {self};
@@ -309,14 +310,48 @@ PyObject *classMethodFunction(PyObject *self, PyObject *const *args, Py_ssize_t 
     return callClassMethod(Index, self, args, count, kwnames);
 }
 
+// The C function of record `Index` when its entry takes `self` alone: a method without arguments,
+// which the interpreter calls straight from its loop with the least work of all.
+template <std::size_t Index>
+PyObject *classMethodWithoutArguments(PyObject *self, PyObject *)
+{
+    auto const &method = *reinterpret_cast<ProxyMethod const *>(theClassMethods[Index].method);
+    return method.entry(method.entrySelf, self);
+}
+
+// A method without arguments called other than from the interpreter's loop: given arguments or
+// keywords, it fails as its entry does, as every other method does. (Bound to a proxy and called
+// later, it says what any method without arguments says.) The interpreter's own call stands for
+// what it refuses before any entry is reached: no `self`, or a `self` of another class.
+inline vectorcallfunc theStockCallWithoutArguments = nullptr;
+
+inline PyObject *callClassMethodWithoutArguments(PyObject *descriptor, PyObject *const *args, size_t nargsf,
+                                                 PyObject *kwnames)
+{
+    auto *const described = reinterpret_cast<PyMethodDescrObject *>(descriptor);
+    Py_ssize_t const count = PyVectorcall_NARGS(nargsf);
+    if (count < 1 || !PyObject_TypeCheck(args[0], PyDescr_TYPE(described)))
+        return theStockCallWithoutArguments(descriptor, args, nargsf, kwnames);
+    auto const &record = *reinterpret_cast<ClassMethod const *>(described->d_method);
+    return callEntry(*reinterpret_cast<ProxyMethod const *>(record.method), args[0], args + 1, count - 1, kwnames);
+}
+
 template <std::size_t... Index>
 constexpr std::array<FastMethod, sizeof...(Index)> classMethodFunctions(std::index_sequence<Index...>)
 {
     return {{&classMethodFunction<Index>...}};
 }
 
+template <std::size_t... Index>
+constexpr std::array<PyCFunction, sizeof...(Index)> classMethodsWithoutArguments(std::index_sequence<Index...>)
+{
+    return {{&classMethodWithoutArguments<Index>...}};
+}
+
 inline constexpr std::array<FastMethod, classMethodCapacity> theClassMethodFunctions =
     classMethodFunctions(std::make_index_sequence<classMethodCapacity>());
+inline constexpr std::array<PyCFunction, classMethodCapacity> theClassMethodsWithoutArguments =
+    classMethodsWithoutArguments(std::make_index_sequence<classMethodCapacity>());
 
 // The record behind a method descriptor, or null when it is none of them.
 inline ClassMethod const *classMethodOf(PyObject *value)
@@ -414,6 +449,12 @@ inline bool isProxyClass(PyTypeObject *cls)
 inline bool addClassMethod(PyTypeObject *cls, PyObject *name, ClassMethod const &method)
 {
     PyObject *const descriptor = PyDescr_NewMethod(cls, const_cast<PyMethodDef *>(&method.definition));
+    if (descriptor && method.definition.ml_flags == METH_NOARGS)
+    {
+        auto &call = reinterpret_cast<PyMethodDescrObject *>(descriptor)->vectorcall;
+        theStockCallWithoutArguments = call;
+        call = callClassMethodWithoutArguments;
+    }
     bool const added = descriptor && PyDict_SetItem(cls->tp_dict, name, descriptor) == 0;
     Py_XDECREF(descriptor);
     return added;
@@ -428,10 +469,14 @@ inline ClassMethod const *recordClassMethod(PyTypeObject *cls, PyObject *name, P
     if (!text)
         return nullptr;
     ClassMethod &record = theClassMethods[theClassMethodCount];
-    record.definition = PyMethodDef{
-        text,
-        reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(theClassMethodFunctions[theClassMethodCount])),
-        METH_FASTCALL | METH_KEYWORDS, nullptr};
+    // (a method of `self` alone says so as any method without arguments does when given some)
+    record.definition =
+        reinterpret_cast<ProxyMethod *>(method)->form == EntryForm::Object
+            ? PyMethodDef{text, theClassMethodsWithoutArguments[theClassMethodCount], METH_NOARGS, nullptr}
+            : PyMethodDef{text,
+                          reinterpret_cast<PyCFunction>(
+                              reinterpret_cast<void (*)()>(theClassMethodFunctions[theClassMethodCount])),
+                          METH_FASTCALL | METH_KEYWORDS, nullptr};
     Py_INCREF(name);
     Py_INCREF(method);
     record.name = name;
