@@ -58,6 +58,18 @@ def host_calls(operation=None):
     return [call for call in kalhost.calls() if operation is None or call[0] == operation]
 
 
+def host_args(operation):
+    """The arguments of each call of `operation` the host received, in order."""
+    return [args for _, args in host_calls(operation)]
+
+
+def only_call(operation):
+    """The arguments of the one call of `operation` the host received."""
+    calls = host_calls(operation)
+    assert len(calls) == 1, calls
+    return calls[0][1]
+
+
 def run_tool_collecting(name):
     """Runs the shelf tool `name`, whose script appends to `collected`; returns what it appended."""
     builtins.collected = []
@@ -73,6 +85,12 @@ def run_python(code, *args):
     return subprocess.run([sys.executable, "-c", code, *args], capture_output=True, text=True,
                           env=dict(os.environ), timeout=60)
 
+
+def run_example(name):
+    """Runs examples/<name> in a fresh interpreter; returns what it printed, once it succeeded."""
+    finished = run_python((Path(__file__).parents[2] / "examples" / name).read_text())
+    assert finished.returncode == 0, finished.stderr
+    return finished.stdout
 
 
 @functools.lru_cache(maxsize=None)

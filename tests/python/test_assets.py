@@ -9,13 +9,9 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls, run_example
 
 SCRIPT = "def double(x):\n    return 2 * x\n\nkal = 'shadowed'\n"
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 @pytest.fixture
@@ -441,12 +437,9 @@ def test_asset_libraries_are_written_only_inside_the_writable_folder(fenced):
 
 
 def test_the_assets_example_runs():
-    from conftest import run_python
-    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "assets.py")
-    finished = run_python(open(example).read())
-    assert finished.returncode == 0, finished.stderr
-    assert "/obj/crate_copy holds a box of 3 divisions" in finished.stdout
-    assert "AttributeError: 'module' object has no attribute 'missing'" in finished.stdout
+    printed = run_example("assets.py")
+    assert "/obj/crate_copy holds a box of 3 divisions" in printed
+    assert "AttributeError: 'module' object has no attribute 'missing'" in printed
 
 
 def test_definitions_sections_and_modules_are_owned_and_kda_and_categories_are_not(library):

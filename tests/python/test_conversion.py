@@ -10,14 +10,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, run_python
-
-
-def received(operation):
-    """The arguments of the one call of `operation` that the host received."""
-    calls = host_calls(operation)
-    assert len(calls) == 1, calls
-    return calls[0][1]
+from conftest import host_calls, only_call, run_python
 
 
 @pytest.fixture
@@ -30,7 +23,7 @@ def obj():
 def test_int_accepts_ints_and_bools(value, expected):
     with pytest.raises(SystemExit):
         kal.exit(value)
-    assert received("Module.exit") == (expected, False)
+    assert only_call("Module.exit") == (expected, False)
 
 
 @pytest.mark.parametrize("value", [2**31, -2**31 - 1, 2**40, 2**64, 3.0, float("nan"), "3", None, b"3"])
@@ -44,7 +37,7 @@ def test_int_refuses_the_rest_with_a_type_error(value):
 @pytest.mark.parametrize("value, expected", [(0, False), (7, True), (-1, True), (2**70, True), (True, True)])
 def test_bool_accepts_bools_and_ints(obj, value, expected):
     obj.createNode("geo", None, value)
-    assert received("Node.createNode") == ("geo", None, expected, True)
+    assert only_call("Node.createNode") == ("geo", None, expected, True)
 
 
 @pytest.mark.parametrize("value", [None, 1.0, "yes", [], b"\x01"])
@@ -57,12 +50,12 @@ def test_bool_refuses_the_rest(obj, value):
 @pytest.mark.parametrize("value, expected", [(1e38, 1e38), (2, 2.0), (-0.5, -0.5), (True, 1.0)])
 def test_float_accepts_numbers_in_single_precision_range(value, expected):
     kal.setTime(value)
-    assert received("Module.setTime") == (pytest.approx(expected, rel=1e-6),)
+    assert only_call("Module.setTime") == (pytest.approx(expected, rel=1e-6),)
 
 
 def test_float_passes_nan():
     kal.setTime(float("nan"))
-    assert math.isnan(received("Module.setTime")[0])
+    assert math.isnan(only_call("Module.setTime")[0])
 
 
 @pytest.mark.parametrize("value, error", [(1e39, OverflowError), (-1e39, OverflowError),
@@ -76,21 +69,21 @@ def test_float_refuses_out_of_range_and_non_numbers(value, error):
 
 def test_double_accepts_ints_exactly():
     kal.almostEqual(2**53, 1)
-    assert received("Module.almostEqual") == (float(2**53), 1.0)
+    assert only_call("Module.almostEqual") == (float(2**53), 1.0)
 
 
 # Strings.
 def test_char_pointer_stops_at_nul_and_string_keeps_every_byte():
     kal.node("/o\0bj")
-    assert received("Module.node") == ("/o",)
+    assert only_call("Module.node") == ("/o",)
     kal._addPreloadIcon("a\0b", 1, 2)
-    assert received("Module.preloadIcon") == ("a\0b", 1, 2)
+    assert only_call("Module.preloadIcon") == ("a\0b", 1, 2)
 
 
 @pytest.mark.parametrize("text", ["/obj/gé", "/obj/\udcff\udc80", "/日本"])
 def test_text_round_trips_including_undecodable_bytes(text):
     kal.node(text)
-    assert received("Module.node") == (text,)
+    assert only_call("Module.node") == (text,)
 
 
 def test_bytes_and_lone_unescapable_surrogates_are_refused():
@@ -105,7 +98,7 @@ def test_bytes_and_lone_unescapable_surrogates_are_refused():
 @pytest.mark.parametrize("value", [(1, 2.5), [1, 2.5], kal._FloatTuple([1, 2.5]), range(1, 3)])
 def test_vector_of_float_from_any_sequence(obj, value):
     obj.setPosition(value)
-    position = received("Node.setPosition")[0]
+    position = only_call("Node.setPosition")[0]
     assert position[0] == 1.0 and position[1] in (2.5, 2.0)
 
 
@@ -127,7 +120,7 @@ def test_vector_of_nodes_takes_none_as_a_null_element(obj):
     kalhost.clearCalls()
     with pytest.raises(kal.Error):  # the host refuses the null it received
         obj.layoutChildren([geo, None])
-    assert received("Node.layoutChildren")[0] == ("/obj/geo1", None)
+    assert only_call("Node.layoutChildren")[0] == ("/obj/geo1", None)
 
 
 def test_vector_of_nodes_refuses_other_classes_with_the_full_type(obj):
@@ -218,7 +211,7 @@ def test_self_whose_pointer_object_is_dropped_during_conversion_lives_until_the_
     kalhost.clearCalls()
     before = live_handles()
     geo.setPosition(Sequence(drop_pointer(geo), count=2))
-    assert received("Node.setPosition") == ((1.0, 1.0),)
+    assert only_call("Node.setPosition") == ((1.0, 1.0),)
     assert live_handles() == before - 1 and not hasattr(geo, "this")
 
 
@@ -255,7 +248,7 @@ def test_a_node_deleted_while_its_list_converts_arrives_as_a_null_element(obj):
     kalhost.clearCalls()
     with pytest.raises(kal.Error, match="Expected a node, got None"):
         obj.layoutChildren(child_nodes=Sequence(delete_object(first), item=lambda index: items[min(index, 1)]))
-    assert received("Node.layoutChildren")[0] == (None, "/obj/geo2", "/obj/geo2")
+    assert only_call("Node.layoutChildren")[0] == (None, "/obj/geo2", "/obj/geo2")
 
 
 class SlotsNode:
@@ -278,7 +271,7 @@ def test_a_this_property_may_hand_out_a_temporary_pointer_object(obj):
     before = live_handles()
     kalhost.clearCalls()
     obj.layoutChildren(child_nodes=[SlotsNode("/obj/geo1"), SlotsNode("/obj/geo1")])
-    assert received("Node.layoutChildren")[0] == ("/obj/geo1", "/obj/geo1")
+    assert only_call("Node.layoutChildren")[0] == ("/obj/geo1", "/obj/geo1")
     assert live_handles() == before
 
 
@@ -296,7 +289,7 @@ def test_a_list_changed_by_its_own_items_conversion_is_read_as_it_is_now(obj):
     nodes[0] = Shrinking()
     kalhost.clearCalls()
     obj.layoutChildren(child_nodes=nodes)
-    assert received("Node.layoutChildren")[0] == ("/obj/geo2",)
+    assert only_call("Node.layoutChildren")[0] == ("/obj/geo2",)
 
 
 def test_a_failing_item_leaves_nothing_behind():

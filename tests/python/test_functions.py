@@ -10,13 +10,9 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls
 
 NODE_SEQUENCE = "std::vector<KOM_Node *,std::allocator<KOM_Node * > > const &"
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 def test_paths_resolve_from_the_root_or_the_current_node():

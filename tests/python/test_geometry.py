@@ -2,14 +2,13 @@
 lazy sequences, read-only node geometry and frozen copies, and what reaches the host."""
 import contextlib
 import math
-import os
 
 import pytest
 
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, run_python
+from conftest import host_args, run_example
 
 
 @pytest.fixture
@@ -29,10 +28,6 @@ def frozen(box):
 
 def operations():
     return [operation for operation, _ in kalhost.calls()]
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 def positions(geometry):
@@ -578,11 +573,9 @@ def test_save_to_file_writes_every_attribute(frozen, tmp_path):
 
 
 def test_the_geometry_example_runs():
-    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "geometry.py")
-    finished = run_python(open(example).read())
-    assert finished.returncode == 0, finished.stderr
-    assert "51 points, 40 polygons" in finished.stdout
-    assert "without the grid the copy keeps 26 points and 24 polygons" in finished.stdout
+    printed = run_example("geometry.py")
+    assert "51 points, 40 polygons" in printed
+    assert "without the grid the copy keeps 26 points and 24 polygons" in printed
 
 
 def test_the_journal_shows_elements_and_attributes_as_their_descriptions(frozen):

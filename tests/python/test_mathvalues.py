@@ -8,7 +8,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls
 
 VECTORS = [(kal.Vector2, 2), (kal.Vector3, 3), (kal.Vector4, 4)]
 IDENTITY4 = tuple(float(i == j) for i in range(4) for j in range(4))
@@ -17,10 +17,6 @@ IDENTITY4 = tuple(float(i == j) for i in range(4) for j in range(4))
 def f32(value):
     """The single-precision value of a number, as Python sees a float field."""
     return struct.unpack("f", struct.pack("f", value))[0]
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 def compose(t=(0, 0, 0), r=(0, 0, 0), s=(1, 1, 1), h=(0, 0, 0), order="xyz"):

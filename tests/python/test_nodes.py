@@ -4,7 +4,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls
 
 
 @pytest.fixture
@@ -16,10 +16,6 @@ def obj():
 def sops(obj):
     geo = obj.createNode("geo", "g")
     return geo, geo.createNode("box"), geo.createNode("xform"), geo.createNode("merge")
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 @pytest.mark.parametrize("call, operation, received", [

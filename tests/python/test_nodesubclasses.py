@@ -4,7 +4,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, stub_result
+from conftest import host_args, host_calls, stub_result
 
 
 @pytest.fixture
@@ -15,10 +15,6 @@ def obj():
 @pytest.fixture
 def geo(obj):
     return obj.createNode("geo", "g")
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 def near(a, b, tolerance=1e-5):

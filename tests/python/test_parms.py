@@ -3,7 +3,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls
 
 
 @pytest.fixture
@@ -14,10 +14,6 @@ def geo():
 @pytest.fixture
 def box(geo):
     return geo.createNode("box", "b")
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 @pytest.mark.parametrize("path, expected", [

@@ -1,13 +1,12 @@
 """The user interface: dialogs answered by scripted answers, the desktop's panes and pane tabs as
 their most specific class, viewers, selections and what the host receives of their defaults."""
 import gc
-import os
 
 import pytest
 
 import kal
 import kalhost
-from conftest import host_calls, run_python, stub_result
+from conftest import host_calls, only_call, run_example, stub_result
 
 T = kal.paneTabType
 
@@ -20,12 +19,6 @@ def desktop():
 @pytest.fixture
 def viewer(desktop):
     return desktop.paneTabOfType(T.SceneViewer)
-
-
-def only_call(operation):
-    calls = host_calls(operation)
-    assert len(calls) == 1, calls
-    return calls[0][1]
 
 
 # --- Dialogs --------------------------------------------------------------------------------
@@ -527,9 +520,7 @@ def test_viewer_states_make_nodes_of_their_type_and_the_viewer_enters_them(viewe
 
 
 def test_the_ui_example_runs():
-    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "ui.py")
-    finished = run_python(open(example).read())
-    assert finished.returncode == 0, finished.stderr
-    assert "NetworkEditor panetab4 shows /obj/ui_geo" in finished.stdout
-    assert "Merged into /obj/ui_geo/combined selecting '0-5 6-7'" in finished.stdout
-    assert "The tool made ['box1', 'grid1']" in finished.stdout
+    printed = run_example("ui.py")
+    assert "NetworkEditor panetab4 shows /obj/ui_geo" in printed
+    assert "Merged into /obj/ui_geo/combined selecting '0-5 6-7'" in printed
+    assert "The tool made ['box1', 'grid1']" in printed
