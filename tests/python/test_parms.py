@@ -54,13 +54,17 @@ def test_evaluating_a_missing_parameter_fails_with_an_empty_message(geo, lookup)
     assert kal.parm("/obj/g/nothing") is None and geo.parmTuple("nothing") is None
 
 
-def test_evaluating_by_name_translates_the_host_error(geo):
-    kalhost.fail("Parm.evalAsFloat", "ObjectWasDeleted", "gone")
-    with pytest.raises(kal.ObjectWasDeleted):
-        geo.evalParm("tx")
-    kalhost.fail("Parm.evalAsFloat", "OperationFailed", "bad")
-    with pytest.raises(kal.OperationFailed):
-        kal.ch("/obj/g/tx")
+@pytest.mark.parametrize("operation, error, call, raised", [
+    ("Parm.evalAsFloat", "ObjectWasDeleted", lambda geo: geo.evalParm("tx"), kal.ObjectWasDeleted),
+    ("Parm.evalAsFloat", "OperationFailed", lambda geo: kal.ch("/obj/g/tx"), kal.OperationFailed),
+    ("Parm.__hash__", "ObjectWasDeleted", lambda geo: hash(geo.parm("tx")), kal.Error),  # only the base
+])
+def test_host_errors_are_translated_by_the_operations_catch_list(geo, operation, error, call, raised):
+    kalhost.fail(operation, error, "from the host")
+    with pytest.raises(kal.Error) as caught:
+        call(geo)
+    assert type(caught.value) is raised and caught.value.instanceMessage() == "from the host"
+
 
 
 @pytest.mark.parametrize("value, received", [
@@ -85,20 +89,18 @@ def test_set_takes_strings_and_parameters(geo, box):
     assert box.parm("sizex").getReferencedParm() == geo.parm("ty")
 
 
-def test_set_none_is_a_null_reference_and_the_host_is_not_called(geo):
-    with pytest.raises(ValueError, match="invalid null reference in method 'Parm_set', "
-                                         "argument 2 of type 'KOM_Parm &'"):
-        geo.parm("tx").set(None)
-    with pytest.raises(TypeError, match="in method 'Parm_set', argument 2 of type 'char const \\*'"):
-        geo.parm("tx").set([1])
-    assert host_calls("Parm.set") == []
-
-
-def test_overload_failures_list_the_prototypes(geo):
-    with pytest.raises(NotImplementedError) as raised:
-        geo.parm("tx").setPending()
-    assert str(raised.value).endswith(
-        "    setPending(float)\n    setPending(int)\n    setPending(char const *)\n")
+@pytest.mark.parametrize("call, error, message", [
+    (lambda tx: tx.set(None), ValueError, "invalid null reference in method 'Parm_set', argument 2 of type 'KOM_Parm &'"),
+    (lambda tx: tx.set([1]), TypeError, "in method 'Parm_set', argument 2 of type 'char const *'"),
+    (lambda tx: tx.setPending(), NotImplementedError,
+     "Wrong number of arguments for overloaded function 'Parm_setPending'.\n  Possible C/C++ prototypes are:\n"
+     "    setPending(float)\n    setPending(int)\n    setPending(char const *)\n"),
+])
+def test_wrong_arguments_are_refused_before_the_host(geo, call, error, message):
+    with pytest.raises(error) as raised:
+        call(geo.parm("tx"))
+    assert str(raised.value) == message
+    assert host_calls("Parm.set") == host_calls("Parm.setPending") == []
 
 
 def test_set_pending_and_expression_overloads(geo):
@@ -150,13 +152,6 @@ def test_locked_parameters_refuse_changes(geo):
     assert tuple_.eval() == (1.0, 2.0, 3.0)
     tuple_.revertToDefaults()
     assert tuple_.eval() == (0.0, 0.0, 0.0)
-
-
-def test_hash_translates_only_the_base_error(geo):
-    kalhost.fail("Parm.__hash__", "ObjectWasDeleted", "gone")
-    with pytest.raises(kal.Error) as raised:
-        hash(geo.parm("tx"))
-    assert type(raised.value) is kal.Error and raised.value.instanceMessage() == "gone"
 
 
 def test_parameters_of_a_destroyed_node_are_deleted(geo):
