@@ -1,5 +1,6 @@
 import ast
 import builtins
+import contextlib
 import functools
 import gc
 import os
@@ -56,6 +57,16 @@ def pytest_sessionfinish(session):
 def host_calls(operation=None):
     """The (operation, args) the host received, optionally of one operation only."""
     return [call for call in kalhost.calls() if operation is None or call[0] == operation]
+
+
+@contextlib.contextmanager
+def live_handles_kept():
+    """Checks that the block leaves as many host objects alive as it found; gives that number."""
+    gc.collect()
+    before = kalhost.liveHandles()
+    yield before
+    gc.collect()
+    assert kalhost.liveHandles() == before
 
 
 def host_args(operation):

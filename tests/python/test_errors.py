@@ -6,7 +6,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import run_python
+from conftest import live_handles_kept, run_python
 
 DESCRIPTIONS = {
     "Error": "",
@@ -108,15 +108,11 @@ def test_a_system_exit_fault_becomes_the_builtin_system_exit():
 
 
 def test_translated_errors_do_not_leak_their_copies():
-    import gc
-    gc.collect()
-    before = kalhost.liveHandles()
-    for _ in range(100):
-        kalhost.fail("Node.name", "ObjectWasDeleted")
-        with pytest.raises(kal.ObjectWasDeleted):
-            kal.node("/obj").name()
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        for _ in range(100):
+            kalhost.fail("Node.name", "ObjectWasDeleted")
+            with pytest.raises(kal.ObjectWasDeleted):
+                kal.node("/obj").name()
 
 
 # Every form of every overloaded entry, and the defaulted forms of keyword entries, each with the
@@ -691,18 +687,14 @@ class FailingError(Exception):
 
 
 def test_an_error_class_that_cannot_make_its_instance_raises_that_failure():
-    import gc
-    gc.collect()
-    before = kalhost.liveHandles()
-    _kal.OperationFailed_swigregister(FailingError)
-    try:
-        kalhost.fail("Node.createNode", "OperationFailed", "x")
-        with pytest.raises(LookupError, match="no instance"):
-            kal.node("/obj").createNode("geo")
-    finally:
-        _kal.OperationFailed_swigregister(kal.OperationFailed)
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        _kal.OperationFailed_swigregister(FailingError)
+        try:
+            kalhost.fail("Node.createNode", "OperationFailed", "x")
+            with pytest.raises(LookupError, match="no instance"):
+                kal.node("/obj").createNode("geo")
+        finally:
+            _kal.OperationFailed_swigregister(kal.OperationFailed)
 
 
 # The questions that choose a result's class run outside the operation's catch list; whatever
@@ -717,14 +709,10 @@ def test_an_error_class_that_cannot_make_its_instance_raises_that_failure():
     ("NodeType.isManager", "SystemExit", SystemExit),
 ])
 def test_errors_from_the_questions_that_choose_a_result_class_are_translated(question, error, raised):
-    import gc
     obj = kal.node("/obj")
-    gc.collect()
-    before = kalhost.liveHandles()
-    kalhost.fail(question, error, "7" if error == "SystemExit" else "asked")
-    with pytest.raises(raised) as caught:
-        obj.createNode("geo").type() if question.startswith("NodeType") else obj.createNode("geo")
+    with live_handles_kept():
+        kalhost.fail(question, error, "7" if error == "SystemExit" else "asked")
+        with pytest.raises(raised) as caught:
+            obj.createNode("geo").type() if question.startswith("NodeType") else obj.createNode("geo")
     if raised is SystemExit:
         assert caught.value.code == 7
-    gc.collect()
-    assert kalhost.liveHandles() == before

@@ -1,6 +1,5 @@
 """Shelves, tools and galleries: shelf files, read-only files, keyword defaults, ownership and
 the errors each entry translates."""
-import gc
 import os
 import stat
 
@@ -8,7 +7,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls, run_tool_collecting, stub_result
+from conftest import host_calls, live_handles_kept, run_tool_collecting, stub_result
 
 
 @pytest.fixture
@@ -172,11 +171,9 @@ def test_the_running_tool_is_the_hosts(tool):
     tool.setScript("import kal\ncollected.append(kal.shelves.runningTool())")
     (running,) = run_tool_collecting("box")
     assert not running.this.own() and running.name() == "box"
-    gc.collect()
-    before = kalhost.liveHandles()
-    del running
-    gc.collect()
-    assert kalhost.liveHandles() == before and kal.shelves.runningTool() is None
+    with live_handles_kept():
+        del running
+    assert kal.shelves.runningTool() is None
     tool.destroy()
     with pytest.raises(ValueError):
         kalhost.runTool("box")
@@ -330,10 +327,7 @@ def test_galleries_installed_from_elsewhere_are_read_only(tmp_path):
 
 
 def test_not_owned_results_outlive_their_proxies(entry):
-    gc.collect()
-    before = kalhost.liveHandles()
-    category = entry.nodeTypeCategory()
-    del category
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        category = entry.nodeTypeCategory()
+        del category
     assert entry.nodeTypeCategory().name() == "Sop"
