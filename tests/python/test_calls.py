@@ -8,7 +8,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, run_tool_collecting
+from conftest import host_calls, live_handles_kept, run_tool_collecting
 
 SET_INPUT_PROTOTYPES = (
     "Wrong number of arguments for overloaded function 'Node_setInput'.\n"
@@ -87,26 +87,20 @@ def test_comparing_with_none_passes_null(obj):
 
 
 def test_owned_proxy_releases_its_handle_exactly_once():
-    gc.collect()
-    before = kalhost.liveHandles()
-    nodes = [kal.node("/obj") for _ in range(10)]
-    assert kalhost.liveHandles() == before + 10
-    assert all(node.this.own() for node in nodes)
-    del nodes
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept() as before:
+        nodes = [kal.node("/obj") for _ in range(10)]
+        assert kalhost.liveHandles() == before + 10
+        assert all(node.this.own() for node in nodes)
+        del nodes
 
 
 def test_explicit_delete_disowns_so_collection_deletes_nothing():
-    gc.collect()
-    before = kalhost.liveHandles()
-    node = kal.node("/obj")
-    _kal.delete_Node(node)
-    assert not node.this.own()
-    assert kalhost.liveHandles() == before
-    del node
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept() as before:
+        node = kal.node("/obj")
+        _kal.delete_Node(node)
+        assert not node.this.own()
+        assert kalhost.liveHandles() == before
+        del node
 
 
 # --- how proxies are freed -------------------------------------------------------------------

@@ -3,7 +3,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_args, host_calls
+from conftest import host_args, host_calls, live_handles_kept
 
 
 @pytest.fixture
@@ -189,10 +189,9 @@ def test_string_values_expand_the_frame(box):
 
 
 def test_the_referenced_parameter_stays_with_the_host(geo):
-    before = kalhost.liveHandles()
-    referenced = geo.parm("tx").getReferencedParm()
-    assert not referenced.thisown and referenced.name() == "tx"
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        referenced = geo.parm("tx").getReferencedParm()
+        assert not referenced.thisown and referenced.name() == "tx"
 
 
 def test_descriptions_aliases_and_flags(geo, box):

@@ -1,12 +1,11 @@
 """The user interface: dialogs answered by scripted answers, the desktop's panes and pane tabs as
 their most specific class, viewers, selections and what the host receives of their defaults."""
-import gc
 
 import pytest
 
 import kal
 import kalhost
-from conftest import host_calls, only_call, run_example, stub_result
+from conftest import host_calls, live_handles_kept, only_call, run_example, stub_result
 
 T = kal.paneTabType
 
@@ -288,14 +287,11 @@ def test_viewports_and_their_settings(viewer):
 
 
 def test_the_current_viewport_stays_with_the_viewer_and_outlives_its_proxies(viewer):
-    gc.collect()
-    before = kalhost.liveHandles()
-    current = viewer.curViewport()
-    assert not current.this.own() and viewer.findViewport("persp1").this.own()
-    del current
-    gc.collect()
-    assert viewer.curViewport().name() == "persp1"
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        current = viewer.curViewport()
+        assert not current.this.own() and viewer.findViewport("persp1").this.own()
+        del current
+        assert viewer.curViewport().name() == "persp1"
     kept = viewer.curViewport()
     viewer.close()
     with pytest.raises(kal.ObjectWasDeleted):
