@@ -1,6 +1,5 @@
 """The user interface: dialogs answered by scripted answers, the desktop's panes and pane tabs as
 their most specific class, viewers, selections and what the host receives of their defaults."""
-
 import pytest
 
 import kal
