@@ -230,35 +230,30 @@ def test_attrib_value_given_an_attrib_uses_it_without_a_search(frozen):
     assert "Geometry.findPrimAttrib" not in operations()
 
 
-def test_a_name_no_attribute_of_the_class_has_is_operation_failed_with_no_message(frozen):
-    frozen.addAttrib(kal.attribType.Point, "only_points", 1)
-    assert frozen.findPointAttrib("missing") is None and frozen.findGlobalAttrib("only_points") is None
-    for element in (frozen, frozen.points()[0], frozen.prims()[0]):
-        name = "missing" if element is not frozen else "only_points"
-        with pytest.raises(kal.OperationFailed) as raised:
-            element.attribValue(name)
-        assert raised.value.instanceMessage() == ""
-
-
-@pytest.mark.parametrize("getter, name, message", [
-    ("floatAttribValue", "P", "Attribute P holds 3 floats, not one float"),
-    ("intAttribValue", "P", "Attribute P holds 3 floats, not one int"),
-    ("intListAttribValue", "P", "Attribute P holds 3 floats, not ints"),
-    ("stringAttribValue", "P", "Attribute P holds 3 floats, not strings"),
-    ("floatListAttribValue", "nothing", "No point attribute named nothing"),
+@pytest.mark.parametrize("read, message", [
+    # A name no attribute of the element's class has: no message.
+    (lambda g, box: g.attribValue("only_points"), ""),
+    (lambda g, box: g.points()[0].attribValue("missing"), ""),
+    (lambda g, box: g.prims()[0].attribValue("missing"), ""),
+    # The typed getters refuse what the attribute does not hold.
+    (lambda g, box: g.points()[0].floatAttribValue("P"), "Attribute P holds 3 floats, not one float"),
+    (lambda g, box: g.points()[0].intAttribValue("P"), "Attribute P holds 3 floats, not one int"),
+    (lambda g, box: g.points()[0].intListAttribValue("P"), "Attribute P holds 3 floats, not ints"),
+    (lambda g, box: g.points()[0].stringAttribValue("P"), "Attribute P holds 3 floats, not strings"),
+    (lambda g, box: g.points()[0].floatListAttribValue("nothing"), "No point attribute named nothing"),
+    # An attrib of another class or of other geometry.
+    (lambda g, box: g.points()[0].floatAttribValue(g.findPrimAttrib("x")),
+     "Attribute x is a primitive attribute, not a point one"),
+    (lambda g, box: box.geometry().points()[0].floatListAttribValue(g.findPointAttrib("P")),
+     "Attribute P belongs to other geometry"),
 ])
-def test_typed_getters_refuse_what_the_attribute_does_not_hold(frozen, getter, name, message):
+def test_reading_an_attribute_the_element_does_not_have_is_operation_failed(box, frozen, read, message):
+    frozen.addAttrib(kal.attribType.Point, "only_points", 1)
+    frozen.addAttrib(kal.attribType.Prim, "x", 1.0)
+    assert frozen.findPointAttrib("missing") is None and frozen.findGlobalAttrib("only_points") is None
     with pytest.raises(kal.OperationFailed) as raised:
-        getattr(frozen.points()[0], getter)(name)
+        read(frozen, box)
     assert raised.value.instanceMessage() == message
-
-
-def test_an_attrib_of_another_class_or_geometry_is_refused(box, frozen):
-    prim_attrib = frozen.addAttrib(kal.attribType.Prim, "x", 1.0)
-    with pytest.raises(kal.OperationFailed, match="is a primitive attribute, not a point one"):
-        frozen.points()[0].floatAttribValue(prim_attrib)
-    with pytest.raises(kal.OperationFailed, match="belongs to other geometry"):
-        box.geometry().points()[0].floatListAttribValue(frozen.findPointAttrib("P"))
 
 
 def test_attrib_strings_lists_the_distinct_strings(frozen):
