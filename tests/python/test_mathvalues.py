@@ -322,7 +322,8 @@ def test_arithmetic_with_a_wrong_operand_count_answers_not_implemented():
     (lambda: kal.Vector3() == (0, 0, 0), TypeError, "in method 'Vector3___eq__', argument 2 of type 'KOM_Vector3 &'"),
     (lambda: kal.Vector3() == None, ValueError,  # noqa: E711
      "invalid null reference in method 'Vector3___eq__', argument 2 of type 'KOM_Vector3 &'"),
-    (lambda: kal.Matrix4() == kal.Matrix3(), TypeError, "in method 'Matrix4___eq__', argument 2 of type 'KOM_Matrix4 &'"),
+    (lambda: kal.Matrix4() == kal.Matrix3(), TypeError,
+     "in method 'Matrix4___eq__', argument 2 of type 'KOM_Matrix4 &'"),
     (lambda: kal.Vector3() + 5, TypeError, "in method 'Vector3___add__', argument 2 of type 'KOM_Vector3 &'"),
     (lambda: kal.Vector3() * "x", TypeError, "in method 'Vector3___mul__', argument 2 of type 'float'"),
     (lambda: kal.BoundingBox().enlargeToContain((1, 2, 3)), TypeError,

@@ -90,7 +90,8 @@ def test_set_takes_strings_and_parameters(geo, box):
 
 
 @pytest.mark.parametrize("call, error, message", [
-    (lambda tx: tx.set(None), ValueError, "invalid null reference in method 'Parm_set', argument 2 of type 'KOM_Parm &'"),
+    (lambda tx: tx.set(None), ValueError,
+     "invalid null reference in method 'Parm_set', argument 2 of type 'KOM_Parm &'"),
     (lambda tx: tx.set([1]), TypeError, "in method 'Parm_set', argument 2 of type 'char const *'"),
     (lambda tx: tx.setPending(), NotImplementedError,
      "Wrong number of arguments for overloaded function 'Parm_setPending'.\n  Possible C/C++ prototypes are:\n"
