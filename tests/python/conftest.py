@@ -24,6 +24,17 @@ def host():
     kalhost.clearFaults()
 
 
+@pytest.fixture
+def obj():
+    return kal.node("/obj")
+
+
+@pytest.fixture
+def geo(obj):
+    """An object-level geometry network, /obj/g."""
+    return obj.createNode("geo", "g")
+
+
 # Every test module must leave as many host objects alive as it found. Measured around the
 # whole module, after pytest has let go of the last test's arguments.
 _handles_at_module_start = {}

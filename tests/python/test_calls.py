@@ -18,11 +18,6 @@ SET_INPUT_PROTOTYPES = (
     "    setInput(int,KOM_SubnetIndirectInput &)\n")
 
 
-@pytest.fixture
-def obj():
-    return kal.node("/obj")
-
-
 def test_create_node_defaults_reach_the_host(obj):
     obj.createNode("geo")
     obj.createNode("geo", None)

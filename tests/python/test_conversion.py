@@ -15,11 +15,6 @@ from conftest import host_calls, only_call, run_python
 FLOATS = "std::vector<float,std::allocator<float > > const &"
 
 
-@pytest.fixture
-def obj():
-    return kal.node("/obj")
-
-
 # int: 32-bit signed; beyond it, floats and strings are type errors; bools are ints.
 @pytest.mark.parametrize("value, expected", [(True, 1), (False, 0), (-2**31, -2**31), (7, 7)])
 def test_int_accepts_ints_and_bools(value, expected):

@@ -12,11 +12,6 @@ from conftest import host_args, run_example
 
 
 @pytest.fixture
-def geo():
-    return kal.node("/obj").createNode("geo", "g")
-
-
-@pytest.fixture
 def box(geo):
     return geo.createNode("box", "box")
 

@@ -8,11 +8,6 @@ from conftest import host_args, host_calls
 
 
 @pytest.fixture
-def obj():
-    return kal.node("/obj")
-
-
-@pytest.fixture
 def sops(obj):
     geo = obj.createNode("geo", "g")
     return geo, geo.createNode("box"), geo.createNode("xform"), geo.createNode("merge")

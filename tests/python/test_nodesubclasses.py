@@ -7,16 +7,6 @@ import kalhost
 from conftest import host_args, host_calls, stub_result
 
 
-@pytest.fixture
-def obj():
-    return kal.node("/obj")
-
-
-@pytest.fixture
-def geo(obj):
-    return obj.createNode("geo", "g")
-
-
 def near(a, b, tolerance=1e-5):
     return a.isAlmostEqual(b, tolerance)
 

@@ -7,11 +7,6 @@ from conftest import host_args, host_calls, live_handles_kept
 
 
 @pytest.fixture
-def geo():
-    return kal.node("/obj").createNode("geo", "g")
-
-
-@pytest.fixture
 def box(geo):
     return geo.createNode("box", "b")
 
@@ -64,7 +59,6 @@ def test_host_errors_are_translated_by_the_operations_catch_list(geo, operation,
     with pytest.raises(kal.Error) as caught:
         call(geo)
     assert type(caught.value) is raised and caught.value.instanceMessage() == "from the host"
-
 
 
 @pytest.mark.parametrize("value, received", [
