@@ -1,5 +1,6 @@
 import ast
 import builtins
+import contextlib
 import functools
 import gc
 import os
@@ -21,6 +22,17 @@ def host():
     yield
     kalhost.journal(False)
     kalhost.clearFaults()
+
+
+@pytest.fixture
+def obj():
+    return kal.node("/obj")
+
+
+@pytest.fixture
+def geo(obj):
+    """An object-level geometry network, /obj/g."""
+    return obj.createNode("geo", "g")
 
 
 # Every test module must leave as many host objects alive as it found. Measured around the
@@ -58,6 +70,28 @@ def host_calls(operation=None):
     return [call for call in kalhost.calls() if operation is None or call[0] == operation]
 
 
+@contextlib.contextmanager
+def live_handles_kept():
+    """Checks that the block leaves as many host objects alive as it found; gives that number."""
+    gc.collect()
+    before = kalhost.liveHandles()
+    yield before
+    gc.collect()
+    assert kalhost.liveHandles() == before
+
+
+def host_args(operation):
+    """The arguments of each call of `operation` the host received, in order."""
+    return [args for _, args in host_calls(operation)]
+
+
+def only_call(operation):
+    """The arguments of the one call of `operation` the host received."""
+    calls = host_calls(operation)
+    assert len(calls) == 1, calls
+    return calls[0][1]
+
+
 def run_tool_collecting(name):
     """Runs the shelf tool `name`, whose script appends to `collected`; returns what it appended."""
     builtins.collected = []
@@ -73,6 +107,12 @@ def run_python(code, *args):
     return subprocess.run([sys.executable, "-c", code, *args], capture_output=True, text=True,
                           env=dict(os.environ), timeout=60)
 
+
+def run_example(name):
+    """Runs examples/<name> in a fresh interpreter; returns what it printed, once it succeeded."""
+    finished = run_python((Path(__file__).parents[2] / "examples" / name).read_text())
+    assert finished.returncode == 0, finished.stderr
+    return finished.stdout
 
 
 @functools.lru_cache(maxsize=None)

@@ -9,13 +9,9 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls, run_example
 
 SCRIPT = "def double(x):\n    return 2 * x\n\nkal = 'shadowed'\n"
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 @pytest.fixture
@@ -109,26 +105,21 @@ def test_setters_round_trip_through_getters_and_the_library_file(library, setter
     assert getattr(stored, getter)() == value and not stored.isInstalled()
 
 
-@pytest.mark.parametrize("call", [
-    lambda d: d.setMinNumInputs(-1), lambda d: d.setMinNumInputs(9), lambda d: d.setMaxNumInputs(0),
-    lambda d: d.setIcon(None), lambda d: d.addSection(""),
-], ids=["negative", "above max", "below min", "no icon", "unnamed section"])
-def test_invalid_changes_fail_and_change_nothing(library, call):
+@pytest.mark.parametrize("call, error", [
+    (lambda d: d.setMinNumInputs(-1), kal.OperationFailed), (lambda d: d.setMinNumInputs(9), kal.OperationFailed),
+    (lambda d: d.setMaxNumInputs(0), kal.OperationFailed), (lambda d: d.setIcon(None), kal.OperationFailed),
+    (lambda d: d.addSection(""), kal.OperationFailed),
+    (lambda d: d.setComment(None), kal.TypeError), (lambda d: d.setVersion(None), kal.TypeError),
+], ids=["negative", "above max", "below min", "no icon", "unnamed section", "no comment", "no version"])
+def test_invalid_changes_fail_and_change_nothing(library, call, error):
     definition = make_asset(library, min_num_inputs=1, max_num_inputs=5).type().definition()
     with open(library, "rb") as stored:
         before = stored.read()
-    with pytest.raises(kal.OperationFailed):
+    with pytest.raises(error):
         call(definition)
     with open(library, "rb") as stored:
         assert stored.read() == before
     assert (definition.minNumInputs(), definition.maxNumInputs()) == (1, 5)
-
-
-def test_comment_and_version_refuse_none_as_a_type_error(library):
-    definition = make_asset(library).type().definition()
-    for setter in (definition.setComment, definition.setVersion):
-        with pytest.raises(kal.TypeError):
-            setter(None)
 
 
 def test_a_change_the_file_cannot_take_is_not_kept(tmp_path):
@@ -304,32 +295,28 @@ def test_expand_and_collapse_give_back_the_same_library(library, tmp_path):
 # --- the script module --------------------------------------------------------------------------
 
 
-def test_module_attributes_come_from_the_script_section(library):
-    module = make_asset(library).kdaModule()
-    assert type(module) is kal.KDAModule and module.double(21) == 42
+@pytest.mark.parametrize("script, name, found", [
     # Both dictionaries hold kal and __name__: the second, the code's own, wins.
-    assert module.kal == "shadowed" and module.__name__ == "kda.Object/tool"
-
-
-def test_a_missing_attribute_raises_the_exact_error(library):
-    module = make_asset(library).kdaModule()
+    (SCRIPT, "kal", "shadowed"), (SCRIPT, "__name__", "kda.Object/tool"), (SCRIPT, "double", 42),
+    ("value = 1\n", "value", 1), ("value = 1\n", "kal", kal),  # the first answers what the code did not define
+    (SCRIPT, "nothing_here", AttributeError),
+    (None, "kal", AttributeError),  # without a script section the host offers only its own dictionary
+])
+def test_module_attributes_come_from_the_script_section_and_the_hosts_dictionary(library, script, name, found):
+    module = make_asset(library, script=script).kdaModule()
+    assert type(module) is kal.KDAModule
+    if found is not AttributeError:
+        value = getattr(module, name)
+        assert (value(21) if callable(value) else value) == found
+        return
     with pytest.raises(AttributeError) as raised:
-        module.nothing_here
-    assert str(raised.value) == "'module' object has no attribute 'nothing_here'"
+        getattr(module, name)
+    assert str(raised.value) == "'module' object has no attribute '%s'" % name
 
 
-def test_names_of_the_first_dictionary_need_the_second(library):
-    # Without a script section the host offers only its own dictionary: nothing is found.
-    module = make_asset(library, script=None).kdaModule()
-    with pytest.raises(AttributeError, match="^'module' object has no attribute 'kal'$"):
-        module.kal
+def test_a_node_that_is_no_asset_has_a_module_with_no_names():
     with pytest.raises(AttributeError, match="^'module' object has no attribute '__name__'$"):
         kal.node("/obj").kdaModule().__name__
-
-
-def test_the_first_dictionary_answers_what_the_code_did_not_define(library):
-    module = make_asset(library, script="value = 1\n").kdaModule()
-    assert module.kal is kal and module.value == 1
 
 
 def test_the_module_follows_the_section_when_asked_for_again(library):
@@ -450,12 +437,9 @@ def test_asset_libraries_are_written_only_inside_the_writable_folder(fenced):
 
 
 def test_the_assets_example_runs():
-    from conftest import run_python
-    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "assets.py")
-    finished = run_python(open(example).read())
-    assert finished.returncode == 0, finished.stderr
-    assert "/obj/crate_copy holds a box of 3 divisions" in finished.stdout
-    assert "AttributeError: 'module' object has no attribute 'missing'" in finished.stdout
+    printed = run_example("assets.py")
+    assert "/obj/crate_copy holds a box of 3 divisions" in printed
+    assert "AttributeError: 'module' object has no attribute 'missing'" in printed
 
 
 def test_definitions_sections_and_modules_are_owned_and_kda_and_categories_are_not(library):

@@ -10,13 +10,9 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_args, host_calls
 
 NODE_SEQUENCE = "std::vector<KOM_Node *,std::allocator<KOM_Node * > > const &"
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 def test_paths_resolve_from_the_root_or_the_current_node():
@@ -250,13 +246,6 @@ def test_namespaces_are_published_as_host_kept_objects():
         published, fresh = getattr(kal, name), getattr(kal, accessor)()
         assert type(published).__name__ == name
         assert not published.this.own() and int(published.this) == int(fresh.this)
-    kalhost.fail("Module.__kda", "NotAvailable")
-    with pytest.raises(kal.NotAvailable):
-        getattr(kal, "__kda")()
-    kalhost.fail("Module.__kmath", "NotAvailable")
-    with pytest.raises(kal.Error) as raised:
-        getattr(kal, "__kmath")()
-    assert type(raised.value) is kal.Error
 
 
 def test_autocomplete_completes_paths_from_the_current_node():
@@ -267,17 +256,21 @@ def test_autocomplete_completes_paths_from_the_current_node():
     assert kal._getArgumentAutoComplete("time", "") == ()
 
 
-def test_functions_translate_their_listed_errors():
-    kalhost.fail("Module.zelContextForShaderType", "TypeError", "shader")
-    with pytest.raises(kal.TypeError):
-        kal.zelContextForShaderType(kal.shaderType.Surface)
-    kalhost.fail("Module.root", "NotAvailable")
-    with pytest.raises(kal.NotAvailable):
-        kal.root()
-    kalhost.fail("Module.time", "InvalidSize")
-    with pytest.raises(kal.Error) as raised:
-        kal.time()
-    assert raised.value.exceptionTypeName() == "Error"
+@pytest.mark.parametrize("operation, error, call, raised", [
+    ("Module.zelContextForShaderType", "TypeError", lambda: kal.zelContextForShaderType(kal.shaderType.Surface),
+     kal.TypeError),
+    ("Module.root", "NotAvailable", kal.root, kal.NotAvailable),
+    ("Module.time", "InvalidSize", kal.time, kal.Error),
+    ("Module.__kda", "NotAvailable", getattr(kal, "__kda"), kal.NotAvailable),
+    ("Module.__kmath", "NotAvailable", getattr(kal, "__kmath"), kal.Error),
+])
+def test_functions_translate_their_listed_errors(operation, error, call, raised):
+    kalhost.fail(operation, error, "from the host")
+    with pytest.raises(kal.Error) as caught:
+        call()
+    assert type(caught.value) is raised and caught.value.instanceMessage() == "from the host"
+    assert caught.value.exceptionTypeName() == raised.__name__
+
 
 
 def _host_lock():

@@ -2,19 +2,13 @@
 lazy sequences, read-only node geometry and frozen copies, and what reaches the host."""
 import contextlib
 import math
-import os
 
 import pytest
 
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, run_python
-
-
-@pytest.fixture
-def geo():
-    return kal.node("/obj").createNode("geo", "g")
+from conftest import host_args, run_example
 
 
 @pytest.fixture
@@ -29,10 +23,6 @@ def frozen(box):
 
 def operations():
     return [operation for operation, _ in kalhost.calls()]
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 def positions(geometry):
@@ -235,35 +225,30 @@ def test_attrib_value_given_an_attrib_uses_it_without_a_search(frozen):
     assert "Geometry.findPrimAttrib" not in operations()
 
 
-def test_a_name_no_attribute_of_the_class_has_is_operation_failed_with_no_message(frozen):
-    frozen.addAttrib(kal.attribType.Point, "only_points", 1)
-    assert frozen.findPointAttrib("missing") is None and frozen.findGlobalAttrib("only_points") is None
-    for element in (frozen, frozen.points()[0], frozen.prims()[0]):
-        name = "missing" if element is not frozen else "only_points"
-        with pytest.raises(kal.OperationFailed) as raised:
-            element.attribValue(name)
-        assert raised.value.instanceMessage() == ""
-
-
-@pytest.mark.parametrize("getter, name, message", [
-    ("floatAttribValue", "P", "Attribute P holds 3 floats, not one float"),
-    ("intAttribValue", "P", "Attribute P holds 3 floats, not one int"),
-    ("intListAttribValue", "P", "Attribute P holds 3 floats, not ints"),
-    ("stringAttribValue", "P", "Attribute P holds 3 floats, not strings"),
-    ("floatListAttribValue", "nothing", "No point attribute named nothing"),
+@pytest.mark.parametrize("read, message", [
+    # A name no attribute of the element's class has: no message.
+    (lambda g, box: g.attribValue("only_points"), ""),
+    (lambda g, box: g.points()[0].attribValue("missing"), ""),
+    (lambda g, box: g.prims()[0].attribValue("missing"), ""),
+    # The typed getters refuse what the attribute does not hold.
+    (lambda g, box: g.points()[0].floatAttribValue("P"), "Attribute P holds 3 floats, not one float"),
+    (lambda g, box: g.points()[0].intAttribValue("P"), "Attribute P holds 3 floats, not one int"),
+    (lambda g, box: g.points()[0].intListAttribValue("P"), "Attribute P holds 3 floats, not ints"),
+    (lambda g, box: g.points()[0].stringAttribValue("P"), "Attribute P holds 3 floats, not strings"),
+    (lambda g, box: g.points()[0].floatListAttribValue("nothing"), "No point attribute named nothing"),
+    # An attrib of another class or of other geometry.
+    (lambda g, box: g.points()[0].floatAttribValue(g.findPrimAttrib("x")),
+     "Attribute x is a primitive attribute, not a point one"),
+    (lambda g, box: box.geometry().points()[0].floatListAttribValue(g.findPointAttrib("P")),
+     "Attribute P belongs to other geometry"),
 ])
-def test_typed_getters_refuse_what_the_attribute_does_not_hold(frozen, getter, name, message):
+def test_reading_an_attribute_the_element_does_not_have_is_operation_failed(box, frozen, read, message):
+    frozen.addAttrib(kal.attribType.Point, "only_points", 1)
+    frozen.addAttrib(kal.attribType.Prim, "x", 1.0)
+    assert frozen.findPointAttrib("missing") is None and frozen.findGlobalAttrib("only_points") is None
     with pytest.raises(kal.OperationFailed) as raised:
-        getattr(frozen.points()[0], getter)(name)
+        read(frozen, box)
     assert raised.value.instanceMessage() == message
-
-
-def test_an_attrib_of_another_class_or_geometry_is_refused(box, frozen):
-    prim_attrib = frozen.addAttrib(kal.attribType.Prim, "x", 1.0)
-    with pytest.raises(kal.OperationFailed, match="is a primitive attribute, not a point one"):
-        frozen.points()[0].floatAttribValue(prim_attrib)
-    with pytest.raises(kal.OperationFailed, match="belongs to other geometry"):
-        box.geometry().points()[0].floatListAttribValue(frozen.findPointAttrib("P"))
 
 
 def test_attrib_strings_lists_the_distinct_strings(frozen):
@@ -291,24 +276,6 @@ def test_add_attrib_with_a_flag_marks_a_vector_transformed_as_a_normal(frozen):
     normal = frozen.addAttrib(kal.attribType.Point, "N", (0.0, 1.0, 0.0), True)
     assert host_args("Geometry.addAttrib") == [("attribType.Point", "N", (0.0, 1.0, 0.0), True)]
     assert normal.isTransformedAsNormal() and not frozen.findPointAttrib("P").isTransformedAsNormal()
-
-
-def test_add_attrib_reports_an_unusable_default_through_the_float_sequence_form(frozen):
-    with pytest.raises(TypeError) as raised:
-        frozen.addAttrib(kal.attribType.Point, "a", object())
-    assert str(raised.value) == ("in method 'Geometry_addAttrib', argument 4 of type "
-                                 "'std::vector<float,std::allocator<float > > const &'")
-    with pytest.raises(NotImplementedError) as raised:
-        _kal.Geometry_addAttrib(frozen, kal.attribType.Point, "a")
-    assert str(raised.value) == (
-        "Wrong number of arguments for overloaded function 'Geometry_addAttrib'.\n"
-        "  Possible C/C++ prototypes are:\n"
-        "    addAttrib(KOM_EnumValue &,char const *,int)\n"
-        "    addAttrib(KOM_EnumValue &,char const *,float)\n"
-        "    addAttrib(KOM_EnumValue &,char const *,char const *)\n"
-        "    addAttrib(KOM_EnumValue &,char const *,std::vector<int,std::allocator<int > > const &)\n"
-        "    addAttrib(KOM_EnumValue &,char const *,std::vector<float,std::allocator<float > > const &,bool)\n"
-        "    addAttrib(KOM_EnumValue &,char const *,std::vector<float,std::allocator<float > > const &)\n")
 
 
 def test_add_attrib_refuses_a_value_of_another_enumeration_and_a_taken_name(frozen):
@@ -350,31 +317,51 @@ def test_set_global_attrib_value_writes_what_fits_and_refuses_the_rest(frozen):
         frozen.setGlobalAttribValue("P", 1)
 
 
-def test_set_global_attrib_value_reports_errors_of_its_dispatch(frozen):
-    with pytest.raises(TypeError) as raised:
-        frozen.setGlobalAttribValue("n", object())
-    assert str(raised.value) == ("in method 'Geometry_setGlobalAttribValue', argument 3 of type "
-                                 "'std::vector<int,std::allocator<int > > const &'")
-    with pytest.raises(TypeError) as raised:
-        frozen.setGlobalAttribValue(5, 1)  # the by-name int form reports its name argument
-    assert str(raised.value) == ("in method 'Geometry_setGlobalAttribValue', argument 2 of type "
-                                 "'char const *'")
-    with pytest.raises(NotImplementedError, match="^Wrong number of arguments for overloaded "
-                                                  "function 'Geometry_setGlobalAttribValue'"):
-        frozen.setGlobalAttribValue("n")
-
-
 @pytest.mark.parametrize("getter", ["floatListAttribValue", "attribValue"])
 def test_value_getters_take_an_attrib_before_a_name(frozen, getter):
-    point = frozen.points()[0]
-    assert getattr(point, getter)(frozen.findPointAttrib("P")) == (-0.5, -0.5, -0.5)
-    with pytest.raises(ValueError) as raised:
-        getattr(point, getter)(None)
-    assert str(raised.value) == ("invalid null reference in method 'Point_%s', argument 2 of type "
-                                 "'KOM_Attrib &'" % getter)
-    with pytest.raises(TypeError) as raised:
-        getattr(point, getter)(3)
-    assert str(raised.value) == "in method 'Point_%s', argument 2 of type 'char const *'" % getter
+    assert getattr(frozen.points()[0], getter)(frozen.findPointAttrib("P")) == (-0.5, -0.5, -0.5)
+
+
+INTS, FLOATS = ("std::vector<%s,std::allocator<%s > > const &" % (t, t) for t in ("int", "float"))
+
+
+def prototypes(entry, *forms):
+    return ("Wrong number of arguments for overloaded function '%s'.\n  Possible C/C++ prototypes are:\n"
+            % entry + "".join("    %s\n" % form for form in forms))
+
+
+@pytest.mark.parametrize("call, error, message", [
+    # An unusable default is reported by the last form, the float sequence.
+    (lambda g: g.addAttrib(kal.attribType.Point, "a", object()), TypeError,
+     "in method 'Geometry_addAttrib', argument 4 of type '%s'" % FLOATS),
+    (lambda g: _kal.Geometry_addAttrib(g, kal.attribType.Point, "a"), NotImplementedError, prototypes(
+        "Geometry_addAttrib", *("addAttrib(KOM_EnumValue &,char const *,%s)" % form
+                                for form in ("int", "float", "char const *", INTS, FLOATS + ",bool", FLOATS)))),
+    (lambda g: g.setGlobalAttribValue("n", object()), TypeError,
+     "in method 'Geometry_setGlobalAttribValue', argument 3 of type '%s'" % INTS),
+    (lambda g: g.setGlobalAttribValue(5, 1), TypeError,  # the by-name int form reports its name argument
+     "in method 'Geometry_setGlobalAttribValue', argument 2 of type 'char const *'"),
+    (lambda g: g.setGlobalAttribValue("n"), NotImplementedError, prototypes(
+        "Geometry_setGlobalAttribValue", *("setGlobalAttribValue(%s,%s)" % (first, second)
+                                           for first in ("char const *", "KOM_Attrib &")
+                                           for second in ("int", "float", "char const *", INTS, FLOATS)))),
+    (lambda g: g.points()[0].floatListAttribValue(None), ValueError,
+     "invalid null reference in method 'Point_floatListAttribValue', argument 2 of type 'KOM_Attrib &'"),
+    (lambda g: g.points()[0].attribValue(None), ValueError,
+     "invalid null reference in method 'Point_attribValue', argument 2 of type 'KOM_Attrib &'"),
+    (lambda g: g.points()[0].floatListAttribValue(3), TypeError,
+     "in method 'Point_floatListAttribValue', argument 2 of type 'char const *'"),
+    (lambda g: g.points()[0].attribValue(3), TypeError,
+     "in method 'Point_attribValue', argument 2 of type 'char const *'"),
+    (lambda g: g.prims()[0].vertex("0"), TypeError, "in method 'Face_vertex', argument 2 of type 'int'"),
+    # Past the last vertex: the host's text.
+    (lambda g: g.prims()[0].vertex(4), IndexError, "Vertex index 4 is outside the 4 vertices of the polygon"),
+    (lambda g: g.prims()[0].vertex(-1), IndexError, "Vertex index -1 is outside the 4 vertices of the polygon"),
+])
+def test_wrong_arguments_raise_their_message(frozen, call, error, message):
+    with pytest.raises(error) as raised:
+        call(frozen)
+    assert str(raised.value) == message
 
 
 # --- Positions ------------------------------------------------------------------------------
@@ -397,23 +384,11 @@ def test_positions_are_owned_vector4_copies_and_set_with_three_or_four_component
 
 # --- Faces and vertices ------------------------------------------------------------------------
 
-def test_face_vertex_past_the_last_is_index_error_with_the_hosts_text(frozen):
-    polygon = frozen.prims()[0]
-    assert type(polygon.vertex(-0 + 3)) is kal.Vertex and polygon.closed()
-    for index in (4, -1):
-        with pytest.raises(IndexError) as raised:
-            polygon.vertex(index)
-        assert str(raised.value) == ("Vertex index %d is outside the 4 vertices of the polygon"
-                                     % index)
-    with pytest.raises(TypeError) as raised:
-        polygon.vertex("0")
-    assert str(raised.value) == "in method 'Face_vertex', argument 2 of type 'int'"
-
-
 def test_vertices_know_their_primitive_point_and_number(frozen):
     polygon = frozen.prims()[4]
     vertices = polygon.vertices()
     assert type(vertices) is kal._VertexTupleGenerator and len(vertices) == polygon.numVertices()
+    assert type(polygon.vertex(3)) is kal.Vertex and polygon.closed()
     assert [vertex.number() for vertex in vertices] == [0, 1, 2, 3]
     assert all(type(v.prim()) is kal.Polygon and v.prim() == polygon for v in vertices)
     assert vertices[2].point() == polygon.vertex(2).point()
@@ -578,11 +553,9 @@ def test_save_to_file_writes_every_attribute(frozen, tmp_path):
 
 
 def test_the_geometry_example_runs():
-    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "geometry.py")
-    finished = run_python(open(example).read())
-    assert finished.returncode == 0, finished.stderr
-    assert "51 points, 40 polygons" in finished.stdout
-    assert "without the grid the copy keeps 26 points and 24 polygons" in finished.stdout
+    printed = run_example("geometry.py")
+    assert "51 points, 40 polygons" in printed
+    assert "without the grid the copy keeps 26 points and 24 polygons" in printed
 
 
 def test_the_journal_shows_elements_and_attributes_as_their_descriptions(frozen):

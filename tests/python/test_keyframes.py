@@ -6,11 +6,6 @@ import kalhost
 from conftest import host_calls
 
 
-@pytest.fixture
-def geo():
-    return kal.node("/obj").createNode("geo", "g")
-
-
 def key_at(frame, value):
     key = kal.Keyframe(value)
     key.setFrame(frame)

@@ -7,11 +7,6 @@ from conftest import host_calls, stub_result
 
 
 @pytest.fixture
-def obj():
-    return kal.node("/obj")
-
-
-@pytest.fixture
 def box(obj):
     return obj.createNetworkBox("group")
 

@@ -4,22 +4,13 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls
-
-
-@pytest.fixture
-def obj():
-    return kal.node("/obj")
+from conftest import host_args, host_calls
 
 
 @pytest.fixture
 def sops(obj):
     geo = obj.createNode("geo", "g")
     return geo, geo.createNode("box"), geo.createNode("xform"), geo.createNode("merge")
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 @pytest.mark.parametrize("call, operation, received", [

@@ -4,21 +4,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, stub_result
-
-
-@pytest.fixture
-def obj():
-    return kal.node("/obj")
-
-
-@pytest.fixture
-def geo(obj):
-    return obj.createNode("geo", "g")
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
+from conftest import host_args, host_calls, stub_result
 
 
 def near(a, b, tolerance=1e-5):

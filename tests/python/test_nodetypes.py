@@ -3,11 +3,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
-
-
-def host_args_of(operation):
-    return [args for _, args in host_calls(operation)]
+from conftest import host_args, host_calls
 
 
 @pytest.mark.parametrize("category, name, cls", [
@@ -86,14 +82,14 @@ def test_aliases_hidden_and_instances():
         geo_type.removeAlias("geometry")
     first, second = (kal.node("/obj").createNode("geo") for _ in range(2))
     assert geo_type.instances() == (first, second)
-    assert host_args_of("NodeType.addAlias") == [("geometry",), ("geometry",)]
+    assert host_args("NodeType.addAlias") == [("geometry",), ("geometry",)]
 
 
 def test_sop_and_shop_type_operations():
     box = kal.nodeType(kal.sopNodeTypeCategory(), "box")
     assert box.selectors() == () and box.selectors([1, 2]) == ()  # until one is added
     assert box.addSelector("pick", "prims").name() == "pick"
-    assert host_args_of("SopNodeType.addSelector") == [
+    assert host_args("SopNodeType.addSelector") == [
         ("pick", "prims", "Select components", (), None, None, 0, True, False, True)]
     with pytest.raises(kal.OperationFailed):
         box.addSelector("pick", "prims", input_index=1)  # a box has one input

@@ -3,21 +3,12 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
-
-
-@pytest.fixture
-def geo():
-    return kal.node("/obj").createNode("geo", "g")
+from conftest import host_args, host_calls, live_handles_kept
 
 
 @pytest.fixture
 def box(geo):
     return geo.createNode("box", "b")
-
-
-def host_args(operation):
-    return [args for _, args in host_calls(operation)]
 
 
 @pytest.mark.parametrize("path, expected", [
@@ -58,13 +49,16 @@ def test_evaluating_a_missing_parameter_fails_with_an_empty_message(geo, lookup)
     assert kal.parm("/obj/g/nothing") is None and geo.parmTuple("nothing") is None
 
 
-def test_evaluating_by_name_translates_the_host_error(geo):
-    kalhost.fail("Parm.evalAsFloat", "ObjectWasDeleted", "gone")
-    with pytest.raises(kal.ObjectWasDeleted):
-        geo.evalParm("tx")
-    kalhost.fail("Parm.evalAsFloat", "OperationFailed", "bad")
-    with pytest.raises(kal.OperationFailed):
-        kal.ch("/obj/g/tx")
+@pytest.mark.parametrize("operation, error, call, raised", [
+    ("Parm.evalAsFloat", "ObjectWasDeleted", lambda geo: geo.evalParm("tx"), kal.ObjectWasDeleted),
+    ("Parm.evalAsFloat", "OperationFailed", lambda geo: kal.ch("/obj/g/tx"), kal.OperationFailed),
+    ("Parm.__hash__", "ObjectWasDeleted", lambda geo: hash(geo.parm("tx")), kal.Error),  # only the base
+])
+def test_host_errors_are_translated_by_the_operations_catch_list(geo, operation, error, call, raised):
+    kalhost.fail(operation, error, "from the host")
+    with pytest.raises(kal.Error) as caught:
+        call(geo)
+    assert type(caught.value) is raised and caught.value.instanceMessage() == "from the host"
 
 
 @pytest.mark.parametrize("value, received", [
@@ -89,20 +83,19 @@ def test_set_takes_strings_and_parameters(geo, box):
     assert box.parm("sizex").getReferencedParm() == geo.parm("ty")
 
 
-def test_set_none_is_a_null_reference_and_the_host_is_not_called(geo):
-    with pytest.raises(ValueError, match="invalid null reference in method 'Parm_set', "
-                                         "argument 2 of type 'KOM_Parm &'"):
-        geo.parm("tx").set(None)
-    with pytest.raises(TypeError, match="in method 'Parm_set', argument 2 of type 'char const \\*'"):
-        geo.parm("tx").set([1])
-    assert host_calls("Parm.set") == []
-
-
-def test_overload_failures_list_the_prototypes(geo):
-    with pytest.raises(NotImplementedError) as raised:
-        geo.parm("tx").setPending()
-    assert str(raised.value).endswith(
-        "    setPending(float)\n    setPending(int)\n    setPending(char const *)\n")
+@pytest.mark.parametrize("call, error, message", [
+    (lambda tx: tx.set(None), ValueError,
+     "invalid null reference in method 'Parm_set', argument 2 of type 'KOM_Parm &'"),
+    (lambda tx: tx.set([1]), TypeError, "in method 'Parm_set', argument 2 of type 'char const *'"),
+    (lambda tx: tx.setPending(), NotImplementedError,
+     "Wrong number of arguments for overloaded function 'Parm_setPending'.\n  Possible C/C++ prototypes are:\n"
+     "    setPending(float)\n    setPending(int)\n    setPending(char const *)\n"),
+])
+def test_wrong_arguments_are_refused_before_the_host(geo, call, error, message):
+    with pytest.raises(error) as raised:
+        call(geo.parm("tx"))
+    assert str(raised.value) == message
+    assert host_calls("Parm.set") == host_calls("Parm.setPending") == []
 
 
 def test_set_pending_and_expression_overloads(geo):
@@ -156,13 +149,6 @@ def test_locked_parameters_refuse_changes(geo):
     assert tuple_.eval() == (0.0, 0.0, 0.0)
 
 
-def test_hash_translates_only_the_base_error(geo):
-    kalhost.fail("Parm.__hash__", "ObjectWasDeleted", "gone")
-    with pytest.raises(kal.Error) as raised:
-        hash(geo.parm("tx"))
-    assert type(raised.value) is kal.Error and raised.value.instanceMessage() == "gone"
-
-
 def test_parameters_of_a_destroyed_node_are_deleted(geo):
     tx, t = geo.parm("tx"), geo.parmTuple("t")
     geo.destroy()
@@ -198,10 +184,9 @@ def test_string_values_expand_the_frame(box):
 
 
 def test_the_referenced_parameter_stays_with_the_host(geo):
-    before = kalhost.liveHandles()
-    referenced = geo.parm("tx").getReferencedParm()
-    assert not referenced.thisown and referenced.name() == "tx"
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        referenced = geo.parm("tx").getReferencedParm()
+        assert not referenced.thisown and referenced.name() == "tx"
 
 
 def test_descriptions_aliases_and_flags(geo, box):

@@ -7,11 +7,6 @@ import kalhost
 from conftest import host_calls
 
 
-@pytest.fixture
-def geo():
-    return kal.node("/obj").createNode("geo", "g")
-
-
 def test_float_template_defaults_reach_the_host():
     template = kal.FloatParmTemplate("p", "P", 3)
     assert host_calls("Module.newFloatParmTemplate") == [("Module.newFloatParmTemplate", (

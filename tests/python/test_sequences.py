@@ -1,10 +1,8 @@
 """Lazy sequences: host lists indexed on demand, owned by their proxies."""
-import gc
-
 import pytest
 
 import kal
-import kalhost
+from conftest import live_handles_kept
 
 
 @pytest.fixture
@@ -82,11 +80,8 @@ def test_a_gone_node_makes_its_lists_raise(network):
 def test_lists_and_items_release_their_host_objects(network):
     obj, _ = network
     obj.createNetworkBox("box")
-    gc.collect()
-    before = kalhost.liveHandles()
-    for _ in range(50):
-        sequence = obj.networkBoxes()
-        items = list(sequence)
-        del sequence, items
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        for _ in range(50):
+            sequence = obj.networkBoxes()
+            items = list(sequence)
+            del sequence, items

@@ -1,11 +1,9 @@
 """Simulation networks, their simulation data and records, and the typed record fields."""
-import gc
-
 import pytest
 
 import kal
 import kalhost
-from conftest import host_calls, stub_result
+from conftest import host_calls, live_handles_kept, stub_result
 
 GRAVITY = 9.81
 FPS = 24.0
@@ -63,13 +61,10 @@ def test_a_simulation_network_is_accepted_as_an_object_and_a_node(network):
 
 def test_a_failing_class_question_raises_and_leaves_nothing_alive(network):
     simulation = network.simulation()
-    gc.collect()
-    before = kalhost.liveHandles()
-    kalhost.fail("DopData.dataHandle", "ObjectWasDeleted", "gone meanwhile")
-    with pytest.raises(kal.ObjectWasDeleted, match="gone meanwhile"):
-        simulation.findObject("ball")
-    gc.collect()
-    assert kalhost.liveHandles() == before
+    with live_handles_kept():
+        kalhost.fail("DopData.dataHandle", "ObjectWasDeleted", "gone meanwhile")
+        with pytest.raises(kal.ObjectWasDeleted, match="gone meanwhile"):
+            simulation.findObject("ball")
 
 
 @pytest.mark.parametrize("frame", [1, 2, 10, 17, 30])
