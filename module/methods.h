@@ -263,13 +263,13 @@ inline PyObject *newProxyMethod(PyObject *function)
 // The interpreter calls a method descriptor of the C API without binding it and, when `self` is
 // exactly the descriptor's class, calls its C function straight from its loop. Registering a
 // class makes its proxy methods such descriptors: each one a record with a C function of its own
-// that calls the entry as the proxy method does (for a method of `self` alone, one without
-// arguments, which the interpreter calls with the least work of all). The class also gets a descriptor of its own for
-// each method it inherits from a registered class, so that a proxy of a subclass (an `ObjNode`
-// calling a `Node` method) is called as directly. The class's class, `kal.ProxyClassType`, keeps
-// the rest as it was: a method read from the class is the module's function (whose messages for a
-// `self` of another class are the entry's), and a method a script sets or deletes on a class is
-// what its subclasses then find.
+// that calls the entry as the proxy method does (for a method of `self` alone, a method without
+// arguments, which the interpreter calls with the least work of all). The class also gets a
+// descriptor of its own for each method it inherits from a registered class, so that a proxy of a
+// subclass (an `ObjNode` calling a `Node` method) is called as directly. The class's class,
+// `kal.ProxyClassType`, keeps the rest as it was: a method read from the class is the module's
+// function (whose messages for a `self` of another class are the entry's), and a method a script
+// sets or deletes on a class is what its subclasses then find.
 
 struct ClassMethod
 {
@@ -469,7 +469,7 @@ inline ClassMethod const *recordClassMethod(PyTypeObject *cls, PyObject *name, P
     if (!text)
         return nullptr;
     ClassMethod &record = theClassMethods[theClassMethodCount];
-    // (a method of `self` alone says so as any method without arguments does when given some)
+    // (a method of `self` alone is one without arguments: see callClassMethodWithoutArguments)
     record.definition =
         reinterpret_cast<ProxyMethod *>(method)->form == EntryForm::Object
             ? PyMethodDef{text, theClassMethodsWithoutArguments[theClassMethodCount], METH_NOARGS, nullptr}
