@@ -219,7 +219,8 @@ def loop_function(statement, names):
     so that the loop costs the same few instructions around every binding's call (as timeit's,
     it counts with `repeat`: a range makes an int per round)."""
     body = textwrap.indent(textwrap.dedent(statement).strip("\n"), " " * 8)
-    source = "def run(n%s):\n    for _ in repeat(None, n):\n%s\n" % (
+    # (the count's name is one no statement uses: `n` is a row's matrix)
+    source = "def run(_rounds%s):\n    for _ in repeat(None, _rounds):\n%s\n" % (
         "".join(", " + name for name in names), body)
     namespace = {"repeat": itertools.repeat}
     exec(source, namespace)
