@@ -46,9 +46,9 @@ inline PyTypeObject *pointerObjectType()
 // result's pointer object then costs neither the allocator nor its bookkeeping, and a large
 // result made again and again reuses the same memory instead of having the allocator return
 // emptied arenas to the system and fault fresh pages in on the next call. At most
-// `pointerObjectsKept` are kept (48 bytes each, 3 MiB in all), the size of a large result; the
-// memory is the interpreter's own and stays allocated while the module is loaded.
-constexpr std::size_t pointerObjectsKept = 1 << 16;
+// `pointerObjectsKept` are kept (48 bytes each, 6 MiB in all), more than a result of 10^5 items
+// holds; the memory is the interpreter's own and stays allocated while the module is loaded.
+constexpr std::size_t pointerObjectsKept = 1 << 17;
 inline SwigPyObject *theKeptPointerObjects[pointerObjectsKept];
 inline std::size_t theKeptPointerObjectCount = 0;
 
@@ -297,8 +297,8 @@ inline bool wasFinalised(PyObject *proxy) { return PyObject_GC_IsFinalized(proxy
 // objects are: untracked, not finalised, with no attributes, weak references nor pointer object,
 // which is the state of a fresh allocation (the interpreter keeps its own freed tuples and lists
 // the same way). Their classes share one size. At most `proxiesKept` (64 bytes each with the
-// interpreter's headers, 4 MiB in all).
-constexpr std::size_t proxiesKept = 1 << 16;
+// interpreter's headers, 8 MiB in all).
+constexpr std::size_t proxiesKept = 1 << 17;
 inline PyObject *theKeptProxies[proxiesKept];
 inline std::size_t theKeptProxyCount = 0;
 
