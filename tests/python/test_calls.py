@@ -249,7 +249,7 @@ def _kept_proxies():
     dopnet = obj.createNode("dopnet", "d")
     dopnet.createNode("rigidobject", "ball")
     ball = dopnet.simulation().objects()[0]
-    tool = kal.shelves.newTool(name="kept_tool", script="import kal\ncollected.append(kal.shelves.runningTool())")
+    kal.shelves.newTool(name="kept_tool", script="import kal\ncollected.append(kal.shelves.runningTool())")
     (running,) = run_tool_collecting("kept_tool")
     spare = geo.addSpareParmTuple(kal.FloatParmTemplate("gain", "Gain", 1))
     return {

@@ -6,7 +6,6 @@ import pytest
 
 import _kal
 import kal
-import kalhost
 
 NUMBERED_FROM_ONE = {
     "attribData": ["Int", "Float", "String"],

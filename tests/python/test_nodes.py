@@ -228,7 +228,7 @@ def test_network_boxes_are_named_found_and_copied(sops, obj):
 
 
 def test_parameters_come_back_owned(sops):
-    geo, box = sops[0], sops[1]
+    geo = sops[0]
     assert type(geo.parm("tx")) is kal.Parm and geo.parm("tx").this.own()
     assert type(geo.parmTuple("t")) is kal.ParmTuple and geo.parm("nothing") is None
     assert len(geo.parms()) == 9 and len(geo.parmTuples()) == 3 and geo.spareParms() == ()

@@ -286,7 +286,6 @@ def test_simulation_lookups(network):
 
 
 def test_processed_objects_and_the_nodes_that_processed_them_agree(network):
-    simulation = network.simulation()
     for node in network.children():
         processed = node.processedObjects()
         assert len(processed) == 1 and processed[0].name() == node.name()
