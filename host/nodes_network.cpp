@@ -133,8 +133,22 @@ std::shared_ptr<SceneNetworkBox> addBox(std::shared_ptr<SceneNode> const &networ
     }
     else
     {
-        for (int number = 1; boxName.empty() || findBox(*network, boxName); ++number)
-            boxName = unnamedStem + std::to_string(number);
+        // The lowest number free after the stem, from one pass over the boxes: n boxes hold at
+        // most n of the numbers 1..n+1.
+        std::vector<bool> taken(network->networkBoxes.size() + 2, false);
+        for (auto const &box : network->networkBoxes)
+            if (box->name.size() > unnamedStem.size() && box->name.compare(0, unnamedStem.size(), unnamedStem) == 0)
+            {
+                std::string const digits = box->name.substr(unnamedStem.size());
+                if (digits.size() < 10 && digits[0] != '0' &&
+                    digits.find_first_not_of("0123456789") == std::string::npos &&
+                    std::stoul(digits) < taken.size())
+                    taken[std::stoul(digits)] = true;
+            }
+        std::size_t number = 1;
+        while (taken[number])
+            ++number;
+        boxName = unnamedStem + std::to_string(number);
     }
     auto box = std::make_shared<SceneNetworkBox>();
     box->name = boxName;

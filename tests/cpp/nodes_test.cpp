@@ -328,6 +328,21 @@ TEST_F(NodeNetwork, NetworkBoxesHaveUniqueValidNamesAndCopiesSitBesideTheOrigina
     EXPECT_EQ(std::unique_ptr<KOM_NetworkBox>(network.findNetworkBox("missing")), nullptr);
 }
 
+TEST_F(NodeNetwork, AnUnnamedNetworkBoxTakesTheLowestFreeNumber)
+{
+    NodeHandle network(geo);
+    std::vector<std::unique_ptr<KOM_NetworkBox>> boxes;
+    for (char const *name : {"netbox1", "netbox3", "netbox02", "netboxA", "netbox", "netbox99999999999"})
+        boxes.emplace_back(network.createNetworkBox(name));
+    auto const unnamed = [&] {
+        boxes.emplace_back(network.createNetworkBox(nullptr));
+        return dynamic_cast<NetworkBoxHandle &>(*boxes.back()).box()->name;
+    };
+    EXPECT_EQ(unnamed(), "netbox2"); // "netbox02" is not "netbox2"
+    EXPECT_EQ(unnamed(), "netbox4");
+    EXPECT_EQ(unnamed(), "netbox5");
+}
+
 TEST_F(Nodes, CategoryCodesAndFlagsTellTheClassOfANode)
 {
     std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
