@@ -67,20 +67,17 @@ inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
 #endif
 }
 
-// A new pointer object of the runtime's type, with nothing set but its type and reference.
-inline SwigPyObject *newPointerObject()
-{
-    if (!theKeptPointerObjectCount)
-        return PyObject_New(SwigPyObject, pointerObjectType());
-    SwigPyObject *const kept = theKeptPointerObjects[--theKeptPointerObjectCount];
-    reuseKeptObject(reinterpret_cast<PyObject *>(kept), pointerObjectType());
-    return kept;
-}
-
 // A new pointer object holding `pointer` of `type`, owning it when `own` says so (SwigPyObject_New).
 inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, int own)
 {
-    SwigPyObject *const made = newPointerObject();
+    SwigPyObject *made = nullptr;
+    if (!theKeptPointerObjectCount)
+        made = PyObject_New(SwigPyObject, pointerObjectType());
+    else
+    {
+        made = theKeptPointerObjects[--theKeptPointerObjectCount];
+        reuseKeptObject(reinterpret_cast<PyObject *>(made), pointerObjectType());
+    }
     if (!made)
         return nullptr;
     made->ptr = pointer;
@@ -283,14 +280,6 @@ inline bool wasFinalised(PyObject *proxy)
 {
     return reinterpret_cast<std::uintptr_t const *>(proxy)[-1] & 1;
 }
-#else
-inline bool hasNoAttributes(PyObject *proxy)
-{
-    PyObject **const dictionary = _PyObject_GetDictPtr(proxy);
-    return dictionary && !*dictionary;
-}
-
-inline bool wasFinalised(PyObject *proxy) { return PyObject_GC_IsFinalized(proxy); }
 #endif
 
 // Freed proxies of the direct deallocation are kept for the next results, as freed pointer
@@ -321,21 +310,20 @@ inline void deallocateProxyPart(PyObject *proxy)
 inline void deallocateProxy(PyObject *proxy)
 {
     PyTypeObject *const type = Py_TYPE(proxy);
+#ifdef KAL_DIRECT_PROXY_DEALLOCATION
     if (type->tp_dealloc == deallocateProxy && !type->tp_finalize && !type->tp_del &&
-        !*proxySlot(proxy, type->tp_weaklistoffset))
+        !*proxySlot(proxy, type->tp_weaklistoffset) && hasNoAttributes(proxy))
     {
-        if (hasNoAttributes(proxy))
-        {
-            PyObject_GC_UnTrack(proxy);
-            Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
-            if (theKeptProxyCount < proxiesKept && !wasFinalised(proxy))
-                theKeptProxies[theKeptProxyCount++] = proxy;
-            else
-                type->tp_free(proxy);
-            Py_DECREF(type);
-            return;
-        }
+        PyObject_GC_UnTrack(proxy);
+        Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
+        if (theKeptProxyCount < proxiesKept && !wasFinalised(proxy))
+            theKeptProxies[theKeptProxyCount++] = proxy;
+        else
+            type->tp_free(proxy);
+        Py_DECREF(type);
+        return;
     }
+#endif
     if (type->tp_dealloc != deallocateProxy || proxy == theGenerallyDeallocated)
     {
         deallocateProxyPart(proxy);

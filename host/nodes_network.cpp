@@ -140,10 +140,12 @@ std::shared_ptr<SceneNetworkBox> addBox(std::shared_ptr<SceneNode> const &networ
             if (box->name.size() > unnamedStem.size() && box->name.compare(0, unnamedStem.size(), unnamedStem) == 0)
             {
                 std::string const digits = box->name.substr(unnamedStem.size());
-                if (digits.size() < 10 && digits[0] != '0' &&
-                    digits.find_first_not_of("0123456789") == std::string::npos &&
-                    std::stoul(digits) < taken.size())
-                    taken[std::stoul(digits)] = true;
+                if (digits.size() >= 10 || digits[0] == '0' ||
+                    digits.find_first_not_of("0123456789") != std::string::npos)
+                    continue;
+                std::size_t const number = std::stoul(digits);
+                if (number < taken.size())
+                    taken[number] = true;
             }
         std::size_t number = 1;
         while (taken[number])
