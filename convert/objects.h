@@ -55,11 +55,8 @@ inline std::size_t theKeptPointerObjectCount = 0;
 // A kept object of type `type` made new: what PyObject_Init does, in line. Tracemalloc, when it
 // traces, goes on showing where the memory was first allocated (which is kal's own code); builds
 // that count or chain references take the interpreter's own way.
-inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
+inline void renewKeptObject(PyObject *object)
 {
-    Py_SET_TYPE(object, type);
-    if (type->tp_flags & Py_TPFLAGS_HEAPTYPE)
-        Py_INCREF(type);
 #if defined(Py_REF_DEBUG) || defined(Py_TRACE_REFS)
     _Py_NewReference(object);
 #else
@@ -67,19 +64,17 @@ inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
 #endif
 }
 
-// A new pointer object holding `pointer` of `type`, owning it when `own` says so (SwigPyObject_New).
-inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, int own)
+inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
 {
-    SwigPyObject *made = nullptr;
-    if (!theKeptPointerObjectCount)
-        made = PyObject_New(SwigPyObject, pointerObjectType());
-    else
-    {
-        made = theKeptPointerObjects[--theKeptPointerObjectCount];
-        reuseKeptObject(reinterpret_cast<PyObject *>(made), pointerObjectType());
-    }
-    if (!made)
-        return nullptr;
+    Py_SET_TYPE(object, type);
+    if (type->tp_flags & Py_TPFLAGS_HEAPTYPE)
+        Py_INCREF(type);
+    renewKeptObject(object);
+}
+
+// `made` holding `pointer` of `type`, owning it when `own` says so.
+inline PyObject *holdPointer(SwigPyObject *made, void *pointer, swig_type_info *type, int own)
+{
     made->ptr = pointer;
     made->ty = type;
     made->own = own;
@@ -88,6 +83,22 @@ inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, in
     if (own == SWIG_POINTER_OWN)
         Py_XINCREF(Swig_Capsule_global);
     return reinterpret_cast<PyObject *>(made);
+}
+
+// A kept pointer object made new (there must be one). It still has its type, which is static.
+inline SwigPyObject *reuseKeptPointerObject()
+{
+    SwigPyObject *const made = theKeptPointerObjects[--theKeptPointerObjectCount];
+    renewKeptObject(reinterpret_cast<PyObject *>(made));
+    return made;
+}
+
+// A new pointer object holding `pointer` of `type`, owning it when `own` says so (SwigPyObject_New).
+inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, int own)
+{
+    SwigPyObject *const made =
+        theKeptPointerObjectCount ? reuseKeptPointerObject() : PyObject_New(SwigPyObject, pointerObjectType());
+    return made ? holdPointer(made, pointer, type, own) : nullptr;
 }
 
 inline void freePointerObject(PyObject *pointerObject)
@@ -101,7 +112,7 @@ inline void freePointerObject(PyObject *pointerObject)
 // Releases a collected pointer object that heads no chain and owns nothing, or owns an object
 // its class's record lets it delete directly (kal::directDeletion, module/registry.h); false for
 // any other, which goes the runtime's way: its class's destroy hook, then its chain.
-inline bool releasedDirectly(PyObject *collected)
+__attribute__((always_inline)) inline bool releasedDirectly(PyObject *collected)
 {
     auto *const pointerObject = reinterpret_cast<SwigPyObject *>(collected);
     if (pointerObject->next)
@@ -127,11 +138,15 @@ inline bool releasedDirectly(PyObject *collected)
 // proxy class without a base declares and its subclasses inherit, or 0 when the class's "this" is
 // something else (a property or a class attribute a script defined, or no slot at all). Worked out
 // once per class and remembered with the class's version tag, which the interpreter renews
-// whenever the class or one of its bases changes: a changed class is looked at again.
+// whenever the class or one of its bases changes: a changed class is looked at again. Remembered
+// with it: whether the class makes its instances as kal's proxy classes do (object's __new__, not
+// abstract, the direct deallocation, its pointer object in its "this" slot), so that a result of
+// the class can be made of kept objects (newProxyFromKept).
 struct ThisSlot
 {
     PyTypeObject *cls;
     unsigned int version;
+    bool plainProxyClass;
     Py_ssize_t offset;
 };
 inline ThisSlot theThisSlots[64];
@@ -145,11 +160,11 @@ inline ThisSlot &thisSlotOf(PyTypeObject *cls)
 inline Py_ssize_t knownThisSlotOffset(PyTypeObject *cls)
 {
     ThisSlot const &known = thisSlotOf(cls);
-    return known.cls == cls && known.version == cls->tp_version_tag &&
-                   (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
-               ? known.offset
-               : -1;
+    // Only valid tags are remembered, and a class that changes loses its tag (it becomes 0).
+    return known.cls == cls && known.version == cls->tp_version_tag ? known.offset : -1;
 }
+
+inline void deallocateProxy(PyObject *proxy);
 
 __attribute__((noinline)) inline Py_ssize_t lookUpThisSlotOffset(PyTypeObject *cls)
 {
@@ -160,8 +175,10 @@ __attribute__((noinline)) inline Py_ssize_t lookUpThisSlotOffset(PyTypeObject *c
         PyType_IsSubtype(cls, PyDescr_TYPE(slot)))
         offset = reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset;
     // The look-up gave the class a version tag unless the interpreter ran out of them.
+    bool const plainProxyClass = offset > 0 && cls->tp_dealloc == deallocateProxy &&
+                                 cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT);
     if (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
-        thisSlotOf(cls) = ThisSlot{cls, cls->tp_version_tag, offset};
+        thisSlotOf(cls) = ThisSlot{cls, cls->tp_version_tag, plainProxyClass, offset};
     return offset;
 }
 
@@ -291,6 +308,19 @@ constexpr std::size_t proxiesKept = 1 << 17;
 inline PyObject *theKeptProxies[proxiesKept];
 inline std::size_t theKeptProxyCount = 0;
 
+// Drops a proxy's reference to its pointer object. The last reference to one that can be released
+// directly releases it here rather than through the interpreter's and the runtime's deallocation
+// calls (builds that count references take the interpreter's way).
+inline void dropPointerObject(PyObject *pointerObject)
+{
+#if !defined(Py_REF_DEBUG) && !defined(Py_TRACE_REFS)
+    if (Py_REFCNT(pointerObject) == 1 && Py_TYPE(pointerObject) == thePointerObjectType &&
+        releasedDirectly(pointerObject))
+        return;
+#endif
+    Py_DECREF(pointerObject);
+}
+
 // The part of a proxy's deallocation that its class adds to `object`'s, once everything above it
 // is done: what the general deallocation leaves to a base class that has its own.
 inline void deallocateProxyPart(PyObject *proxy)
@@ -304,6 +334,20 @@ inline void deallocateProxyPart(PyObject *proxy)
     Py_DECREF(type);
 }
 
+// Out of line, so that the direct deallocation saves no register for it.
+__attribute__((noinline)) inline void deallocateProxyGenerally(PyObject *proxy)
+{
+    if (Py_TYPE(proxy)->tp_dealloc != deallocateProxy || proxy == theGenerallyDeallocated)
+    {
+        deallocateProxyPart(proxy);
+        return;
+    }
+    PyObject *const outer = theGenerallyDeallocated;
+    theGenerallyDeallocated = proxy;
+    theGeneralDeallocation(proxy);
+    theGenerallyDeallocated = outer;
+}
+
 // The deallocation of kal's proxy classes: a proxy of such a class with nothing but its pointer
 // object is freed (or kept) here; one with more goes the general way, which calls back here for
 // the kal part, as it does for every instance of a script's subclass.
@@ -315,7 +359,10 @@ inline void deallocateProxy(PyObject *proxy)
         !*proxySlot(proxy, type->tp_weaklistoffset) && hasNoAttributes(proxy))
     {
         PyObject_GC_UnTrack(proxy);
-        Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
+        PyObject *const pointerObject = *proxySlot(proxy, sizeof(PyObject));
+        *proxySlot(proxy, sizeof(PyObject)) = nullptr;
+        if (pointerObject)
+            dropPointerObject(pointerObject);
         if (theKeptProxyCount < proxiesKept && !wasFinalised(proxy))
             theKeptProxies[theKeptProxyCount++] = proxy;
         else
@@ -324,26 +371,23 @@ inline void deallocateProxy(PyObject *proxy)
         return;
     }
 #endif
-    if (type->tp_dealloc != deallocateProxy || proxy == theGenerallyDeallocated)
-    {
-        deallocateProxyPart(proxy);
-        return;
-    }
-    PyObject *const outer = theGenerallyDeallocated;
-    theGenerallyDeallocated = proxy;
-    theGeneralDeallocation(proxy);
-    theGenerallyDeallocated = outer;
+    deallocateProxyGenerally(proxy);
+}
+
+// A kept proxy made an instance of `cls` (there must be one, and `cls` must have the direct
+// deallocation), tracked by the collector as a fresh allocation is.
+inline PyObject *reuseKeptProxy(PyTypeObject *cls)
+{
+    PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
+    reuseKeptObject(proxy, cls);
+    PyObject_GC_Track(proxy);
+    return proxy;
 }
 
 // A new instance of `cls`, whose __new__ is object's, with its slots empty.
 inline PyObject *newProxyObject(PyTypeObject *cls)
 {
-    if (cls->tp_dealloc != deallocateProxy || !theKeptProxyCount)
-        return cls->tp_alloc(cls, 0);
-    PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
-    reuseKeptObject(proxy, cls);
-    PyObject_GC_Track(proxy);
-    return proxy;
+    return cls->tp_dealloc == deallocateProxy && theKeptProxyCount ? reuseKeptProxy(cls) : cls->tp_alloc(cls, 0);
 }
 
 // Gives `cls` the direct deallocation when its instances have exactly a proxy's layout and it is
@@ -370,7 +414,10 @@ inline void adoptProxyDeallocation(PyTypeObject *cls)
         cls->tp_basicsize == Py_ssize_t(sizeof(PyObject)) + 2 * pointer && cls->tp_itemsize == 0 &&
         cls->tp_weaklistoffset == Py_ssize_t(sizeof(PyObject)) + pointer &&
         thisSlotOffset(cls) == Py_ssize_t(sizeof(PyObject)) && cls->tp_free == PyObject_GC_Del)
+    {
         cls->tp_dealloc = deallocateProxy;
+        lookUpThisSlotOffset(cls);
+    }
 #else
     (void)cls;
 #endif
@@ -399,6 +446,24 @@ inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_typ
     }
     PyObject *const proxy = SWIG_Python_NewShadowInstance(data, pointerObject);
     Py_DECREF(pointerObject);
+    return proxy;
+}
+
+// A new result made of kept objects alone, for the commonest case: a plain proxy class (known as
+// the class is now, see ThisSlot) and both a pointer object and a proxy kept. This costs no call
+// but the collector's, nor any register the general way saves for its rarer cases. Null, with no
+// error set, for any other case.
+inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_type_info *type, int own)
+{
+    if (!theKeptPointerObjectCount || !theKeptProxyCount || data->newraw)
+        return nullptr;
+    auto *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
+    ThisSlot const &known = thisSlotOf(cls);
+    if (known.cls != cls || known.version != cls->tp_version_tag || !known.plainProxyClass)
+        return nullptr;
+    PyObject *const pointerObject = holdPointer(reuseKeptPointerObject(), pointer, type, own);
+    PyObject *const proxy = reuseKeptProxy(cls);
+    *proxySlot(proxy, known.offset) = pointerObject;
     return proxy;
 }
 

@@ -165,6 +165,30 @@ inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_typ
 
 """ + stock)
 
+    # A result made of kept objects is made before anything else (kal::newProxyFromKept); the
+    # runtime's function, which saves every register for its rarer cases, makes any other.
+    stock = "SWIGRUNTIME PyObject *\nSWIG_Python_NewPointerObj(PyObject *self, void *ptr, swig_type_info *type, int flags) {\n"
+    assert text.count(stock) == 1, "result creation not found"
+    text = text.replace(stock, """SWIGRUNTIME PyObject *
+SWIG_Python_NewPointerObjGenerally(PyObject *self, void *ptr, swig_type_info *type, int flags);
+
+namespace kal {
+inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_type_info *type, int own);
+}
+
+SWIGRUNTIME PyObject *
+SWIG_Python_NewPointerObj(PyObject *self, void *ptr, swig_type_info *type, int flags) {
+  SwigPyClientData *const data = ptr && type ? (SwigPyClientData *)type->clientdata : 0;
+  if (data && !data->pytype && !(flags & (SWIG_POINTER_NOSHADOW | SWIG_BUILTIN_TP_INIT)))
+    if (PyObject *const made = kal::newProxyFromKept(data, ptr, type, (flags & SWIG_POINTER_OWN) ? SWIG_POINTER_OWN : 0))
+      return made;
+  return SWIG_Python_NewPointerObjGenerally(self, ptr, type, flags);
+}
+
+__attribute__((noinline)) SWIGRUNTIME PyObject *
+SWIG_Python_NewPointerObjGenerally(PyObject *self, void *ptr, swig_type_info *type, int flags) {
+""")
+
     # A result's proxy and its pointer object are made together (kal::newProxyHolding).
     stock = """  robj = SwigPyObject_New(ptr, type, own);
   if (robj && clientdata && !(flags & SWIG_POINTER_NOSHADOW)) {

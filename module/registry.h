@@ -79,10 +79,15 @@ inline Deletion &deletionSlotOf(swig_type_info *type)
 
 // How an owning pointer object of `type` whose type has client data `data` deletes its object
 // directly, or null when it calls the destroy hook.
+// Results come in runs of one class: the slot last looked up is tried first.
+inline Deletion const *theLastDeletion = theDeletions;
+
 inline auto directDeletion(swig_type_info *type, SwigPyClientData const *data) -> void (*)(void *)
 {
-    Deletion const &deletion = deletionSlotOf(type);
-    return deletion.data == data ? deletion.deleteObject : nullptr;
+    Deletion const *deletion = theLastDeletion;
+    if (deletion->type != type)
+        theLastDeletion = deletion = &deletionSlotOf(type);
+    return deletion->data == data ? deletion->deleteObject : nullptr;
 }
 
 // Gives a class of proxies the direct deallocation when its layout allows (convert/objects.h).
