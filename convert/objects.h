@@ -52,9 +52,9 @@ constexpr std::size_t pointerObjectsKept = 1 << 17;
 inline SwigPyObject *theKeptPointerObjects[pointerObjectsKept];
 inline std::size_t theKeptPointerObjectCount = 0;
 
-// A kept object of type `type` made new: what PyObject_Init does, in line. Tracemalloc, when it
-// traces, goes on showing where the memory was first allocated (which is kal's own code); builds
-// that count or chain references take the interpreter's own way.
+// A kept object made new, with its type already set: what PyObject_Init does, in line.
+// Tracemalloc, when it traces, goes on showing where the memory was first allocated (which is
+// kal's own code); builds that count or chain references take the interpreter's own way.
 inline void renewKeptObject(PyObject *object)
 {
 #if defined(Py_REF_DEBUG) || defined(Py_TRACE_REFS)
@@ -64,6 +64,7 @@ inline void renewKeptObject(PyObject *object)
 #endif
 }
 
+// A kept object made new as an instance of `type`.
 inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
 {
     Py_SET_TYPE(object, type);
@@ -156,12 +157,19 @@ inline ThisSlot &thisSlotOf(PyTypeObject *cls)
     return theThisSlots[(reinterpret_cast<std::uintptr_t>(cls) >> 4) % (sizeof theThisSlots / sizeof *theThisSlots)];
 }
 
-// The remembered offset for `cls`, or -1 when there is none (the class is new or has changed).
-inline Py_ssize_t knownThisSlotOffset(PyTypeObject *cls)
+// What is remembered of `cls`, or null when nothing is (the class is new or has changed). Only
+// valid tags are remembered, and a class that changes loses its tag (it becomes 0).
+inline ThisSlot const *knownThisSlot(PyTypeObject *cls)
 {
     ThisSlot const &known = thisSlotOf(cls);
-    // Only valid tags are remembered, and a class that changes loses its tag (it becomes 0).
-    return known.cls == cls && known.version == cls->tp_version_tag ? known.offset : -1;
+    return known.cls == cls && known.version == cls->tp_version_tag ? &known : nullptr;
+}
+
+// The remembered offset for `cls`, or -1 when there is none.
+inline Py_ssize_t knownThisSlotOffset(PyTypeObject *cls)
+{
+    ThisSlot const *const known = knownThisSlot(cls);
+    return known ? known->offset : -1;
 }
 
 inline void deallocateProxy(PyObject *proxy);
@@ -174,9 +182,9 @@ __attribute__((noinline)) inline Py_ssize_t lookUpThisSlotOffset(PyTypeObject *c
         reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
         PyType_IsSubtype(cls, PyDescr_TYPE(slot)))
         offset = reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset;
-    // The look-up gave the class a version tag unless the interpreter ran out of them.
     bool const plainProxyClass = offset > 0 && cls->tp_dealloc == deallocateProxy &&
                                  cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT);
+    // The look-up gave the class a version tag unless the interpreter ran out of them.
     if (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
         thisSlotOf(cls) = ThisSlot{cls, cls->tp_version_tag, plainProxyClass, offset};
     return offset;
@@ -416,7 +424,7 @@ inline void adoptProxyDeallocation(PyTypeObject *cls)
         thisSlotOffset(cls) == Py_ssize_t(sizeof(PyObject)) && cls->tp_free == PyObject_GC_Del)
     {
         cls->tp_dealloc = deallocateProxy;
-        lookUpThisSlotOffset(cls);
+        lookUpThisSlotOffset(cls); // remembered anew, as a plain proxy class
     }
 #else
     (void)cls;
@@ -458,12 +466,12 @@ inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_ty
     if (!theKeptPointerObjectCount || !theKeptProxyCount || data->newraw)
         return nullptr;
     auto *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
-    ThisSlot const &known = thisSlotOf(cls);
-    if (known.cls != cls || known.version != cls->tp_version_tag || !known.plainProxyClass)
+    ThisSlot const *const known = knownThisSlot(cls);
+    if (!known || !known->plainProxyClass)
         return nullptr;
     PyObject *const pointerObject = holdPointer(reuseKeptPointerObject(), pointer, type, own);
     PyObject *const proxy = reuseKeptProxy(cls);
-    *proxySlot(proxy, known.offset) = pointerObject;
+    *proxySlot(proxy, known->offset) = pointerObject;
     return proxy;
 }
 

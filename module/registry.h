@@ -77,11 +77,11 @@ inline Deletion &deletionSlotOf(swig_type_info *type)
     return theDeletions[at];
 }
 
-// How an owning pointer object of `type` whose type has client data `data` deletes its object
-// directly, or null when it calls the destroy hook.
 // Results come in runs of one class: the slot last looked up is tried first.
 inline Deletion const *theLastDeletion = theDeletions;
 
+// How an owning pointer object of `type` whose type has client data `data` deletes its object
+// directly, or null when it calls the destroy hook.
 inline auto directDeletion(swig_type_info *type, SwigPyClientData const *data) -> void (*)(void *)
 {
     Deletion const *deletion = theLastDeletion;
