@@ -380,16 +380,5 @@ def test_each_form_passes_its_defaults_to_the_host(call, operation, args):
     assert host_calls(operation) == [(operation, args)]
 
 
-def test_other_argument_counts_list_the_prototypes():
-    with pytest.raises(NotImplementedError) as raised:
-        kal.kipFile.merge()
-    assert str(raised.value) == (
-        "Wrong number of arguments for overloaded function 'kipFile_merge'.\n"
-        "  Possible C/C++ prototypes are:\n"
-        "    merge(char const *,char const *,bool)\n"
-        "    merge(char const *,char const *)\n"
-        "    merge(char const *)\n")
-
-
 def test_the_kipfile_proxy_does_not_own_its_object():
     assert not kal.kipFile.this.own()
