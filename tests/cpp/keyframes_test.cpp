@@ -6,18 +6,14 @@
 #include "host/host.h"
 #include "host/keyframes.h"
 #include "model/errors.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Keyframes : public ::testing::Test
-{
-protected:
-    void SetUp() override { resetHost(); }
-    void TearDown() override { resetHost(); }
-};
+using Keyframes = FreshHost;
 
 SceneKeyframe sceneKey(double frame, double value)
 {

@@ -9,24 +9,23 @@
 #include "model/module.h"
 #include "model/nodes.h"
 #include "model/parms.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Module : public ::testing::Test
+class Module : public FreshHost
 {
 protected:
     void SetUp() override
     {
-        resetHost();
+        FreshHost::SetUp();
         std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
         std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
         delete geo->createNode("box", "b", true, true);
     }
-    void TearDown() override { resetHost(); }
-
     static std::string pwd() { return std::unique_ptr<KOM_Node>(KOM().pwd())->path(); }
 };
 

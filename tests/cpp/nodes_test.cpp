@@ -38,11 +38,7 @@ std::vector<std::string> pathsOf(std::vector<std::unique_ptr<T>> const &nodes)
     return paths;
 }
 
-class Nodes : public ::testing::Test
-{
-protected:
-    void SetUp() override { resetHost(); }
-};
+using Nodes = FreshHost;
 
 class NodeNetwork : public Network
 {

@@ -7,17 +7,16 @@
 #include "host/host.h"
 #include "host/shell.h"
 #include "model/shell.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Shell : public ::testing::Test
+class Shell : public FreshHost
 {
 protected:
-    void SetUp() override { resetHost(); }
-    void TearDown() override { resetHost(); }
     KOM_ShellIO &shell = shellIO();
 };
 

@@ -13,17 +13,16 @@
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodes.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Shelves : public ::testing::Test
+class Shelves : public FreshHost
 {
 protected:
-    void SetUp() override { resetHost(); }
-
     static std::string inFolder(char const *name) { return shelfFolder() + "/" + name; }
 
     static void write(std::string const &path, std::string const &text) { std::ofstream(path) << text; }
