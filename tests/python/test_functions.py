@@ -10,7 +10,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_args, host_calls
+from conftest import host_args, host_calls, raised_by_fault
 
 NODE_SEQUENCE = "std::vector<KOM_Node *,std::allocator<KOM_Node * > > const &"
 
@@ -265,11 +265,8 @@ def test_autocomplete_completes_paths_from_the_current_node():
     ("Module.__kmath", "NotAvailable", getattr(kal, "__kmath"), kal.Error),
 ])
 def test_functions_translate_their_listed_errors(operation, error, call, raised):
-    kalhost.fail(operation, error, "from the host")
-    with pytest.raises(kal.Error) as caught:
-        call()
-    assert type(caught.value) is raised and caught.value.instanceMessage() == "from the host"
-    assert caught.value.exceptionTypeName() == raised.__name__
+    caught = raised_by_fault(operation, error, call)
+    assert type(caught) is raised and caught.exceptionTypeName() == raised.__name__
 
 
 

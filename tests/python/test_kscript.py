@@ -3,7 +3,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, raised_by_fault
 
 
 @pytest.mark.parametrize("expression, expected", [
@@ -98,10 +98,7 @@ def test_host_errors_pass_through_as_their_class():
     kalhost.fail("Module.kscriptExpression", "OperationFailed", "broken")
     with pytest.raises(kal.OperationFailed, match="broken"):
         kal.kscriptExpression("1")
-    kalhost.fail("Module.kscript", "OperationFailed")
-    with pytest.raises(kal.Error) as error:
-        kal.kscript("echo")
-    assert type(error.value) is kal.Error
+    assert type(raised_by_fault("Module.kscript", "OperationFailed", lambda: kal.kscript("echo"))) is kal.Error
     kalhost.fail("Module.kscriptExpandString", "NotAvailable")
     with pytest.raises(kal.NotAvailable):
         kal.kscriptExpandString("x")

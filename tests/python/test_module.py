@@ -11,7 +11,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, run_python
+from conftest import host_calls, raised_by_fault, run_python
 from test_completeness import load as load_completeness
 
 # Every class with its base (None for none), as the completeness list names them.
@@ -255,10 +255,7 @@ def test_is_exiting_reports_the_host_and_translates_errors():
     with pytest.raises(SystemExit):
         kal.exit()
     assert kal._isExiting() is True
-    kalhost.fail("Module._isExiting", "NotAvailable", "later")
-    with pytest.raises(kal.Error) as raised:
-        kal._isExiting()
-    assert type(raised.value) is kal.Error and raised.value.instanceMessage() == "later"
+    assert type(raised_by_fault("Module._isExiting", "NotAvailable", kal._isExiting)) is kal.Error
 
 
 def test_uncaught_system_exit_from_the_host_ends_the_interpreter_with_its_code():
