@@ -6,7 +6,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import live_handles_kept, run_python
+from conftest import live_handles_kept, raised_by_fault, run_python
 
 DESCRIPTIONS = {
     "Error": "",
@@ -65,14 +65,12 @@ LISTED = ["ObjectWasDeleted", "InvalidNodeName", "PermissionError", "OperationFa
     ("Node.createNode", "LoadWarning"), ("Node.__hash__", "ObjectWasDeleted")])
 def test_listed_errors_arrive_as_their_own_class_and_others_as_plain_error_with_the_message(operation, error):
     node = kal.node("/obj")
-    kalhost.fail(operation, error, "why")
-    with pytest.raises(kal.Error) as raised:
-        node.createNode("geo") if operation == "Node.createNode" else hash(node)
+    raised = raised_by_fault(operation, error, lambda: node.createNode("geo") if operation == "Node.createNode"
+                             else hash(node), "why")
     arrived = error if error in LISTED and operation == "Node.createNode" else "Error"
-    assert type(raised.value) is getattr(kal, arrived) and raised.value.exceptionTypeName() == arrived
-    assert raised.value.instanceMessage() == "why" and raised.value.this.own()
+    assert type(raised) is getattr(kal, arrived) and raised.exceptionTypeName() == arrived and raised.this.own()
     if arrived == "Error":
-        assert raised.value.description() == "" and str(raised.value) == "why"
+        assert raised.description() == "" and str(raised) == "why"
 
 
 def test_errors_the_host_should_not_throw_still_become_python_exceptions():
@@ -669,13 +667,8 @@ def test_each_form_translates_the_errors_of_its_own_row(scene, entry, form):
             kalhost.fail(operation, error, "from the host")
         call(scene)
         return
-    translated = {}
-    for error in DESCRIPTIONS:
-        kalhost.fail(operation, error, "from the host")
-        with pytest.raises(kal.Error) as raised:
-            call(scene)
-        assert raised.value.instanceMessage() == "from the host"
-        translated[error] = type(raised.value).__name__
+    translated = {error: type(raised_by_fault(operation, error, lambda: call(scene))).__name__
+                  for error in DESCRIPTIONS}
     assert translated == {error: error if error in row else "Error" for error in DESCRIPTIONS}
 
 
