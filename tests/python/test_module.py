@@ -26,13 +26,6 @@ ENUMERATION_SIZES = {
 }
 
 
-def test_every_class_is_registered_with_its_destructor():
-    # test_completeness checks each class's base.
-    assert len(CLASS_TREE) == 135
-    for name in CLASS_TREE:
-        assert callable(getattr(_kal, "delete_" + name)), name
-
-
 def test_registration_entries_come_bases_first_and_take_an_argument_tuple():
     entries = [name[:-len("_swigregister")] for name in vars(_kal) if name.endswith("_swigregister")]
     assert sorted(entries) == sorted(CLASS_TREE)
@@ -184,8 +177,6 @@ def test_cvar_holds_every_enumeration_value_read_only():
     for enumeration, size in ENUMERATION_SIZES.items():
         assert len([n for n in names if n.startswith(enumeration + "_")]) == size
     assert repr(_kal.cvar) == "<Swig global variables>"
-    with pytest.raises(AttributeError, match=r"^Variable primType_Polygon is read-only\.$"):
-        _kal.cvar.primType_Polygon = 3
     with pytest.raises(NameError, match=r"^Unknown C global variable$"):
         _kal.cvar.noSuchValue
     with pytest.raises(NameError, match=r"^Unknown C global variable$"):
@@ -194,14 +185,6 @@ def test_cvar_holds_every_enumeration_value_read_only():
     assert not isinstance(_kal.cvar, type) and _kal.cvar.__class__.__name__ == "swigvarlink"
     with pytest.raises(AttributeError):
         _kal.cvar.__wrapped__
-
-
-def test_cvar_reads_give_distinct_proxies_that_do_not_own_the_value():
-    first, second = _kal.cvar.primType_Polygon, _kal.cvar.primType_Polygon
-    assert first is not second and first == second
-    assert not first.this.own()
-    del first
-    assert second.name() == "Polygon" and kal.primType.Polygon.name() == "Polygon"
 
 
 def test_before_registration_cvar_gives_bare_pointer_objects():
