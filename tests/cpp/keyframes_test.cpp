@@ -53,15 +53,6 @@ TEST_F(Keyframes, ComparisonSeesEveryPartAndTheKind)
     EXPECT_FALSE(text.__eq__(*a));
 }
 
-TEST_F(Keyframes, FramesAreTimesOnTheClock)
-{
-    std::unique_ptr<KOM_Keyframe> key(newKeyframe());
-    key->setFrame(49.0);
-    EXPECT_DOUBLE_EQ(key->time(), 2.0);
-    theScene().clock().fps = 12.0f;
-    EXPECT_DOUBLE_EQ(key->frame(), 25.0);
-}
-
 TEST_F(Keyframes, CurvesHoldOutsideAndInterpolateBetween)
 {
     std::vector<SceneKeyframe> keys = {sceneKey(1.0, 2.0), sceneKey(11.0, 12.0)};
