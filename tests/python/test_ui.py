@@ -176,7 +176,7 @@ def test_node_help_shows_in_the_side_help(desktop):
     ("SceneViewer", "findViewport", lambda d: d.paneTabOfType(T.SceneViewer).findViewport("nope")),
     ("ParticleViewer", "findViewport",
      lambda d: d.panes()[0].createTab(T.ParticleViewer).findViewport("nope")),
-    ("ParticleSelection", "popNetwork", lambda d: _no_particles(d).popNetwork()),
+    ("ParticleSelection", "popNetwork", lambda d: _particles(empty=True).popNetwork()),
     ("ViewerState", "nodeType", None),
 ])
 def test_results_that_may_be_none_are_optional_in_the_stubs(desktop, owner, method, ask):
@@ -185,26 +185,26 @@ def test_results_that_may_be_none_are_optional_in_the_stubs(desktop, owner, meth
     assert stub_result(owner, method).startswith("Optional[")
 
 
-def _no_particles(desktop):
-    kalhost.answer("SceneViewer.selectParticles", ())
-    return desktop.paneTabOfType(T.SceneViewer).selectParticles()
-
-
-ERRORS = ["Error", "NotAvailable", "ObjectWasDeleted", "TypeError", "OperationFailed",
-          "OperationInterrupted", "InvalidNodeType", "InvalidInput"]
-DESKTOP = ("ObjectWasDeleted", "NotAvailable")
+def _tab(tab_type=T.SceneViewer):
+    return kal.ui.curDesktop().paneTabOfType(tab_type)
 
 
 def _selection():
     box = kal.node("/obj").createNode("geo").createNode("box")
     kalhost.answer("SceneViewer.selectGeometry", box.path())
-    return kal.ui.curDesktop().paneTabOfType(T.SceneViewer).selectGeometry()
+    return _tab().selectGeometry()
 
 
-def _particles():
-    source = kal.node("/pop").createNode("popnet").createNode("source")
-    kalhost.answer("SceneViewer.selectParticles", source.path())
-    return kal.ui.curDesktop().paneTabOfType(T.SceneViewer).selectParticles()
+def _particles(empty=False):
+    """A particle selection of a new particle node, or of none."""
+    kalhost.answer("SceneViewer.selectParticles",
+                   () if empty else kal.node("/pop").createNode("popnet").createNode("source").path())
+    return _tab().selectParticles()
+
+
+ERRORS = ["Error", "NotAvailable", "ObjectWasDeleted", "TypeError", "OperationFailed",
+          "OperationInterrupted", "InvalidNodeType", "InvalidInput"]
+DESKTOP = ("ObjectWasDeleted", "NotAvailable")
 
 
 @pytest.mark.parametrize("operation, call, translated", [
@@ -216,20 +216,16 @@ def _particles():
     ("Desktop.panes", lambda: kal.ui.curDesktop().panes(), DESKTOP),
     # The desktop classes translate NotAvailable, but for their repr; the help browser's does.
     ("Desktop.__repr__", lambda: repr(kal.ui.curDesktop()), ("ObjectWasDeleted",)),
-    ("SceneViewer.__repr__", lambda: repr(kal.ui.curDesktop().paneTabOfType(T.SceneViewer)), ("ObjectWasDeleted",)),
+    ("SceneViewer.__repr__", lambda: repr(_tab()), ("ObjectWasDeleted",)),
     ("HelpBrowser.__repr__", lambda: repr(kal.ui.curDesktop().displaySideHelp()), DESKTOP),
     ("Pane.__repr__", lambda: repr(kal.ui.curDesktop().panes()[0]), ("ObjectWasDeleted",)),
-    ("PathBasedPaneTab.__repr__", lambda: repr(kal.ui.curDesktop().paneTabOfType(T.Parm)),
-     ("ObjectWasDeleted",)),
-    ("PathBasedPaneTab.cd", lambda: kal.ui.curDesktop().paneTabOfType(T.Parm).cd("/obj"),
-     DESKTOP + ("OperationFailed",)),
-    ("SceneViewer.selectObjects", lambda: kal.ui.curDesktop().paneTabOfType(T.SceneViewer).selectObjects(),
+    ("PathBasedPaneTab.__repr__", lambda: repr(_tab(T.Parm)), ("ObjectWasDeleted",)),
+    ("PathBasedPaneTab.cd", lambda: _tab(T.Parm).cd("/obj"), DESKTOP + ("OperationFailed",)),
+    ("SceneViewer.selectObjects", lambda: _tab().selectObjects(),
      DESKTOP + ("OperationFailed", "OperationInterrupted")),
-    ("GeometryViewport.name",
-     lambda: kal.ui.curDesktop().paneTabOfType(T.SceneViewer).curViewport().name(), ("ObjectWasDeleted",)),
-    ("GeometryViewportSettings.setCamera", lambda: kal.ui.curDesktop().paneTabOfType(
-        T.SceneViewer).curViewport().settings().setCamera(kal.node("/obj").createNode("cam")),
-     ("ObjectWasDeleted", "InvalidNodeType")),
+    ("GeometryViewport.name", lambda: _tab().curViewport().name(), ("ObjectWasDeleted",)),
+    ("GeometryViewportSettings.setCamera", lambda: _tab().curViewport().settings().setCamera(
+        kal.node("/obj").createNode("cam")), ("ObjectWasDeleted", "InvalidNodeType")),
     ("GeometrySelection.ordered", lambda: _selection().ordered(), ()),
     ("GeometrySelection.setPrimitiveTypes", lambda: _selection().setPrimitiveTypes([]), ("TypeError",)),
     ("GeometrySelection.nodes", lambda: _selection().nodes(), ("ObjectWasDeleted",)),
