@@ -102,6 +102,13 @@ def raised_by_fault(operation, error, call, message="from the host"):
     return raised.value
 
 
+def geometry_selection(*nodes):
+    """The scene viewer's geometry selection of `nodes` (a new box by default), as if picked."""
+    nodes = nodes or (kal.node("/obj").createNode("geo").createNode("box"),)
+    kalhost.answer("SceneViewer.selectGeometry", tuple(node.path() for node in nodes))
+    return kal.ui.curDesktop().paneTabOfType(kal.paneTabType.SceneViewer).selectGeometry()
+
+
 def run_tool_collecting(name):
     """Runs the shelf tool `name`, whose script appends to `collected`; returns what it appended."""
     builtins.collected = []

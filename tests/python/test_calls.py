@@ -8,7 +8,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import host_calls, live_handles_kept, run_tool_collecting
+from conftest import geometry_selection, host_calls, live_handles_kept, run_tool_collecting
 
 def test_create_node_defaults_reach_the_host(obj):
     obj.createNode("geo")
@@ -242,8 +242,7 @@ def _kept_proxies():
     first, second = geo.createNode("box", "b1"), geo.createNode("box", "b2")
     first.parm("sizex").set(geo.parm("tx"))
     viewer = kal.ui.curDesktop().paneTabOfType(kal.paneTabType.SceneViewer)
-    kalhost.answer("SceneViewer.selectGeometry", (first.path(), second.path()))
-    selection = viewer.selectGeometry()
+    selection = geometry_selection(first, second)
     dopnet = obj.createNode("dopnet", "d")
     dopnet.createNode("rigidobject", "ball")
     ball = dopnet.simulation().objects()[0]
@@ -276,11 +275,7 @@ def test_proxies_that_do_not_own_their_objects_survive_a_reset_and_report_them_g
 def test_the_host_keeps_one_handle_per_object_not_per_call():
     geo = kal.node("/obj").createNode("geo")
     box = geo.createNode("box")
-    viewer = kal.ui.curDesktop().paneTabOfType(kal.paneTabType.SceneViewer)
-    merged = set()
-    for _ in range(3):
-        kalhost.answer("SceneViewer.selectGeometry", box.path())
-        merged.add(int(viewer.selectGeometry().mergedNode(geo, "m").this))
+    merged = {int(geometry_selection(box).mergedNode(geo, "m").this) for _ in range(3)}
     subnets = [kal.node("/obj").createNode("subnet") for _ in range(2)]
     parents = [int(subnet.indirectInputs()[i].parent().this) for subnet in subnets for i in range(2)]
     assert len(merged) == 1 and parents[0] == parents[1] != parents[2] == parents[3]

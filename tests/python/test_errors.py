@@ -6,7 +6,7 @@ import pytest
 import _kal
 import kal
 import kalhost
-from conftest import live_handles_kept, raised_by_fault, run_python
+from conftest import geometry_selection, live_handles_kept, raised_by_fault, run_python
 
 DESCRIPTIONS = {
     "Error": "",
@@ -556,10 +556,7 @@ def _ui_forms():
     viewers = {"SceneViewer": lambda: desktop().paneTabOfType(kal.paneTabType.SceneViewer),
                "ParticleViewer": lambda: desktop().panes()[0].createTab(kal.paneTabType.ParticleViewer)}
 
-    def selection():
-        box = kal.node("/obj").createNode("geo").createNode("box")
-        kalhost.answer("SceneViewer.selectGeometry", box.path())
-        return viewers["SceneViewer"]().selectGeometry()
+    selection = geometry_selection
 
     forms = {
         "Desktop_paneTabOfType": {
