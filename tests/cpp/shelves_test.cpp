@@ -47,16 +47,6 @@ TEST_F(Shelves, PatternsMatchStarsAndQuestionMarks)
     EXPECT_FALSE(matchesPattern("*a*a*a*a*a*a*a*b", std::string(2000, 'a')));
 }
 
-TEST_F(Shelves, EachResetLaysANewFolderAndRemovesTheOld)
-{
-    std::string const first = shelfFolder();
-    ASSERT_TRUE(std::filesystem::exists(first + "/default.shelf"));
-    ASSERT_TRUE(std::filesystem::exists(first + "/default.gal"));
-    resetHost();
-    EXPECT_NE(shelfFolder(), first);
-    EXPECT_FALSE(std::filesystem::exists(first));
-}
-
 TEST_F(Shelves, WritesStayInsideTheFolder)
 {
     EXPECT_EQ(writablePath("a.shelf", "Shelf"), inFolder("a.shelf"));
