@@ -48,14 +48,6 @@ def test_each_error_class_answers_its_name_description_and_texts(name, descripti
         "  Possible C/C++ prototypes are:\n    KOM_%s(char const *)\n    KOM_%s()\n" % (name, name, name))
 
 
-def test_sibling_error_classes_do_not_catch_each_other():
-    with pytest.raises(kal.GeometryPermissionError):
-        try:
-            raise kal.GeometryPermissionError("ro")
-        except kal.PermissionError:
-            pytest.fail("PermissionError caught its sibling")
-
-
 LISTED = ["ObjectWasDeleted", "InvalidNodeName", "PermissionError", "OperationFailed",
           "InitScriptFailed", "MatchDefinitionError", "Error"]
 
