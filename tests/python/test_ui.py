@@ -285,13 +285,6 @@ def test_the_current_viewport_stays_with_the_viewer_and_outlives_its_proxies(vie
         kept.name()
 
 
-def test_shell_stays_with_the_ui():
-    shell = kal.ui.shellIO()
-    assert not shell.this.own()
-    del shell
-    assert kal.ui.shellIO() is not None
-
-
 def test_viewer_states(viewer):
     assert viewer.currentState() == "view"
     viewer.setCurrentState("geo")
