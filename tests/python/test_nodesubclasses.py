@@ -41,7 +41,7 @@ def test_nodes_come_back_as_their_categorys_class(network, node_type, child_type
 
 
 @pytest.mark.parametrize("cls", [kal.ObjNode, kal.SopNode, kal.ChopNode, kal.PopNode, kal.PopNetNode,
-                                 kal.ShopNode, kal.VopNetNode])
+                                 kal.ShopNode, kal.VopNetNode, kal.DopNetNode, kal.DopNode])
 def test_each_subclass_registers_its_own_repr(cls):
     assert "__repr__" in vars(cls) and hasattr(_kal, cls.__name__ + "___repr__")
 
