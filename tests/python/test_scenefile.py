@@ -378,7 +378,3 @@ def test_each_form_passes_its_defaults_to_the_host(call, operation, args):
     kalhost.clearCalls()
     call(kal.kipFile)
     assert host_calls(operation) == [(operation, args)]
-
-
-def test_the_kipfile_proxy_does_not_own_its_object():
-    assert not kal.kipFile.this.own()
