@@ -242,19 +242,6 @@ TEST_F(NodeNetwork, NetworkBoxListFollowsTheNetwork)
     EXPECT_EQ(boxes->__repr__(), "<network boxes of /obj/g>");
 }
 
-TEST_F(Nodes, HandlesOutliveTheirNodeAndFailAfterDestroy)
-{
-    long const before = LiveCounted::count();
-    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
-    std::unique_ptr<KOM_Node> other(KOM().node("/obj/g"));
-    EXPECT_EQ(LiveCounted::count(), before + 3);
-    geo->destroy();
-    EXPECT_THROW(other->name(), KOM_ObjectWasDeleted);
-    EXPECT_EQ(std::unique_ptr<KOM_Node>(KOM().node("/obj/g")), nullptr);
-    EXPECT_EQ(obj->name(), "obj");
-}
-
 TEST_F(Nodes, NamesAreMadeUniqueAndValidated)
 {
     std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
