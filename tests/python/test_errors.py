@@ -90,13 +90,6 @@ def test_system_exit_proxy_is_a_plain_class_holding_a_code():
         kal.SystemExit("4")
 
 
-def test_a_system_exit_fault_becomes_the_builtin_system_exit():
-    kalhost.fail("Module.exit", "SystemExit", "5")
-    with pytest.raises(SystemExit) as raised:
-        kal.exit(1)
-    assert raised.value.code == 5 and type(raised.value) is SystemExit
-
-
 def test_translated_errors_do_not_leak_their_copies():
     with live_handles_kept():
         for _ in range(100):
