@@ -22,7 +22,6 @@ def test_create_node_defaults_reach_the_host(obj):
     ((5,), "in method 'Node_createNode', argument 2 of type 'char const *'"),
     ((b"geo",), "in method 'Node_createNode', argument 2 of type 'char const *'"),
     (("geo", 3), "in method 'Node_createNode', argument 3 of type 'char const *'"),
-    (("geo", None, None), "in method 'Node_createNode', argument 4 of type 'bool'"),
     (("geo", None, True, 2.0), "in method 'Node_createNode', argument 5 of type 'bool'"),
 ])
 def test_argument_errors_name_the_entry_argument_and_type_and_skip_the_host(obj, args, message):
