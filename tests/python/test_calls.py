@@ -271,8 +271,7 @@ def test_proxies_that_do_not_own_their_objects_survive_a_reset_and_report_them_g
             pytest.fail(name + " still answers")
 
 
-def test_the_host_keeps_one_handle_per_object_not_per_call():
-    geo = kal.node("/obj").createNode("geo")
+def test_the_host_keeps_one_handle_per_object_not_per_call(geo):
     box = geo.createNode("box")
     merged = {int(geometry_selection(box).mergedNode(geo, "m").this) for _ in range(3)}
     subnets = [kal.node("/obj").createNode("subnet") for _ in range(2)]

@@ -683,8 +683,7 @@ def test_an_error_class_that_cannot_make_its_instance_raises_that_failure():
     ("Node.flagBits", "invalid_argument", RuntimeError),
     ("NodeType.isManager", "SystemExit", SystemExit),
 ])
-def test_errors_from_the_questions_that_choose_a_result_class_are_translated(question, error, raised):
-    obj = kal.node("/obj")
+def test_errors_from_the_questions_that_choose_a_result_class_are_translated(question, error, raised, obj):
     with live_handles_kept():
         kalhost.fail(question, error, "7" if error == "SystemExit" else "asked")
         with pytest.raises(raised) as caught:

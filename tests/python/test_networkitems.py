@@ -95,8 +95,7 @@ def test_destroying_a_box_keeps_or_takes_its_nodes(obj, box, destroy_contents):
 
 # --- Connections -----------------------------------------------------------------------------
 
-def test_a_connection_names_both_ends_and_their_indices():
-    geo = kal.node("/obj").createNode("geo")
+def test_a_connection_names_both_ends_and_their_indices(geo):
     box, merge = geo.createNode("box"), geo.createNode("merge")
     merge.setInput(2, box)
     connection, = merge.inputConnections()
@@ -118,8 +117,7 @@ def test_a_connection_from_an_indirect_input_has_no_input_node():
     assert stub_result(kal.SubnetIndirectInput, "parent") == "Optional[Node]"
 
 
-def test_indices_of_a_cut_wire_arrive_as_plain_error_not_object_was_deleted():
-    geo = kal.node("/obj").createNode("geo")
+def test_indices_of_a_cut_wire_arrive_as_plain_error_not_object_was_deleted(geo):
     xform = geo.createNode("xform")
     xform.setInput(0, geo.createNode("box"))
     connection, = xform.inputConnections()

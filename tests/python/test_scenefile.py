@@ -297,8 +297,7 @@ def test_an_interrupted_save_keeps_the_previous_file_and_leaves_no_temporary(in_
     assert sorted(os.listdir(in_tmp)) == ["s.kip"]
 
 
-def test_merge_adds_matching_nodes_and_renames_on_collision(in_tmp):
-    obj = kal.node("/obj")
+def test_merge_adds_matching_nodes_and_renames_on_collision(in_tmp, obj):
     a = obj.createNode("geo", "a")
     a.createNode("box", "inside")
     obj.createNode("null", "b1")

@@ -260,8 +260,7 @@ def test_entry_setters_round_trip_and_survive_a_reinstall(entry, getter, setter,
     assert getattr(reread, getter)() == value
 
 
-def test_entries_made_from_nodes_recreate_them():
-    geo = kal.node("/obj").createNode("geo")
+def test_entries_made_from_nodes_recreate_them(geo):
     inner = geo.createNode("box", "b")
     inner.parm("divisions").set(3)
     made = kal.galleries.createGalleryEntry("presets.gal", "geo_with_box", geo)

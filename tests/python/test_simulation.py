@@ -51,8 +51,7 @@ def test_results_come_back_as_their_most_specific_class(network):
     assert simulation.findObject("nothing") is None and simulation.findData("ball/Nothing") is None
 
 
-def test_a_simulation_network_is_accepted_as_an_object_and_a_node(network):
-    geo = kal.node("/obj").createNode("geo")
+def test_a_simulation_network_is_accepted_as_an_object_and_a_node(network, geo):
     assert type(geo.getTransformToNode(network)) is kal.Matrix4  # a KOM_ObjNode &
     assert network.relativePathTo(geo) == "../sim"                # a KOM_Node &
 

@@ -52,7 +52,8 @@ def is_enumeration_variable(entry):
 
 def classes():
     """The classes the module publishes (the namespaces as their one instance), longest first."""
-    return sorted((name for name in dir(kal) if hasattr(_kal, name + "_swigregister")), key=len, reverse=True)
+    published = (name for name in dir(kal) if hasattr(_kal, name + "_swigregister"))
+    return sorted(published, key=len, reverse=True)
 
 
 def operations():

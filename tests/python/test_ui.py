@@ -348,8 +348,7 @@ def test_select_objects_returns_the_answered_nodes(viewer):
         viewer.selectObjects()
 
 
-def test_geometry_selection_strings_match_the_geometry_and_merge(viewer):
-    geo = kal.node("/obj").createNode("geo")
+def test_geometry_selection_strings_match_the_geometry_and_merge(viewer, geo):
     first, second = geo.createNode("box"), geo.createNode("grid")
     kalhost.answer("SceneViewer.selectGeometry", (first.path(), (second.path(), "2-3")))
     selection = viewer.selectGeometry(geometry_types=[kal.geometryType.Primitives])
@@ -374,8 +373,7 @@ def test_geometry_selection_strings_match_the_geometry_and_merge(viewer):
     kalhost.reset()  # the selection keeps its merged node until the desktop is laid out anew
 
 
-def test_the_merged_node_of_a_single_node_is_that_node():
-    geo = kal.node("/obj").createNode("geo")
+def test_the_merged_node_of_a_single_node_is_that_node(geo):
     box = geo.createNode("box")
     selection = geometry_selection(box)
     assert not selection.needsMergedNode(geo)
