@@ -189,7 +189,7 @@ def test_results_that_may_be_none_are_optional_in_the_stubs(owner, method, ask):
 
 
 @pytest.mark.parametrize("operation, error, call, raised, answer", [
-    # The namespace objects translate no deleted object (createGalleryEntry does: see FORMS).
+    # The namespace objects translate no deleted object (createGalleryEntry does: FORMS in test_errors.py).
     ("shelves.tools", "ObjectWasDeleted", lambda: len(kal.shelves.tools()), kal.Error, 1),
     ("galleries.galleries", "ObjectWasDeleted", lambda: len(kal.galleries.galleries()), kal.Error, 1),
     # A shelf element's repr translates only Error.
