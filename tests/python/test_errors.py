@@ -57,8 +57,8 @@ LISTED = ["ObjectWasDeleted", "InvalidNodeName", "PermissionError", "OperationFa
     ("Node.createNode", "LoadWarning"), ("Node.__hash__", "ObjectWasDeleted")])
 def test_listed_errors_arrive_as_their_own_class_and_others_as_plain_error_with_the_message(operation, error):
     node = kal.node("/obj")
-    raised = raised_by_fault(operation, error, lambda: node.createNode("geo") if operation == "Node.createNode"
-                             else hash(node), "why")
+    call = (lambda: node.createNode("geo")) if operation == "Node.createNode" else (lambda: hash(node))
+    raised = raised_by_fault(operation, error, call, "why")
     arrived = error if error in LISTED and operation == "Node.createNode" else "Error"
     assert type(raised) is getattr(kal, arrived) and raised.exceptionTypeName() == arrived and raised.this.own()
     if arrived == "Error":
