@@ -12,7 +12,7 @@
 #include "model/enums.h"
 #include "model/errors.h"
 #include "model/module.h"
-
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
@@ -27,20 +27,16 @@ std::unique_ptr<KOM_Keyframe> keyAt(double frame, double value)
     return key;
 }
 
-class Parms : public ::testing::Test
+class Parms : public Network
 {
 protected:
     void SetUp() override
     {
-        resetHost();
-        std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-        myGeo.reset(obj->createNode("geo", "g", true, true));
-        delete myGeo->createNode("box", "b", true, true);
+        Network::SetUp();
+        sop("box", "b");
     }
 
     std::unique_ptr<KOM_Parm> parm(char const *path) { return std::unique_ptr<KOM_Parm>(KOM().parm(path)); }
-
-    std::unique_ptr<KOM_Node> myGeo;
 };
 
 } // namespace
@@ -109,7 +105,6 @@ TEST_F(Parms, CopiesHaveTheirOwnValues)
 
 TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
 {
-    auto geo = theScene().find("/obj/g", theScene().root());
     std::unique_ptr<KOM_IntParmTemplate> stub(newIntParmTemplate(
         "extra", "Extra", 2, {4, 5}, 0, 10, false, false, KOM_parmLook::Regular, KOM_parmNamingScheme::Base1, {}));
     long const before = LiveCounted::count();
@@ -145,7 +140,6 @@ TEST_F(Parms, ReferencedParametersAreKeptAndOutliveTheirNode)
 
 TEST_F(Parms, AliasesAreUniqueWithinANodeAndCleared)
 {
-    auto geo = theScene().find("/obj/g", theScene().root());
     parm("/obj/g/tx")->setAlias("left");
     EXPECT_THROW(parm("/obj/g/ty")->setAlias("left"), KOM_OperationFailed);
     EXPECT_THROW(parm("/obj/g/ty")->setAlias("bad name"), KOM_OperationFailed);
