@@ -16,14 +16,9 @@ using namespace kalhost;
 namespace
 {
 
-class Module : public FreshHost
+class Module : public Network
 {
 protected:
-    void SetUp() override
-    {
-        FreshHost::SetUp();
-        delete std::unique_ptr<KOM_Node>(KOM().node("/obj"))->createNode("geo", "g", true, true);
-    }
     static std::string pwd() { return std::unique_ptr<KOM_Node>(KOM().pwd())->path(); }
 };
 
