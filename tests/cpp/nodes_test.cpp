@@ -253,31 +253,6 @@ TEST_F(Nodes, NamesAreMadeUniqueAndValidated)
     EXPECT_THROW(obj->createNode("box", nullptr, true, true), KOM_OperationFailed);
 }
 
-TEST_F(NodeNetwork, InsertingAnInputShiftsTheLaterOnesAndNoneDisconnects)
-{
-    NodeHandle box(sop("box", "b")), grid(sop("grid", "gr")), merge(sop("merge", "m"));
-    merge.setInput(0, &box, 0);
-    merge.setInput(1, &grid, 0);
-    merge.insertInput(0, &grid, 0);
-    EXPECT_EQ(pathsOf(owned(merge.inputs())),
-              (std::vector<std::string>{"/obj/g/gr", "/obj/g/b", "/obj/g/gr"}));
-    EXPECT_EQ(owned(grid.outputs()).size(), 1u); // one node, however many wires
-    merge.setInput(2, nullptr, 0);
-    EXPECT_EQ(pathsOf(owned(merge.inputs())), (std::vector<std::string>{"/obj/g/gr", "/obj/g/b"}));
-    merge.setNextInput(&grid, 0);
-    EXPECT_EQ(owned(merge.inputConnections()).size(), 3u);
-    EXPECT_EQ(owned(box.outputConnections()).size(), 1u);
-}
-
-TEST_F(NodeNetwork, WiresStayInsideOneNetwork)
-{
-    NodeHandle xform(sop("xform"));
-    auto const otherGeo = theScene().create(obj, "geo", "other");
-    NodeHandle stranger(theScene().create(otherGeo, "box", "b"));
-    EXPECT_THROW(xform.setInput(0, &stranger, 0), KOM_OperationFailed);
-    EXPECT_TRUE(owned(xform.inputs()).empty());
-}
-
 TEST_F(NodeNetwork, PositionsNeedTwoFiniteComponents)
 {
     NodeHandle box(sop("box"));
