@@ -10,6 +10,7 @@ import kal
 import kalhost
 from conftest import geometry_selection, host_calls, live_handles_kept, run_tool_collecting
 
+
 def test_create_node_defaults_reach_the_host(obj):
     obj.createNode("geo")
     obj.createNode("geo", None)

@@ -165,12 +165,12 @@ def test_classes_and_namespaces_are_made_when_first_used(first_use, question, an
 
 
 def test_classes_the_host_makes_have_no_constructor():
-    # The constructors there are, completeness.txt lists.
+    # completeness.txt lists the constructors there are; these classes must have none.
     constructible = {name[len("new_"):] for name in vars(_kal) if name.startswith("new_")}
     assert not constructible & {"Node", "EnumValue", "attribData", "NodeTypeCategory", "ui"}
 
 
-def test_cvar_holds_every_enumeration_value_read_only():
+def test_cvar_holds_every_enumeration_value_and_no_other_name():
     names = re.findall(r"\w+", str(_kal.cvar))
     assert len(names) == 148
     for enumeration, size in ENUMERATION_SIZES.items():
