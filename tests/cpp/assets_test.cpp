@@ -1,5 +1,5 @@
 // Asset libraries in the host: the library text read back exactly, damaged texts refused with
-// their line, the directory form, and asset types made from subnets.
+// their line, the directory form, and the names an asset type cannot take.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -121,35 +121,6 @@ TEST(AssetLibraryText, TheDirectoryFormHoldsTheSameDefinitions)
     // A properties file that names an unknown entry is refused with its own path.
     writeFileAtomically(folder + "/Sop_tool/properties", "colour red\n");
     EXPECT_THROW(collapseLibrary(folder), KOM_OperationFailed);
-}
-
-TEST_F(Network, AnAssetTypeIsFoundWhileInstalledAndItsNodesKeepIt)
-{
-    auto const subnet = theScene().create(obj, "subnet", "s");
-    theScene().create(subnet, "null", "inside");
-    std::string const path = temporaryFolder() + "/tools.kda";
-    auto const instance = createAssetFromSubnet(subnet, "tool", path.c_str(), "Tool", 0, 2,
-                                                nullptr, "1");
-    EXPECT_EQ(instance, subnet); // the same node, retyped in place
-    NodeTypeInfo const *type = findNodeType(KOM_ObjectCategory, "tool");
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(instance->type, type);
-    EXPECT_TRUE(isAssetType(type) && instance->isLockedAsset());
-    EXPECT_EQ(theScene().instances(type).size(), 1u);
-    EXPECT_EQ(type->maxInputs, 2);
-    EXPECT_EQ(currentDefinition(type)->sections.at(ContentsSection), writeNetworkContents(*subnet));
-
-    auto const made = theScene().create(obj, "tool", "made");
-    initAssetInstance(made, true);
-    ASSERT_NE(made->child("inside"), nullptr);
-    EXPECT_TRUE(made->child("inside")->isInsideLockedAsset());
-
-    kdaObject().uninstallFile(path.c_str(), nullptr, true);
-    EXPECT_EQ(findNodeType(KOM_ObjectCategory, "tool"), nullptr);
-    EXPECT_EQ(currentDefinition(type), nullptr);
-    EXPECT_EQ(made->type, type); // instances keep their type when its library goes
-    kdaObject().installFile(path.c_str(), nullptr, true);
-    EXPECT_EQ(findNodeType(KOM_ObjectCategory, "tool"), type);
 }
 
 TEST_F(Network, ABuiltInNameCannotBecomeAnAsset)

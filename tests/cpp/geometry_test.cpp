@@ -10,23 +10,16 @@
 #include "host/parms.h"
 #include "model/errors.h"
 #include "model/parms.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Cooking : public ::testing::Test
+class Cooking : public Network
 {
 protected:
-    void SetUp() override
-    {
-        resetHost();
-        geo = theScene().create(theScene().find("/obj", nullptr), "geo", "g");
-    }
-
-    std::shared_ptr<SceneNode> sop(char const *type) { return theScene().create(geo, type, nullptr); }
-
     static void set(std::shared_ptr<SceneNode> const &node, char const *parm, float value)
     {
         std::unique_ptr<KOM_Parm>(parmHandle(node, parm))->set(value);
@@ -38,8 +31,6 @@ protected:
         input.node = from;
         theScene().setInputs(*to, {input});
     }
-
-    std::shared_ptr<SceneNode> geo;
 };
 
 TEST_F(Cooking, GeometryIsCachedUntilSomethingUpstreamChanges)

@@ -5,7 +5,6 @@
 #include "host/answers.h"
 #include "host/host.h"
 #include "host/journal.h"
-#include "host/nodes.h"
 #include "model/errors.h"
 #include "model/module.h"
 
@@ -21,21 +20,6 @@ protected:
     }
     void TearDown() override { setJournalling(false); }
 };
-
-TEST_F(Host, RecordsEachCallWithTheArgumentsAsReceived)
-{
-    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", nullptr, true, false));
-    auto const &entries = journalEntries();
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].operation, "Node.createNode");
-    ASSERT_EQ(entries[1].args.size(), 4u);
-    EXPECT_EQ(entries[1].args[0].text, "geo");
-    EXPECT_EQ(entries[1].args[1].kind, JournalValue::Kind::None);
-    EXPECT_TRUE(entries[1].args[2].boolean);
-    EXPECT_FALSE(entries[1].args[3].boolean);
-    EXPECT_EQ(geo->path(), "/obj/geo1");
-}
 
 TEST_F(Host, FaultFiresAfterRecordingForTheGivenNumberOfCalls)
 {

@@ -6,18 +6,14 @@
 #include "host/host.h"
 #include "host/keyframes.h"
 #include "model/errors.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Keyframes : public ::testing::Test
-{
-protected:
-    void SetUp() override { resetHost(); }
-    void TearDown() override { resetHost(); }
-};
+using Keyframes = FreshHost;
 
 SceneKeyframe sceneKey(double frame, double value)
 {
@@ -55,15 +51,6 @@ TEST_F(Keyframes, ComparisonSeesEveryPartAndTheKind)
     KOM_StringKeyframe text("1", 0.5);
     EXPECT_FALSE(a->__eq__(static_cast<KOM_BaseKeyframe &>(text)));
     EXPECT_FALSE(text.__eq__(*a));
-}
-
-TEST_F(Keyframes, FramesAreTimesOnTheClock)
-{
-    std::unique_ptr<KOM_Keyframe> key(newKeyframe());
-    key->setFrame(49.0);
-    EXPECT_DOUBLE_EQ(key->time(), 2.0);
-    theScene().clock().fps = 12.0f;
-    EXPECT_DOUBLE_EQ(key->frame(), 25.0);
 }
 
 TEST_F(Keyframes, CurvesHoldOutsideAndInterpolateBetween)

@@ -4,18 +4,16 @@
 #include "host/host.h"
 #include "host/kscript.h"
 #include "model/errors.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Kscript : public ::testing::Test
+class Kscript : public FreshHost
 {
 protected:
-    void SetUp() override { resetHost(); }
-    void TearDown() override { resetHost(); }
-
     KscriptValue eval(std::string const &expression, double frame = 1.0)
     {
         return evalKscript(expression, {theScene().root(), frame, 0});

@@ -233,20 +233,6 @@ TEST_F(MathValues, QuaternionsAndMatricesRoundTrip)
             EXPECT_NEAR(aboutZ.m[i][j], built.m[i][j], 1e-6);
 }
 
-TEST_F(MathValues, BoxesTransformByTheirCorners)
-{
-    KOM_BoundingBox box(0, 0, 0, 1, 2, 3);
-    KOM_BoundingBox turned = box.__mul__(theKmath().buildRotate(0.0, 0.0, 90.0, "xyz"));
-    float const expected[6] = {-2, 0, 0, 1, 0, 3}; // xmin, xmax, ymin, ymax, zmin, zmax
-    for (int i = 0; i < 6; ++i)
-        EXPECT_NEAR((&turned.xmin)[i], expected[i], 1e-6);
-    box.enlargeToContain(KOM_Vector3(-1, 5, 1));
-    box.enlargeToContain(KOM_BoundingBox(0, 0, -4, 0, 0, 0));
-    float const grown[6] = {-1, 1, 0, 5, -4, 3};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ((&box.xmin)[i], grown[i]);
-}
-
 TEST_F(MathValues, ColoursConvertBetweenModels)
 {
     struct Case

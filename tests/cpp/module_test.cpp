@@ -1,4 +1,5 @@
-// Module functions: the current node, path look-ups, the clock, exit and the host's reset.
+// Module functions: the clock, exit, categories and the host's reset (path look-ups from the
+// current node are tests/python/test_functions.py's).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,44 +9,20 @@
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodes.h"
-#include "model/parms.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Module : public ::testing::Test
+class Module : public Network
 {
 protected:
-    void SetUp() override
-    {
-        resetHost();
-        std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-        std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
-        delete geo->createNode("box", "b", true, true);
-    }
-    void TearDown() override { resetHost(); }
-
     static std::string pwd() { return std::unique_ptr<KOM_Node>(KOM().pwd())->path(); }
 };
 
 } // namespace
-
-TEST_F(Module, RelativePathsStartAtTheCurrentNode)
-{
-    EXPECT_EQ(pwd(), "/");
-    KOM().cd("/obj/g");
-    EXPECT_EQ(pwd(), "/obj/g");
-    EXPECT_EQ(std::unique_ptr<KOM_Node>(KOM().node("b"))->path(), "/obj/g/b");
-    EXPECT_EQ(std::unique_ptr<KOM_Parm>(KOM().parm("b/divisions"))->evalAsInt(), 1);
-    EXPECT_EQ(std::unique_ptr<KOM_ParmTuple>(KOM().parmTuple("/obj/g/t"))->__len__(), 3);
-    EXPECT_EQ(KOM().node("missing"), nullptr);
-    EXPECT_EQ(KOM().node(""), nullptr);
-    EXPECT_EQ(KOM().parm("b/missing"), nullptr);
-    EXPECT_THROW(KOM().cd("/nowhere"), KOM_OperationFailed);
-    EXPECT_EQ(pwd(), "/obj/g");
-}
 
 TEST_F(Module, TheClockCountsFramesFromOneAtTheCurrentRate)
 {

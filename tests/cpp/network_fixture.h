@@ -1,4 +1,4 @@
-// A geometry network under /obj, fresh for every test: what the scene and node tests build on.
+// What the host tests build on: a host reset around each test, and a geometry network under /obj.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,12 +11,19 @@
 namespace kalhost
 {
 
-class Network : public ::testing::Test
+class FreshHost : public ::testing::Test
+{
+protected:
+    void SetUp() override { resetHost(); }
+    void TearDown() override { resetHost(); }
+};
+
+class Network : public FreshHost
 {
 protected:
     void SetUp() override
     {
-        resetHost();
+        FreshHost::SetUp();
         obj = theScene().find("/obj", nullptr);
         geo = theScene().create(obj, "geo", "g");
     }

@@ -10,17 +10,16 @@
 #include "model/enums.h"
 #include "model/errors.h"
 #include "model/module.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class NodeTypes : public ::testing::Test
+class NodeTypes : public FreshHost
 {
 protected:
-    void SetUp() override { resetHost(); }
-
     static std::unique_ptr<KOM_NodeType> type(int category, char const *name)
     {
         return std::unique_ptr<KOM_NodeType>(nodeTypeHandle(findNodeType(category, name)));

@@ -12,7 +12,7 @@
 #include "model/enums.h"
 #include "model/errors.h"
 #include "model/module.h"
-
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
@@ -27,37 +27,19 @@ std::unique_ptr<KOM_Keyframe> keyAt(double frame, double value)
     return key;
 }
 
-class Parms : public ::testing::Test
+class Parms : public Network
 {
 protected:
     void SetUp() override
     {
-        resetHost();
-        std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-        myGeo.reset(obj->createNode("geo", "g", true, true));
-        myBox.reset(myGeo->createNode("box", "b", true, true));
+        Network::SetUp();
+        sop("box", "b");
     }
 
     std::unique_ptr<KOM_Parm> parm(char const *path) { return std::unique_ptr<KOM_Parm>(KOM().parm(path)); }
-
-    std::unique_ptr<KOM_Node> myGeo;
-    std::unique_ptr<KOM_Node> myBox;
 };
 
 } // namespace
-
-TEST_F(Parms, NodesGetTheirTypesParametersAtDefaults)
-{
-    std::unique_ptr<KOM_ParmTuple> scale(myGeo->parmTuple("s"));
-    EXPECT_EQ(scale->evalAsFloats(), (std::vector<float>{1.0f, 1.0f, 1.0f}));
-    EXPECT_EQ(scale->dataTypeCode(), KOM_FloatParmData);
-    EXPECT_EQ(parm("/obj/g/b/divisions")->dataTypeCode(), KOM_IntParmData);
-    EXPECT_EQ(parm("/obj/g/b/group")->dataTypeCode(), KOM_StringParmData);
-    auto const parms = myGeo->parms();
-    EXPECT_EQ(parms.size(), 9u);
-    for (auto parm : parms)
-        delete parm.get();
-}
 
 TEST_F(Parms, ExpressionsFollowPrecedenceFramesAndReferences)
 {
@@ -123,7 +105,6 @@ TEST_F(Parms, CopiesHaveTheirOwnValues)
 
 TEST_F(Parms, SpareTuplesAreKeptByTheHostAndRemovable)
 {
-    auto geo = theScene().find("/obj/g", theScene().root());
     std::unique_ptr<KOM_IntParmTemplate> stub(newIntParmTemplate(
         "extra", "Extra", 2, {4, 5}, 0, 10, false, false, KOM_parmLook::Regular, KOM_parmNamingScheme::Base1, {}));
     long const before = LiveCounted::count();
@@ -157,18 +138,8 @@ TEST_F(Parms, ReferencedParametersAreKeptAndOutliveTheirNode)
     EXPECT_THROW(sizex->evalAsFloat(), KOM_ObjectWasDeleted);
 }
 
-TEST_F(Parms, TupleIndexOutOfRangeIsTheStandardError)
-{
-    std::unique_ptr<KOM_ParmTuple> size(myBox->parmTuple("size"));
-    EXPECT_THROW(size->__getitem__(3), std::out_of_range);
-    EXPECT_THROW(size->__getitem__(-1), std::out_of_range);
-    std::unique_ptr<KOM_Parm> last(size->__getitem__(2));
-    EXPECT_EQ(last->name(), "sizez");
-}
-
 TEST_F(Parms, AliasesAreUniqueWithinANodeAndCleared)
 {
-    auto geo = theScene().find("/obj/g", theScene().root());
     parm("/obj/g/tx")->setAlias("left");
     EXPECT_THROW(parm("/obj/g/ty")->setAlias("left"), KOM_OperationFailed);
     EXPECT_THROW(parm("/obj/g/ty")->setAlias("bad name"), KOM_OperationFailed);

@@ -7,18 +7,14 @@
 #include "host/parms.h"
 #include "host/parmtemplates.h"
 #include "model/errors.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class ParmTemplates : public ::testing::Test
-{
-protected:
-    void SetUp() override { resetHost(); }
-    void TearDown() override { resetHost(); }
-};
+using ParmTemplates = FreshHost;
 
 std::vector<std::string> componentsOf(KOM_ParmTemplate &parmTemplate)
 {

@@ -1,5 +1,5 @@
-// The shell's input queue and output, as the host keeps them (reads that fail need the
-// interpreter, so tests/python/test_shell.py has those).
+// The shell's output, its listener and interrupts, as the host keeps them (its queued input
+// is read through the module in tests/python/test_shell.py).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,35 +7,18 @@
 #include "host/host.h"
 #include "host/shell.h"
 #include "model/shell.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Shell : public ::testing::Test
+class Shell : public FreshHost
 {
 protected:
-    void SetUp() override { resetHost(); }
-    void TearDown() override { resetHost(); }
     KOM_ShellIO &shell = shellIO();
 };
-
-TEST_F(Shell, LinesComeOutAsQueuedAcrossChunks)
-{
-    shell.addDataForReading("ab");
-    shell.addDataForReading("c\nde\n");
-    EXPECT_EQ(shell.readLine(-1), std::make_pair(std::string("abc\n"), false));
-    EXPECT_EQ(shell.readLine(1), std::make_pair(std::string("d"), false));
-    EXPECT_EQ(shell.readLine(-1), std::make_pair(std::string("e\n"), false));
-}
-
-TEST_F(Shell, AnEndMarkClosesThePartialLineBeforeIt)
-{
-    shell.addDataForReading("tail");
-    shell.addEOFForReading();
-    EXPECT_EQ(shell.readLine(-1), std::make_pair(std::string("tail"), false));
-}
 
 TEST_F(Shell, OutputCollectsUntilTakenAndTheListenerHearsEachWrite)
 {

@@ -13,17 +13,16 @@
 #include "model/errors.h"
 #include "model/module.h"
 #include "model/nodes.h"
+#include "tests/cpp/network_fixture.h"
 
 using namespace kalhost;
 
 namespace
 {
 
-class Shelves : public ::testing::Test
+class Shelves : public FreshHost
 {
 protected:
-    void SetUp() override { resetHost(); }
-
     static std::string inFolder(char const *name) { return shelfFolder() + "/" + name; }
 
     static void write(std::string const &path, std::string const &text) { std::ofstream(path) << text; }
@@ -46,16 +45,6 @@ TEST_F(Shelves, PatternsMatchStarsAndQuestionMarks)
     EXPECT_FALSE(matchesPattern("box", "boxes"));
     // Many stars over a long text stay linear in practice, not exponential.
     EXPECT_FALSE(matchesPattern("*a*a*a*a*a*a*a*b", std::string(2000, 'a')));
-}
-
-TEST_F(Shelves, EachResetLaysANewFolderAndRemovesTheOld)
-{
-    std::string const first = shelfFolder();
-    ASSERT_TRUE(std::filesystem::exists(first + "/default.shelf"));
-    ASSERT_TRUE(std::filesystem::exists(first + "/default.gal"));
-    resetHost();
-    EXPECT_NE(shelfFolder(), first);
-    EXPECT_FALSE(std::filesystem::exists(first));
 }
 
 TEST_F(Shelves, WritesStayInsideTheFolder)

@@ -1,15 +1,11 @@
-// The host's desktop model: panes that split and empty, tabs that change type in place, and
-// selections that answer from the scripted answers.
+// The host's desktop model: panes that split and empty, and tabs that change type in place.
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "host/answers.h"
 #include "host/host.h"
 #include "host/ui.h"
 #include "model/errors.h"
-#include "model/module.h"
-#include "model/nodes.h"
 
 using namespace kalhost;
 
@@ -93,32 +89,4 @@ TEST_F(Desktop, ARetypedTabKeepsItsNameAndGainsWhatItsTypeNeeds)
     std::unique_ptr<KOM_PaneTab> help(tab->setType(KOM_paneTabType::HelpBrowser));
     EXPECT_THROW(asViewer.viewports(), KOM_NotAvailable);
     EXPECT_EQ(dynamic_cast<KOM_HelpBrowser &>(*help).url(), "help:/index");
-}
-
-TEST_F(Desktop, SelectionsTakeTheirAnswersInOrder)
-{
-    std::unique_ptr<KOM_PaneTab> tab(desktop->paneTabOfType(KOM_paneTabType::SceneViewer, 0));
-    auto &viewer = dynamic_cast<KOM_SceneViewer &>(*tab);
-    std::unique_ptr<KOM_Node> obj(KOM().node("/obj"));
-    std::unique_ptr<KOM_Node> geo(obj->createNode("geo", "g", true, true));
-    std::unique_ptr<KOM_Node> box(geo->createNode("box", nullptr, true, true));
-    std::unique_ptr<KOM_Node> grid(geo->createNode("grid", nullptr, true, true));
-
-    queueAnswer("SceneViewer.selectGeometry",
-                JournalValue::ofTuple({JournalValue::ofText(grid->path()),
-                                       JournalValue::ofTuple({JournalValue::ofText(box->path()),
-                                                              JournalValue::ofText("1-2 4")})}));
-    std::unique_ptr<KOM_GeometrySelection> selection(viewer.selectGeometry(
-        "Select geometry", 0, false, false, true, false, {&KOM_geometryType::Primitives}, {}, true,
-        nullptr, nullptr));
-    // The grid's primitives come first; the box's are numbered after them.
-    std::string const merged = selection->mergedSelectionString(false);
-    std::string const gridPrims = selection->selectionStrings(false)[0];
-    auto const dash = gridPrims.find('-');
-    ASSERT_NE(dash, std::string::npos);
-    int const count = std::stoi(gridPrims.substr(dash + 1)) + 1;
-    EXPECT_EQ(merged, gridPrims + " " + std::to_string(count + 1) + "-" + std::to_string(count + 2) +
-                          " " + std::to_string(count + 4));
-    EXPECT_THROW(viewer.selectGeometry("p", 0, false, false, true, false, {}, {}, true, nullptr, nullptr),
-                 KOM_OperationInterrupted);
 }

@@ -92,6 +92,23 @@ def only_call(operation):
     return calls[0][1]
 
 
+def raised_by_fault(operation, error, call, message="from the host"):
+    """Makes the next `operation` throw `error` with `message`, then runs `call`: the kal.Error
+    it raised, once that carries the host's message."""
+    kalhost.fail(operation, error, message)
+    with pytest.raises(kal.Error) as raised:
+        call()
+    assert raised.value.instanceMessage() == message
+    return raised.value
+
+
+def geometry_selection(*nodes):
+    """The scene viewer's geometry selection of `nodes` (a new box by default), as if picked."""
+    nodes = nodes or (kal.node("/obj").createNode("geo").createNode("box"),)
+    kalhost.answer("SceneViewer.selectGeometry", tuple(node.path() for node in nodes))
+    return kal.ui.curDesktop().paneTabOfType(kal.paneTabType.SceneViewer).selectGeometry()
+
+
 def run_tool_collecting(name):
     """Runs the shelf tool `name`, whose script appends to `collected`; returns what it appended."""
     builtins.collected = []

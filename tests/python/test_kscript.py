@@ -2,8 +2,7 @@
 import pytest
 
 import kal
-import kalhost
-from conftest import host_calls
+from conftest import host_args, raised_by_fault
 
 
 @pytest.mark.parametrize("expression, expected", [
@@ -94,15 +93,12 @@ def test_command_help():
         kal.kscriptCommandHelp("nonesuch")
 
 
-def test_host_errors_pass_through_as_their_class():
-    kalhost.fail("Module.kscriptExpression", "OperationFailed", "broken")
-    with pytest.raises(kal.OperationFailed, match="broken"):
-        kal.kscriptExpression("1")
-    kalhost.fail("Module.kscript", "OperationFailed")
-    with pytest.raises(kal.Error) as error:
-        kal.kscript("echo")
-    assert type(error.value) is kal.Error
-    kalhost.fail("Module.kscriptExpandString", "NotAvailable")
-    with pytest.raises(kal.NotAvailable):
-        kal.kscriptExpandString("x")
-    assert [args for _, args in host_calls("Module.kscriptExpandString")] == [("x",)]
+@pytest.mark.parametrize("entry, error, raised", [
+    (kal.kscriptExpression, "OperationFailed", kal.OperationFailed),
+    (kal.kscript, "OperationFailed", kal.Error),
+    (kal.kscriptExpandString, "NotAvailable", kal.NotAvailable),
+])
+def test_host_errors_pass_through_as_their_class(entry, error, raised):
+    operation = "Module." + entry.__name__
+    assert type(raised_by_fault(operation, error, lambda: entry("1"))) is raised
+    assert host_args(operation) == [("1",)]

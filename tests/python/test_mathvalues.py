@@ -53,12 +53,8 @@ def test_vectors_from_a_sequence_are_filled_by_the_host(cls, n):
 
 
 def test_constructors_choose_by_count_alone():
-    with pytest.raises(NotImplementedError) as raised:
+    with pytest.raises(NotImplementedError):
         kal.Vector3(1, 2)
-    assert str(raised.value) == (
-        "Wrong number of arguments for overloaded function 'new_Vector3'.\n"
-        "  Possible C/C++ prototypes are:\n    KOM_Vector3()\n    KOM_Vector3(float,float,float)\n"
-        "    KOM_Vector3(std::vector<float,std::allocator<float > > const &)\n")
     with pytest.raises(NotImplementedError):
         kal.Quaternion([1, 2, 3, 4])  # no sequence form
 
@@ -362,22 +358,6 @@ def test_kmath_forms_build_the_same_matrix(builder, scalar_form, vector_form, se
     expected = build(*scalar_form)
     assert type(expected) is kal.Matrix4 and expected.thisown
     assert build(vector_form) == expected and build(sequence_form) == expected
-
-
-@pytest.mark.parametrize("call, listed", [
-    (lambda m: m.buildScale([1, 2, 3]), True), (lambda m: m.buildScale(kal.Vector3()), False),
-    (lambda m: m.buildScale(1, 2, 3), False), (lambda m: m.buildShear((1, 2, 3)), True),
-    (lambda m: m.buildShear(kal.Vector3()), False), (lambda m: m.buildTranslate([1, 2, 3]), False),
-    (lambda m: m.buildRotate(kal.Vector3()), True), (lambda m: m.buildRotate(1, 2, 3, "zyx"), True),
-    (lambda m: m.buildRotateAboutAxis([0, 0, 1], 5), True),
-    (lambda m: m.buildRotateAboutAxis(kal.Vector3(0, 0, 1), 5), False),
-])
-def test_kmath_catch_lists_tell_the_overloads_apart(call, listed):
-    operation = "kmath." + call.__code__.co_names[0]
-    kalhost.fail(operation, "ValueError", "bad")
-    with pytest.raises(kal.Error) as raised:
-        call(kal.kmath)
-    assert raised.value.exceptionTypeName() == ("ValueError" if listed else "Error")
 
 
 def test_kmath_sequence_forms_check_their_length():

@@ -41,7 +41,7 @@ def test_nodes_come_back_as_their_categorys_class(network, node_type, child_type
 
 
 @pytest.mark.parametrize("cls", [kal.ObjNode, kal.SopNode, kal.ChopNode, kal.PopNode, kal.PopNetNode,
-                                 kal.ShopNode, kal.VopNetNode])
+                                 kal.ShopNode, kal.VopNetNode, kal.DopNetNode, kal.DopNode])
 def test_each_subclass_registers_its_own_repr(cls):
     assert "__repr__" in vars(cls) and hasattr(_kal, cls.__name__ + "___repr__")
 
@@ -139,12 +139,8 @@ def test_look_at_turns_minus_z_towards_the_target_and_none_is_no_up_vector(obj, 
     tilted = geo.buildLookatRotation(target, kal.Vector3(0, 0, 1))
     assert near(kal.Vector3(0, 1, 0) * tilted, kal.Vector3(0, 0, 1))
     assert [args[1] for args in host_args("ObjNode.buildLookatRotation")] == [None, None, (0.0, 0.0, 1.0)]
-    with pytest.raises(NotImplementedError) as raised:
+    with pytest.raises(NotImplementedError):
         geo.buildLookatRotation(target, None, None)
-    assert str(raised.value) == (
-        "Wrong number of arguments for overloaded function 'ObjNode_buildLookatRotation'.\n"
-        "  Possible C/C++ prototypes are:\n    buildLookatRotation(KOM_ObjNode &,KOM_Vector3 *)\n"
-        "    buildLookatRotation(KOM_ObjNode &)\n")
     with pytest.raises(ValueError, match="^invalid null reference in method 'ObjNode_buildLookatRotation', "
                                          "argument 2 of type 'KOM_ObjNode &'$"):
         geo.buildLookatRotation(None)
@@ -306,14 +302,6 @@ def test_a_surface_shader_answers_for_each_of_its_renderers():
     with pytest.raises(kal.OperationFailed):
         shop.shaderString("NoSuchRenderer")
     assert shop.shaderType() == kal.shaderType.Surface and shop.definingVopNetNode() is None
-
-
-def test_shader_name_translates_no_error():
-    shop = kal.node("/shop").createNode("surface")
-    shop.destroy()
-    with pytest.raises(kal.Error) as raised:
-        shop.shaderName()
-    assert type(raised.value) is kal.Error
 
 
 def test_a_shading_network_writes_its_code(tmp_path):

@@ -3,7 +3,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_args, host_calls, live_handles_kept
+from conftest import host_args, host_calls, live_handles_kept, raised_by_fault
 
 
 @pytest.fixture
@@ -55,10 +55,7 @@ def test_evaluating_a_missing_parameter_fails_with_an_empty_message(geo, lookup)
     ("Parm.__hash__", "ObjectWasDeleted", lambda geo: hash(geo.parm("tx")), kal.Error),  # only the base
 ])
 def test_host_errors_are_translated_by_the_operations_catch_list(geo, operation, error, call, raised):
-    kalhost.fail(operation, error, "from the host")
-    with pytest.raises(kal.Error) as caught:
-        call(geo)
-    assert type(caught.value) is raised and caught.value.instanceMessage() == "from the host"
+    assert type(raised_by_fault(operation, error, lambda: call(geo))) is raised
 
 
 @pytest.mark.parametrize("value, received", [
@@ -87,14 +84,12 @@ def test_set_takes_strings_and_parameters(geo, box):
     (lambda tx: tx.set(None), ValueError,
      "invalid null reference in method 'Parm_set', argument 2 of type 'KOM_Parm &'"),
     (lambda tx: tx.set([1]), TypeError, "in method 'Parm_set', argument 2 of type 'char const *'"),
-    (lambda tx: tx.setPending(), NotImplementedError,
-     "Wrong number of arguments for overloaded function 'Parm_setPending'.\n  Possible C/C++ prototypes are:\n"
-     "    setPending(float)\n    setPending(int)\n    setPending(char const *)\n"),
+    (lambda tx: tx.setPending(), NotImplementedError, None),  # prototypes: FORMS in test_errors.py
 ])
 def test_wrong_arguments_are_refused_before_the_host(geo, call, error, message):
     with pytest.raises(error) as raised:
         call(geo.parm("tx"))
-    assert str(raised.value) == message
+    assert message is None or str(raised.value) == message
     assert host_calls("Parm.set") == host_calls("Parm.setPending") == []
 
 

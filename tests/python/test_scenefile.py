@@ -297,8 +297,7 @@ def test_an_interrupted_save_keeps_the_previous_file_and_leaves_no_temporary(in_
     assert sorted(os.listdir(in_tmp)) == ["s.kip"]
 
 
-def test_merge_adds_matching_nodes_and_renames_on_collision(in_tmp):
-    obj = kal.node("/obj")
+def test_merge_adds_matching_nodes_and_renames_on_collision(in_tmp, obj):
     a = obj.createNode("geo", "a")
     a.createNode("box", "inside")
     obj.createNode("null", "b1")
@@ -378,18 +377,3 @@ def test_each_form_passes_its_defaults_to_the_host(call, operation, args):
     kalhost.clearCalls()
     call(kal.kipFile)
     assert host_calls(operation) == [(operation, args)]
-
-
-def test_other_argument_counts_list_the_prototypes():
-    with pytest.raises(NotImplementedError) as raised:
-        kal.kipFile.merge()
-    assert str(raised.value) == (
-        "Wrong number of arguments for overloaded function 'kipFile_merge'.\n"
-        "  Possible C/C++ prototypes are:\n"
-        "    merge(char const *,char const *,bool)\n"
-        "    merge(char const *,char const *)\n"
-        "    merge(char const *)\n")
-
-
-def test_the_kipfile_proxy_does_not_own_its_object():
-    assert not kal.kipFile.this.own()

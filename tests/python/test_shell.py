@@ -12,7 +12,7 @@ import pytest
 
 import kal
 import kalhost
-from conftest import host_calls
+from conftest import host_calls, raised_by_fault
 
 
 @pytest.fixture
@@ -70,10 +70,7 @@ def test_readline_keywords_and_argument_errors(shell):
 
 
 def test_host_errors_in_readline_are_translated(shell):
-    kalhost.fail("ShellIO.readLine", "OperationFailed", "broken pane")
-    with pytest.raises(kal.Error) as raised:
-        shell.readline()
-    assert type(raised.value) is kal.Error and raised.value.instanceMessage() == "broken pane"
+    assert type(raised_by_fault("ShellIO.readLine", "OperationFailed", shell.readline)) is kal.Error
 
 
 def test_written_data_comes_back_once_and_unchanged(shell):
@@ -89,10 +86,7 @@ def test_flags_and_the_proxy_is_not_owned(shell):
     assert kal.ui.shellIO().isWaitingForCommand()
     shell.interruptShellThread()  # no read waits: nothing happens
     assert not shell.this.own() and not kal.ui.this.own()
-    kalhost.fail("ui.shellIO", "ObjectWasDeleted", "x")
-    with pytest.raises(kal.Error) as raised:
-        kal.ui.shellIO()
-    assert type(raised.value) is kal.Error
+    assert type(raised_by_fault("ui.shellIO", "ObjectWasDeleted", kal.ui.shellIO)) is kal.Error
 
 
 KALVANE = os.environ.get("KALVANE")
