@@ -174,6 +174,13 @@ inline Py_ssize_t knownThisSlotOffset(PyTypeObject *cls)
 
 inline void deallocateProxy(PyObject *proxy);
 
+// Whether instances of `cls` are made by object's __new__ (then nothing but the class's own
+// allocation sets them up).
+inline bool madeByObjectNew(PyTypeObject *cls)
+{
+    return cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT);
+}
+
 __attribute__((noinline)) inline Py_ssize_t lookUpThisSlotOffset(PyTypeObject *cls)
 {
     Py_ssize_t offset = 0;
@@ -182,8 +189,7 @@ __attribute__((noinline)) inline Py_ssize_t lookUpThisSlotOffset(PyTypeObject *c
         reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->type == T_OBJECT_EX &&
         PyType_IsSubtype(cls, PyDescr_TYPE(slot)))
         offset = reinterpret_cast<PyMemberDescrObject *>(slot)->d_member->offset;
-    bool const plainProxyClass = offset > 0 && cls->tp_dealloc == deallocateProxy &&
-                                 cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT);
+    bool const plainProxyClass = offset > 0 && cls->tp_dealloc == deallocateProxy && madeByObjectNew(cls);
     // The look-up gave the class a version tag unless the interpreter ran out of them.
     if (cls->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG)
         thisSlotOf(cls) = ThisSlot{cls, cls->tp_version_tag, plainProxyClass, offset};
@@ -257,7 +263,7 @@ inline PyObject *newProxy(PyTypeObject *cls, PyObject *pointerObject)
 {
     static PyObject *const noArguments = PyTuple_New(0);
     PyObject *proxy = nullptr;
-    if (cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))
+    if (madeByObjectNew(cls))
         proxy = cls->tp_alloc(cls, 0);
     else if (noArguments)
         proxy = cls->tp_new(cls, noArguments, nullptr);
@@ -342,7 +348,9 @@ inline void deallocateProxyPart(PyObject *proxy)
     Py_DECREF(type);
 }
 
-// Out of line, so that the direct deallocation saves no register for it.
+// A proxy freed the general way: its class's part when the general deallocation (or a subclass's)
+// is already under way, else that deallocation itself. Out of line, so that the direct
+// deallocation saves no register for it.
 __attribute__((noinline)) inline void deallocateProxyGenerally(PyObject *proxy)
 {
     if (Py_TYPE(proxy)->tp_dealloc != deallocateProxy || proxy == theGenerallyDeallocated)
@@ -443,7 +451,7 @@ inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_typ
         return nullptr;
     PyTypeObject *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
     Py_ssize_t const offset = data->newraw ? -1 : knownThisSlotOffset(cls);
-    if (offset > 0 && cls->tp_new == PyBaseObject_Type.tp_new && !(cls->tp_flags & Py_TPFLAGS_IS_ABSTRACT))
+    if (offset > 0 && madeByObjectNew(cls))
     {
         PyObject *const proxy = newProxyObject(cls);
         if (proxy)
