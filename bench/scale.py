@@ -208,14 +208,19 @@ ROWS = [
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--sizes", type=int, nargs="*", default=list(SIZES))
-    sizes = parser.parse_args().sizes
+    parser.add_argument("--rows", nargs="*", metavar="START",
+                        help="only the rows whose labels start with one of these")
+    arguments = parser.parse_args()
+    sizes = arguments.sizes
+    rows = [(label, measure) for label, measure in ROWS
+            if not arguments.rows or any(label.startswith(start) for start in arguments.rows)]
     kalhost.reset()
     gc.collect()
     gc.disable()
     try:
         networks = [Network(size) for size in sizes]
         table = {label: [min(measure(network) for _ in range(TURNS)) for network in networks]
-                 for label, measure in ROWS}
+                 for label, measure in rows}
         builds = [network.build_seconds for network in networks]
     finally:
         gc.enable()

@@ -46,7 +46,7 @@ char const *interfaceOf(int categoryCode);
 // the node answers to ("SopNode.setDisplayFlag"), else under the first. Only a watched host
 // builds the name.
 template <class... Args>
-void sharedOperation(std::weak_ptr<SceneNode> const &node, std::initializer_list<char const *> declaring,
+void sharedOperation(SceneNodeRef const &node, std::initializer_list<char const *> declaring,
                      char const *method, Args const &...args)
 {
     if (__builtin_expect(theHostWatch == 0, 1))
@@ -92,7 +92,7 @@ class NodeHandle : public KOM_DopNetNode,
 {
 public:
     explicit NodeHandle(std::shared_ptr<SceneNode> const &node)
-        : myNode(node), mySeenType(node->type),
+        : myNode(node->ref()), mySeenType(node->type),
           mySeenIn(node->isInScene() ? Scene::generation() : NotSeen)
     {
     }
@@ -305,7 +305,7 @@ private:
     NodeTypeInfo const *typeInfo() const;
 
     static constexpr std::uint64_t NotSeen = 0;
-    std::weak_ptr<SceneNode> myNode;
+    SceneNodeRef myNode;
     NodeTypeInfo const *mySeenType;
     std::uint64_t mySeenIn; // the scene's generation, NotSeen when the node was out of it
 };

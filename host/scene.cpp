@@ -364,7 +364,7 @@ std::shared_ptr<SceneNode> *SceneChildren::slotOf(SceneNode const &node)
 
 void SceneChildren::add(std::shared_ptr<SceneNode> const &node)
 {
-    node->myPlace.slot = mySlots.size();
+    node->myPlace.slot = static_cast<std::uint32_t>(mySlots.size());
     mySlots.push_back(node);
     myByName.emplace(node->name, node.get());
     countName(node->name, true);
@@ -403,7 +403,7 @@ void SceneChildren::closeGaps()
     for (auto &slot : mySlots)
         if (slot)
         {
-            slot->myPlace.slot = kept;
+            slot->myPlace.slot = static_cast<std::uint32_t>(kept);
             mySlots[kept++] = std::move(slot);
         }
     mySlots.resize(kept);
@@ -1170,12 +1170,88 @@ Scene &theScene()
     return scene;
 }
 
-std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held, char const *message)
+namespace
+{
+
+// The table of named nodes. Entry 0 names no node; freed entries are reused, each with a new
+// generation, and one whose generation has come round again is retired instead, so a stale
+// reference never names a later node. Never destroyed: handles may outlive the scene.
+struct NamedNode
+{
+    SceneNode *node = nullptr;
+    std::uint32_t generation = 0;
+    std::uint32_t nextFree = 0;
+};
+std::vector<NamedNode> &theNamedNodes()
+{
+    static auto *const table = new std::vector<NamedNode>(1);
+    return *table;
+}
+std::uint32_t theFreeNamedNode = 0;
+
+} // namespace
+
+SceneNodeRef SceneNode::ref() const
+{
+    if (!myEntry.number)
+    {
+        auto &table = theNamedNodes();
+        std::uint32_t number = theFreeNamedNode;
+        if (number)
+            theFreeNamedNode = table[number].nextFree;
+        else
+        {
+            number = static_cast<std::uint32_t>(table.size());
+            table.emplace_back();
+        }
+        table[number].node = const_cast<SceneNode *>(this);
+        myEntry.number = number;
+        myEntry.generation = table[number].generation;
+    }
+    return {myEntry.number, myEntry.generation};
+}
+
+SceneNode::Entry::~Entry()
+{
+    if (!number)
+        return;
+    NamedNode &named = theNamedNodes()[number];
+    named.node = nullptr;
+    if (++named.generation != 0)
+    {
+        named.nextFree = theFreeNamedNode;
+        theFreeNamedNode = number;
+    }
+}
+
+std::shared_ptr<SceneNode> SceneNodeRef::lock() const
+{
+    NamedNode const &named = theNamedNodes()[myEntry];
+    return named.node && named.generation == myGeneration ? named.node->weak_from_this().lock() : nullptr;
+}
+
+namespace
+{
+
+template <class Held>
+std::shared_ptr<SceneNode> liveNodeOf(Held const &held, char const *message)
 {
     auto node = held.lock();
     if (!node || !node->isInScene())
         throw KOM_ObjectWasDeleted(message);
     return node;
+}
+
+} // namespace
+
+std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held, char const *message)
+{
+    return liveNodeOf(held, message);
+}
+
+std::shared_ptr<SceneNode> liveNode(SceneNodeRef const &held, char const *message)
+{
+    return liveNodeOf(held, message);
 }
 
 } // namespace kalhost

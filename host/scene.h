@@ -226,6 +226,25 @@ private:
     mutable std::unique_ptr<SceneSpots> mySpots;
 };
 
+// Names a node without keeping it or writing to its memory: a numbered entry in the table of
+// named nodes, and the generation of that entry, which changes when the node goes. Handles hold
+// one rather than a weak pointer, which writes to the node when made and again when freed:
+// listing a network too large for the caches would then miss them twice a child.
+class SceneNodeRef
+{
+public:
+    SceneNodeRef() = default;
+    // The node, or null once it is gone or while it is being destroyed.
+    std::shared_ptr<SceneNode> lock() const;
+
+private:
+    friend struct SceneNode;
+    SceneNodeRef(std::uint32_t entry, std::uint32_t generation) : myEntry(entry), myGeneration(generation) {}
+
+    std::uint32_t myEntry = 0; // 0 names no node
+    std::uint32_t myGeneration = 0;
+};
+
 struct SceneNode : std::enable_shared_from_this<SceneNode>
 {
     struct Input
@@ -239,16 +258,33 @@ struct SceneNode : std::enable_shared_from_this<SceneNode>
     // with the control block that make_shared puts in front of the node.
     NodeTypeInfo const *type = nullptr;
 
+    // What a handle holds to name this node. The node's entry is taken the first time.
+    SceneNodeRef ref() const;
+
 private:
     friend class Scene;
     friend class SceneChildren;
+
+    // The node's entry among the named nodes, held until the node is destroyed. A copy of a
+    // node is another node, with no entry until it is named.
+    struct Entry
+    {
+        std::uint32_t number = 0;
+        std::uint32_t generation = 0;
+
+        Entry() = default;
+        Entry(Entry const &) {}
+        Entry &operator=(Entry const &) = delete;
+        ~Entry();
+    };
+    mutable Entry myEntry;
 
     // Where the node stands. A copy of a node stands nowhere until Scene places it.
     struct Place
     {
         bool inScene = false;
-        bool selected = false; // its network keeps the selected children apart
-        std::size_t slot = 0;  // among its network's children
+        bool selected = false;   // its network keeps the selected children apart
+        std::uint32_t slot = 0;  // among its network's children
         // Wiring order: a source ranks below every node it feeds, so a wire that follows the
         // ranks cannot close a loop and is checked without a search.
         std::uint64_t rank = 0;
@@ -574,6 +610,7 @@ Scene &theScene();
 // The node a handle holds, while it is in the scene; once it is not, KOM_ObjectWasDeleted,
 // saying `message` when there is one.
 std::shared_ptr<SceneNode> liveNode(std::weak_ptr<SceneNode> const &held, char const *message = nullptr);
+std::shared_ptr<SceneNode> liveNode(SceneNodeRef const &held, char const *message = nullptr);
 
 // Host objects (handles and values) alive now, for leak checks.
 class LiveCounted

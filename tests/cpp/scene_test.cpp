@@ -210,6 +210,25 @@ TEST_F(Network, CompletionFollowsRenamesDeletionsMovesAndTypeChanges)
     EXPECT_EQ(complete("/nowhere/b"), Names{});
 }
 
+TEST_F(Network, AReferenceToAFreedNodeNamesNoLaterNode)
+{
+    auto node = sop("null");
+    SceneNodeRef const freed = node->ref();
+    EXPECT_EQ(freed.lock(), node);
+    theScene().destroy(node);
+    node.reset();
+    EXPECT_EQ(freed.lock(), nullptr);
+
+    auto const later = sop("null"); // its entry is the freed one, in a later generation
+    SceneNodeRef const fresh = later->ref();
+    EXPECT_EQ(freed.lock(), nullptr);
+    EXPECT_EQ(fresh.lock(), later);
+    auto const copy = std::make_shared<SceneNode>(*later);
+    EXPECT_EQ(copy->ref().lock(), copy);
+    EXPECT_EQ(fresh.lock(), later);
+    EXPECT_EQ(SceneNodeRef().lock(), nullptr);
+}
+
 TEST(Clock, FramesCountFromOne)
 {
     Clock clock;
