@@ -67,7 +67,16 @@ JournalValue JournalFormat<KOM_Node>::format(KOM_Node const &node)
     }, "<deleted node>");
 }
 
-std::shared_ptr<SceneNode> NodeHandle::scene() const { return liveNode(myNode); }
+std::shared_ptr<SceneNode> NodeHandle::scene() const
+{
+    if (mySeenIn == Scene::generation())
+        return mySeen->shared_from_this();
+    auto node = liveNode(myNode);
+    mySeen = node.get();
+    mySeenType = node->type;
+    mySeenIn = Scene::generation();
+    return node;
+}
 
 namespace
 {

@@ -92,7 +92,7 @@ class NodeHandle : public KOM_DopNetNode,
 {
 public:
     explicit NodeHandle(std::shared_ptr<SceneNode> const &node)
-        : myNode(node->ref()), mySeenType(node->type),
+        : myNode(node->ref()), mySeen(node.get()), mySeenType(node->type),
           mySeenIn(node->isInScene() ? Scene::generation() : NotSeen)
     {
     }
@@ -298,16 +298,20 @@ private:
     SceneNode::Input indirectSource(std::shared_ptr<SceneNode> const &self,
                                     KOM_SubnetIndirectInput &indirect) const;
 
-    // The node's type; while nothing has left the scene or changed type since the handle was
-    // made, from what the handle saw then. Results are converted right after their handles are
-    // made, so choosing a proxy's class does not read the node again: in a large network, it
+    // The node's type; while nothing has left the scene or changed type since the handle last
+    // saw its node there, from what it saw then. Results are converted right after their handles
+    // are made, so choosing a proxy's class does not read the node again: in a large network, it
     // would no longer be in the caches.
     NodeTypeInfo const *typeInfo() const;
 
     static constexpr std::uint64_t NotSeen = 0;
     SceneNodeRef myNode;
-    NodeTypeInfo const *mySeenType;
-    std::uint64_t mySeenIn; // the scene's generation, NotSeen when the node was out of it
+    // What the handle saw when it last found its node in the scene. While nothing has left the
+    // scene since, the node is still there, held by its network, so scene() need not look in
+    // the table of named nodes, which a large scene keeps out of the caches.
+    mutable SceneNode *mySeen;
+    mutable NodeTypeInfo const *mySeenType;
+    mutable std::uint64_t mySeenIn; // the scene's generation, NotSeen when the node was out of it
 };
 
 // One wire: output outputIndex() of a node feeding input inputIndex() of another

@@ -469,6 +469,8 @@ class Scene
 {
 public:
     Scene() = default;
+    // Handles that outlive the scene must not take its nodes for still there.
+    ~Scene() { ++theGeneration; }
     Scene(Scene const &) = delete;
     Scene &operator=(Scene const &) = delete;
 
