@@ -319,6 +319,8 @@ SceneSpots const &SceneChildren::spots() const
 
 void SceneChildren::place(SceneNode &node, float x, float y)
 {
+    if (node.myPosition[0] == x && node.myPosition[1] == y)
+        return; // a node put where it stands changes no index
     bool const indexed = mySpots && slotOf(node);
     if (indexed)
         mySpots->remove(node.myPosition);
