@@ -110,12 +110,12 @@ inline void freePointerObject(PyObject *pointerObject)
         PyObject_Free(pointerObject);
 }
 
-// Releases a collected pointer object that heads no chain and owns nothing, or owns an object
-// its class's record lets it delete directly (kal::directDeletion, module/registry.h); false for
-// any other, which goes the runtime's way: its class's destroy hook, then its chain.
-__attribute__((always_inline)) inline bool releasedDirectly(PyObject *collected)
+// Empties a collected pointer object that heads no chain and owns nothing, or owns an object its
+// class's record lets it delete directly (kal::directDeletion, module/registry.h), deleting that
+// object; false, doing nothing, for any other, which goes the runtime's way: its class's destroy
+// hook, then its chain.
+__attribute__((always_inline)) inline bool emptiedDirectly(SwigPyObject *pointerObject)
 {
-    auto *const pointerObject = reinterpret_cast<SwigPyObject *>(collected);
     if (pointerObject->next)
         return false;
     if (pointerObject->own == SWIG_POINTER_OWN)
@@ -131,6 +131,14 @@ __attribute__((always_inline)) inline bool releasedDirectly(PyObject *collected)
         deleteObject(object);
         Py_XDECREF(Swig_Capsule_global);
     }
+    return true;
+}
+
+// Releases a collected pointer object that can be emptied directly (see emptiedDirectly).
+__attribute__((always_inline)) inline bool releasedDirectly(PyObject *collected)
+{
+    if (!emptiedDirectly(reinterpret_cast<SwigPyObject *>(collected)))
+        return false;
     freePointerObject(collected);
     return true;
 }
@@ -314,13 +322,26 @@ inline bool wasFinalised(PyObject *proxy)
 #endif
 
 // Freed proxies of the direct deallocation are kept for the next results, as freed pointer
-// objects are: untracked, not finalised, with no attributes, weak references nor pointer object,
-// which is the state of a fresh allocation (the interpreter keeps its own freed tuples and lists
-// the same way). Their classes share one size. At most `proxiesKept` (64 bytes each with the
-// interpreter's headers, 8 MiB in all).
+// objects are: untracked, not finalised, with no attributes nor weak references, which is the
+// state of a fresh allocation (the interpreter keeps its own freed tuples and lists the same way).
+// A kept proxy still holds its pointer object when it held the only reference and could empty it
+// directly: the next result made of kept objects takes the two together. Their classes share one
+// size. At most `proxiesKept` (64 bytes each with the interpreter's headers, 8 MiB in all).
 constexpr std::size_t proxiesKept = 1 << 17;
 inline PyObject *theKeptProxies[proxiesKept];
 inline std::size_t theKeptProxyCount = 0;
+
+// Whether a freed proxy's pointer object can stay in it while the proxy is kept: the proxy holds
+// the only reference, and the pointer object was emptied directly.
+inline bool keptWithProxy(PyObject *pointerObject)
+{
+#if !defined(Py_REF_DEBUG) && !defined(Py_TRACE_REFS)
+    return Py_REFCNT(pointerObject) == 1 && Py_TYPE(pointerObject) == thePointerObjectType &&
+           emptiedDirectly(reinterpret_cast<SwigPyObject *>(pointerObject));
+#else
+    return false;
+#endif
+}
 
 // Drops a proxy's reference to its pointer object. The last reference to one that can be released
 // directly releases it here rather than through the interpreter's and the runtime's deallocation
@@ -375,11 +396,15 @@ inline void deallocateProxy(PyObject *proxy)
         !*proxySlot(proxy, type->tp_weaklistoffset) && hasNoAttributes(proxy))
     {
         PyObject_GC_UnTrack(proxy);
-        PyObject *const pointerObject = *proxySlot(proxy, sizeof(PyObject));
-        *proxySlot(proxy, sizeof(PyObject)) = nullptr;
-        if (pointerObject)
+        bool const kept = theKeptProxyCount < proxiesKept && !wasFinalised(proxy);
+        PyObject *&slot = *proxySlot(proxy, sizeof(PyObject));
+        if (PyObject *const pointerObject = slot;
+            pointerObject && !(kept && keptWithProxy(pointerObject)))
+        {
+            slot = nullptr;
             dropPointerObject(pointerObject);
-        if (theKeptProxyCount < proxiesKept && !wasFinalised(proxy))
+        }
+        if (kept)
             theKeptProxies[theKeptProxyCount++] = proxy;
         else
             type->tp_free(proxy);
@@ -391,10 +416,15 @@ inline void deallocateProxy(PyObject *proxy)
 }
 
 // A kept proxy made an instance of `cls` (there must be one, and `cls` must have the direct
-// deallocation), tracked by the collector as a fresh allocation is.
+// deallocation), tracked by the collector as a fresh allocation is, with no pointer object.
 inline PyObject *reuseKeptProxy(PyTypeObject *cls)
 {
     PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
+    if (PyObject *&slot = *proxySlot(proxy, sizeof(PyObject)))
+    {
+        freePointerObject(slot);
+        slot = nullptr;
+    }
     reuseKeptObject(proxy, cls);
     PyObject_GC_Track(proxy);
     return proxy;
@@ -471,15 +501,25 @@ inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_typ
 // error set, for any other case.
 inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_type_info *type, int own)
 {
-    if (!theKeptPointerObjectCount || !theKeptProxyCount || data->newraw)
+    if (!theKeptProxyCount || data->newraw)
         return nullptr;
     auto *const cls = reinterpret_cast<PyTypeObject *>(data->newargs);
     ThisSlot const *const known = knownThisSlot(cls);
     if (!known || !known->plainProxyClass)
         return nullptr;
-    PyObject *const pointerObject = holdPointer(reuseKeptPointerObject(), pointer, type, own);
-    PyObject *const proxy = reuseKeptProxy(cls);
-    *proxySlot(proxy, known->offset) = pointerObject;
+    // A plain proxy class's slot is the one the direct deallocation empties, or keeps filled.
+    PyObject *const proxy = theKeptProxies[theKeptProxyCount - 1];
+    PyObject *&slot = *proxySlot(proxy, sizeof(PyObject));
+    if (!slot)
+    {
+        if (!theKeptPointerObjectCount)
+            return nullptr;
+        slot = reinterpret_cast<PyObject *>(reuseKeptPointerObject());
+    }
+    --theKeptProxyCount;
+    holdPointer(reinterpret_cast<SwigPyObject *>(slot), pointer, type, own);
+    reuseKeptObject(proxy, cls);
+    PyObject_GC_Track(proxy);
     return proxy;
 }
 

@@ -129,6 +129,22 @@ def test_an_owned_result_releases_its_handle_as_its_last_reference_goes(obj):
             assert kalhost.liveHandles() == before
 
 
+def test_a_pointer_object_a_script_holds_stays_its_own_when_its_proxy_is_freed():
+    with collector_off():
+        obj = kal.node("/obj")
+        proxy = obj.parent()
+        pointer = proxy.this
+        del proxy  # the proxy is kept for later results, without the pointer object
+        live = kalhost.liveHandles()
+        results = [obj.parent() for _ in range(50)]
+        assert all(result.this is not pointer for result in results)
+        assert pointer.own() and int(pointer) not in {int(result.this) for result in results}
+        del results
+        assert kalhost.liveHandles() == live
+        del pointer
+        assert kalhost.liveHandles() == live - 1
+
+
 def test_a_disowned_result_keeps_its_object_until_owned_again():
     with collector_off() as before:
         node = kal.node("/obj")
