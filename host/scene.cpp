@@ -1193,7 +1193,7 @@ std::uint32_t theFreeNamedNode = 0;
 
 } // namespace
 
-SceneNodeRef SceneNode::ref() const
+SceneNodeRef SceneNode::ref()
 {
     if (!myEntry.number)
     {
@@ -1206,7 +1206,7 @@ SceneNodeRef SceneNode::ref() const
             number = static_cast<std::uint32_t>(table.size());
             table.emplace_back();
         }
-        table[number].node = const_cast<SceneNode *>(this);
+        table[number].node = this;
         myEntry.number = number;
         myEntry.generation = table[number].generation;
     }

@@ -259,7 +259,7 @@ struct SceneNode : std::enable_shared_from_this<SceneNode>
     NodeTypeInfo const *type = nullptr;
 
     // What a handle holds to name this node. The node's entry is taken the first time.
-    SceneNodeRef ref() const;
+    SceneNodeRef ref();
 
 private:
     friend class Scene;
@@ -277,7 +277,7 @@ private:
         Entry &operator=(Entry const &) = delete;
         ~Entry();
     };
-    mutable Entry myEntry;
+    Entry myEntry;
 
     // Where the node stands. A copy of a node stands nowhere until Scene places it.
     struct Place
