@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,24 @@ int appendItem(PyObject *item, std::vector<E> *built, swig_type_info *elementTyp
     return status;
 }
 
+// Appends a float item of a float vector in line, the commonest item of all (positions, colours,
+// vectors); false, appending nothing, for any other, which appendItem converts. Such an item
+// runs no Python code, so a list's need not be held.
+template <class E>
+__attribute__((always_inline)) inline bool appendedInLine(PyObject *item, std::vector<E> *built)
+{
+    if constexpr (std::is_floating_point_v<E>)
+    {
+        E value;
+        if (built && PyFloat_CheckExact(item) && SWIG_IsOK(asElement(item, &value)))
+        {
+            built->push_back(value);
+            return true;
+        }
+    }
+    return false;
+}
+
 // The items of a sequence, converted in order. Converting an item may run Python code (a
 // nested sequence, a "this" property) that changes a list under the walk, so each list item is
 // read afresh and held while it converts. Any other sequence's length is only its claim: the
@@ -108,8 +127,11 @@ int convertItems(PyObject *obj, std::vector<E> *built, swig_type_info *elementTy
         if (built)
             built->reserve(static_cast<std::size_t>(size));
         for (Py_ssize_t i = 0; i < size; ++i)
-            if (!SWIG_IsOK(appendItem(PyTuple_GET_ITEM(obj, i), built, elementType, kept)))
+        {
+            PyObject *const item = PyTuple_GET_ITEM(obj, i);
+            if (!appendedInLine(item, built) && !SWIG_IsOK(appendItem(item, built, elementType, kept)))
                 return SWIG_ERROR;
+        }
         return SWIG_OK;
     }
     if (PyList_Check(obj))
@@ -119,6 +141,8 @@ int convertItems(PyObject *obj, std::vector<E> *built, swig_type_info *elementTy
         for (Py_ssize_t i = 0; i < PyList_GET_SIZE(obj); ++i)
         {
             PyObject *const item = PyList_GET_ITEM(obj, i);
+            if (appendedInLine(item, built))
+                continue;
             Py_INCREF(item);
             int const status = appendItem(item, built, elementType, kept);
             Py_DECREF(item);
@@ -156,7 +180,7 @@ template <class E>
 int asVector(PyObject *obj, std::vector<E> *built, std::vector<E> **used, swig_type_info *type,
              swig_type_info *elementType, KeptObjects *kept)
 {
-    if (PySequence_Check(obj))
+    if (PyTuple_Check(obj) || PySequence_Check(obj))
     {
         int status = SWIG_ERROR;
         try

@@ -87,14 +87,19 @@ def test_unconvertible_arguments_are_refused_with_their_type(obj, call, error, m
 
 
 # Sequences.
-@pytest.mark.parametrize("value", [(1, 2.5), [1, 2.5], kal._FloatTuple([1, 2.5]), range(1, 3)])
+class FloatSubclass(float):
+    pass
+
+
+@pytest.mark.parametrize("value", [(1, 2.5), [1, 2.5], (1.0, 2.5), [1.0, 2.5], (FloatSubclass(1), 2.5),
+                                   kal._FloatTuple([1, 2.5]), range(1, 3)])
 def test_vector_of_float_from_any_sequence(obj, value):
     obj.setPosition(value)
     position = only_call("Node.setPosition")[0]
     assert position[0] == 1.0 and position[1] in (2.5, 2.0)
 
 
-@pytest.mark.parametrize("value", [(1, "a"), "abc", 5, {1: 2}, (1, None), (1e39, 0)])
+@pytest.mark.parametrize("value", [(1, "a"), "abc", 5, {1: 2}, (1, None), (1e39, 0), (0.5, -1e39), [0.5, 1e39]])
 def test_vector_of_float_refuses_bad_sequences_whole(obj, value):
     with pytest.raises(TypeError) as raised:
         obj.setPosition(value)
