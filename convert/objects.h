@@ -305,6 +305,12 @@ inline PyObject **proxySlot(PyObject *proxy, Py_ssize_t offset)
     return reinterpret_cast<PyObject **>(reinterpret_cast<char *>(proxy) + offset);
 }
 
+// Where a class with the direct deallocation keeps its instances' pointer object and weak
+// reference list: adoptProxyDeallocation gives it only to classes laid out so. Reading them at
+// fixed places, rather than at offsets read from the class first, lets the reads start at once.
+constexpr Py_ssize_t proxyThisOffset = sizeof(PyObject);
+constexpr Py_ssize_t proxyWeakListOffset = sizeof(PyObject) + sizeof(PyObject *);
+
 #ifdef KAL_DIRECT_PROXY_DEALLOCATION
 // Whether a proxy has no attributes: neither the values nor the dictionary the interpreter keeps
 // in the two words before the collector's header (what _PyObject_GetDictPtr reads).
@@ -364,7 +370,7 @@ inline void deallocateProxyPart(PyObject *proxy)
     PyObject_GC_UnTrack(proxy);
     if (*proxySlot(proxy, type->tp_weaklistoffset))
         PyObject_ClearWeakRefs(proxy);
-    Py_CLEAR(*proxySlot(proxy, sizeof(PyObject)));
+    Py_CLEAR(*proxySlot(proxy, proxyThisOffset));
     type->tp_free(proxy);
     Py_DECREF(type);
 }
@@ -393,11 +399,11 @@ inline void deallocateProxy(PyObject *proxy)
     PyTypeObject *const type = Py_TYPE(proxy);
 #ifdef KAL_DIRECT_PROXY_DEALLOCATION
     if (type->tp_dealloc == deallocateProxy && !type->tp_finalize && !type->tp_del &&
-        !*proxySlot(proxy, type->tp_weaklistoffset) && hasNoAttributes(proxy))
+        !*proxySlot(proxy, proxyWeakListOffset) && hasNoAttributes(proxy))
     {
         PyObject_GC_UnTrack(proxy);
         bool const kept = theKeptProxyCount < proxiesKept && !wasFinalised(proxy);
-        PyObject *&slot = *proxySlot(proxy, sizeof(PyObject));
+        PyObject *&slot = *proxySlot(proxy, proxyThisOffset);
         if (PyObject *const pointerObject = slot;
             pointerObject && !(kept && keptWithProxy(pointerObject)))
         {
@@ -420,7 +426,7 @@ inline void deallocateProxy(PyObject *proxy)
 inline PyObject *reuseKeptProxy(PyTypeObject *cls)
 {
     PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
-    if (PyObject *&slot = *proxySlot(proxy, sizeof(PyObject)))
+    if (PyObject *&slot = *proxySlot(proxy, proxyThisOffset))
     {
         freePointerObject(slot);
         slot = nullptr;
@@ -454,12 +460,11 @@ inline void adoptProxyDeallocation(PyTypeObject *cls)
         theGeneralDeallocation = reinterpret_cast<PyTypeObject *>(probe)->tp_dealloc;
         Py_DECREF(probe);
     }
-    Py_ssize_t constexpr pointer = sizeof(PyObject *);
     if (cls->tp_dealloc == theGeneralDeallocation && (cls->tp_flags & Py_TPFLAGS_HEAPTYPE) &&
         (cls->tp_flags & Py_TPFLAGS_MANAGED_DICT) && (cls->tp_flags & Py_TPFLAGS_HAVE_GC) &&
-        cls->tp_basicsize == Py_ssize_t(sizeof(PyObject)) + 2 * pointer && cls->tp_itemsize == 0 &&
-        cls->tp_weaklistoffset == Py_ssize_t(sizeof(PyObject)) + pointer &&
-        thisSlotOffset(cls) == Py_ssize_t(sizeof(PyObject)) && cls->tp_free == PyObject_GC_Del)
+        cls->tp_basicsize == proxyWeakListOffset + Py_ssize_t(sizeof(PyObject *)) && cls->tp_itemsize == 0 &&
+        cls->tp_weaklistoffset == proxyWeakListOffset && thisSlotOffset(cls) == proxyThisOffset &&
+        cls->tp_free == PyObject_GC_Del)
     {
         cls->tp_dealloc = deallocateProxy;
         lookUpThisSlotOffset(cls); // remembered anew, as a plain proxy class
@@ -509,7 +514,7 @@ inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_ty
         return nullptr;
     // A plain proxy class's slot is the one the direct deallocation empties, or keeps filled.
     PyObject *const proxy = theKeptProxies[theKeptProxyCount - 1];
-    PyObject *&slot = *proxySlot(proxy, sizeof(PyObject));
+    PyObject *&slot = *proxySlot(proxy, proxyThisOffset);
     if (!slot)
     {
         if (!theKeptPointerObjectCount)
