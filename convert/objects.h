@@ -337,28 +337,32 @@ constexpr std::size_t proxiesKept = 1 << 17;
 inline PyObject *theKeptProxies[proxiesKept];
 inline std::size_t theKeptProxyCount = 0;
 
-// Whether a freed proxy's pointer object can stay in it while the proxy is kept: the proxy holds
-// the only reference, and the pointer object was emptied directly.
-inline bool keptWithProxy(PyObject *pointerObject)
+// Whether a proxy holds the only reference to its pointer object, which the proxy may then empty
+// or release itself. Builds that count references say no: they take the interpreter's way.
+inline bool soleHolderOf(PyObject *pointerObject)
 {
 #if !defined(Py_REF_DEBUG) && !defined(Py_TRACE_REFS)
-    return Py_REFCNT(pointerObject) == 1 && Py_TYPE(pointerObject) == thePointerObjectType &&
-           emptiedDirectly(reinterpret_cast<SwigPyObject *>(pointerObject));
+    return Py_REFCNT(pointerObject) == 1 && Py_TYPE(pointerObject) == thePointerObjectType;
 #else
+    (void)pointerObject;
     return false;
 #endif
 }
 
+// Whether a freed proxy's pointer object can stay in it while the proxy is kept: the proxy holds
+// the only reference, and the pointer object was emptied directly.
+inline bool keptWithProxy(PyObject *pointerObject)
+{
+    return soleHolderOf(pointerObject) && emptiedDirectly(reinterpret_cast<SwigPyObject *>(pointerObject));
+}
+
 // Drops a proxy's reference to its pointer object. The last reference to one that can be released
 // directly releases it here rather than through the interpreter's and the runtime's deallocation
-// calls (builds that count references take the interpreter's way).
+// calls.
 inline void dropPointerObject(PyObject *pointerObject)
 {
-#if !defined(Py_REF_DEBUG) && !defined(Py_TRACE_REFS)
-    if (Py_REFCNT(pointerObject) == 1 && Py_TYPE(pointerObject) == thePointerObjectType &&
-        releasedDirectly(pointerObject))
+    if (soleHolderOf(pointerObject) && releasedDirectly(pointerObject))
         return;
-#endif
     Py_DECREF(pointerObject);
 }
 
@@ -501,9 +505,9 @@ inline PyObject *newProxyHolding(SwigPyClientData *data, void *pointer, swig_typ
 }
 
 // A new result made of kept objects alone, for the commonest case: a plain proxy class (known as
-// the class is now, see ThisSlot) and both a pointer object and a proxy kept. This costs no call
-// but the collector's, nor any register the general way saves for its rarer cases. Null, with no
-// error set, for any other case.
+// the class is now, see ThisSlot) and a kept proxy, with the pointer object it kept or else a kept
+// one. This costs no call but the collector's, nor any register the general way saves for its
+// rarer cases. Null, with no error set, for any other case.
 inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_type_info *type, int own)
 {
     if (!theKeptProxyCount || data->newraw)
