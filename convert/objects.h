@@ -64,15 +64,6 @@ inline void renewKeptObject(PyObject *object)
 #endif
 }
 
-// A kept object made new as an instance of `type`.
-inline void reuseKeptObject(PyObject *object, PyTypeObject *type)
-{
-    Py_SET_TYPE(object, type);
-    if (type->tp_flags & Py_TPFLAGS_HEAPTYPE)
-        Py_INCREF(type);
-    renewKeptObject(object);
-}
-
 // `made` holding `pointer` of `type`, owning it when `own` says so.
 inline PyObject *holdPointer(SwigPyObject *made, void *pointer, swig_type_info *type, int own)
 {
@@ -320,10 +311,79 @@ inline bool hasNoAttributes(PyObject *proxy)
     return !before[-4] && !before[-3];
 }
 
-// Whether the collector has run a proxy's finaliser: a bit of its header, just before the object.
+// The collector's header, just before the object: the next and the previous object of its
+// generation's list (next is 0 when untracked). The previous one's low bits are flags: finalised
+// (1) and being collected (2).
+struct CollectorLinks
+{
+    std::uintptr_t next;
+    std::uintptr_t previous;
+};
+constexpr std::uintptr_t finalisedFlag = 1;
+constexpr std::uintptr_t collectorFlags = 3;
+
+inline CollectorLinks &collectorLinksOf(PyObject *object)
+{
+    return reinterpret_cast<CollectorLinks *>(object)[-1];
+}
+
+// Whether the collector has run a proxy's finaliser.
 inline bool wasFinalised(PyObject *proxy)
 {
-    return reinterpret_cast<std::uintptr_t const *>(proxy)[-1] & 1;
+    return collectorLinksOf(proxy).previous & finalisedFlag;
+}
+
+// The head of the youngest generation's list, where tracking appends: fixed for the interpreter's
+// life, and kal runs in the main interpreter only (registerClass). Read once from a fresh list,
+// which the interpreter tracks as it makes it, so that it is the last of that list.
+inline CollectorLinks *theYoungestGeneration = nullptr;
+
+inline bool knowYoungestGeneration()
+{
+    if (theYoungestGeneration)
+        return true;
+    PyObject *const probe = PyList_New(0);
+    if (!probe)
+    {
+        PyErr_Clear();
+        return false;
+    }
+    if (PyObject_GC_IsTracked(probe))
+        theYoungestGeneration = reinterpret_cast<CollectorLinks *>(collectorLinksOf(probe).next);
+    Py_DECREF(probe);
+    return theYoungestGeneration != nullptr;
+}
+
+// What PyObject_GC_Track and PyObject_GC_UnTrack do to a proxy, in line: results are tracked and
+// freed proxies untracked once per call.
+inline void trackProxy(PyObject *proxy)
+{
+    CollectorLinks &links = collectorLinksOf(proxy);
+    CollectorLinks *const head = theYoungestGeneration;
+    auto *const last = reinterpret_cast<CollectorLinks *>(head->previous);
+    last->next = reinterpret_cast<std::uintptr_t>(&links);
+    links.previous = (links.previous & collectorFlags) | reinterpret_cast<std::uintptr_t>(last);
+    links.next = reinterpret_cast<std::uintptr_t>(head);
+    head->previous = reinterpret_cast<std::uintptr_t>(&links);
+}
+
+inline void untrackProxy(PyObject *proxy)
+{
+    CollectorLinks &links = collectorLinksOf(proxy);
+    if (!links.next)
+        return;
+    std::uintptr_t const previousAt = links.previous & ~collectorFlags;
+    auto *const previous = reinterpret_cast<CollectorLinks *>(previousAt);
+    auto *const next = reinterpret_cast<CollectorLinks *>(links.next);
+    previous->next = links.next;
+    next->previous = (next->previous & collectorFlags) | previousAt;
+    links.next = 0;
+    links.previous &= finalisedFlag;
+}
+#else
+inline void trackProxy(PyObject *proxy)
+{
+    PyObject_GC_Track(proxy);
 }
 #endif
 
@@ -331,8 +391,10 @@ inline bool wasFinalised(PyObject *proxy)
 // objects are: untracked, not finalised, with no attributes nor weak references, which is the
 // state of a fresh allocation (the interpreter keeps its own freed tuples and lists the same way).
 // A kept proxy still holds its pointer object when it held the only reference and could empty it
-// directly: the next result made of kept objects takes the two together. Their classes share one
-// size. At most `proxiesKept` (64 bytes each with the interpreter's headers, 8 MiB in all).
+// directly: the next result made of kept objects takes the two together. It also keeps its
+// reference to its class, which results of the same class then take over as it is. Their classes
+// share one size. At most `proxiesKept` (64 bytes each with the interpreter's headers, 8 MiB in
+// all).
 constexpr std::size_t proxiesKept = 1 << 17;
 inline PyObject *theKeptProxies[proxiesKept];
 inline std::size_t theKeptProxyCount = 0;
@@ -405,7 +467,7 @@ inline void deallocateProxy(PyObject *proxy)
     if (type->tp_dealloc == deallocateProxy && !type->tp_finalize && !type->tp_del &&
         !*proxySlot(proxy, proxyWeakListOffset) && hasNoAttributes(proxy))
     {
-        PyObject_GC_UnTrack(proxy);
+        untrackProxy(proxy);
         bool const kept = theKeptProxyCount < proxiesKept && !wasFinalised(proxy);
         PyObject *&slot = *proxySlot(proxy, proxyThisOffset);
         if (PyObject *const pointerObject = slot;
@@ -415,9 +477,11 @@ inline void deallocateProxy(PyObject *proxy)
             dropPointerObject(pointerObject);
         }
         if (kept)
+        {
             theKeptProxies[theKeptProxyCount++] = proxy;
-        else
-            type->tp_free(proxy);
+            return;
+        }
+        type->tp_free(proxy);
         Py_DECREF(type);
         return;
     }
@@ -425,8 +489,23 @@ inline void deallocateProxy(PyObject *proxy)
     deallocateProxyGenerally(proxy);
 }
 
-// A kept proxy made an instance of `cls` (there must be one, and `cls` must have the direct
-// deallocation), tracked by the collector as a fresh allocation is, with no pointer object.
+// A proxy taken from the kept ones made new as an instance of `cls` (which must have the direct
+// deallocation), tracked by the collector as a fresh allocation is. The class it had gives up its
+// reference last, once the proxy is whole: that may free a class a script replaced.
+inline void renewKeptProxy(PyObject *proxy, PyTypeObject *cls)
+{
+    PyTypeObject *const before = Py_TYPE(proxy);
+    renewKeptObject(proxy);
+    trackProxy(proxy);
+    if (before != cls)
+    {
+        Py_INCREF(cls);
+        Py_SET_TYPE(proxy, cls);
+        Py_DECREF(before);
+    }
+}
+
+// A kept proxy made an instance of `cls` (there must be one), with no pointer object.
 inline PyObject *reuseKeptProxy(PyTypeObject *cls)
 {
     PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
@@ -435,8 +514,7 @@ inline PyObject *reuseKeptProxy(PyTypeObject *cls)
         freePointerObject(slot);
         slot = nullptr;
     }
-    reuseKeptObject(proxy, cls);
-    PyObject_GC_Track(proxy);
+    renewKeptProxy(proxy, cls);
     return proxy;
 }
 
@@ -464,6 +542,8 @@ inline void adoptProxyDeallocation(PyTypeObject *cls)
         theGeneralDeallocation = reinterpret_cast<PyTypeObject *>(probe)->tp_dealloc;
         Py_DECREF(probe);
     }
+    if (!knowYoungestGeneration())
+        return;
     if (cls->tp_dealloc == theGeneralDeallocation && (cls->tp_flags & Py_TPFLAGS_HEAPTYPE) &&
         (cls->tp_flags & Py_TPFLAGS_MANAGED_DICT) && (cls->tp_flags & Py_TPFLAGS_HAVE_GC) &&
         cls->tp_basicsize == proxyWeakListOffset + Py_ssize_t(sizeof(PyObject *)) && cls->tp_itemsize == 0 &&
@@ -527,8 +607,7 @@ inline PyObject *newProxyFromKept(SwigPyClientData *data, void *pointer, swig_ty
     }
     --theKeptProxyCount;
     holdPointer(reinterpret_cast<SwigPyObject *>(slot), pointer, type, own);
-    reuseKeptObject(proxy, cls);
-    PyObject_GC_Track(proxy);
+    renewKeptProxy(proxy, cls);
     return proxy;
 }
 

@@ -68,7 +68,7 @@ struct Deletion
 // ends at its type or at an empty slot.
 inline Deletion theDeletions[256];
 
-inline Deletion &deletionSlotOf(swig_type_info *type)
+__attribute__((noinline)) inline Deletion &deletionSlotOf(swig_type_info *type)
 {
     constexpr std::size_t slots = sizeof theDeletions / sizeof *theDeletions;
     std::size_t at = (reinterpret_cast<std::uintptr_t>(type) >> 4) % slots;
@@ -82,7 +82,8 @@ inline Deletion const *theLastDeletion = theDeletions;
 
 // How an owning pointer object of `type` whose type has client data `data` deletes its object
 // directly, or null when it calls the destroy hook.
-inline auto directDeletion(swig_type_info *type, SwigPyClientData const *data) -> void (*)(void *)
+__attribute__((always_inline)) inline auto directDeletion(swig_type_info *type, SwigPyClientData const *data)
+    -> void (*)(void *)
 {
     Deletion const *deletion = theLastDeletion;
     if (deletion->type != type)

@@ -1,6 +1,7 @@
 """The calling convention every wrapper shares: counts, keywords, defaults, overloads, ownership."""
 import contextlib
 import gc
+import sys
 import weakref
 
 import pytest
@@ -127,6 +128,36 @@ def test_an_owned_result_releases_its_handle_as_its_last_reference_goes(obj):
                 result.round = round
             del results, result
             assert kalhost.liveHandles() == before
+
+
+def test_a_result_made_of_a_kept_proxy_is_collected_in_a_cycle_as_a_fresh_one_is(obj):
+    with collector_off() as before:
+        results = [obj.parent() for _ in range(10)]
+        del results  # kept for the next results
+        for _ in range(3):
+            node = kal.node("/obj")
+            assert gc.is_tracked(node)
+            node.itself = node
+            alive = weakref.ref(node)
+            del node
+            assert alive() is not None and kalhost.liveHandles() == before + 1
+            gc.collect()
+            assert alive() is None and kalhost.liveHandles() == before
+
+
+def test_proxies_kept_from_a_replaced_class_give_up_its_references_as_they_are_made_again():
+    class Replaced(kal.Node):
+        pass
+    with collector_off():
+        with results_as(Replaced):
+            references = sys.getrefcount(Replaced)
+            results = [kal.node("/") for _ in range(20)]
+            assert {type(result) for result in results} == {Replaced}
+            del results  # kept, still of their class
+        results = [kal.node("/") for _ in range(20)]
+        assert {type(result) for result in results} == {kal.Node}
+        del results
+        assert sys.getrefcount(Replaced) == references
 
 
 def test_a_pointer_object_a_script_holds_stays_its_own_when_its_proxy_is_freed():
