@@ -64,16 +64,28 @@ inline void renewKeptObject(PyObject *object)
 #endif
 }
 
-// `made` holding `pointer` of `type`, owning it when `own` says so.
+// An owning pointer object keeps the runtime's module record until it has deleted its object. One
+// kept with its proxy keeps it too (see keptWithProxy), with `own` still set and no object: the
+// next result made of the two, when it owns, takes the reference over as it is.
+inline void keepModuleRecord(SwigPyObject *pointerObject, int own)
+{
+    if (own == pointerObject->own)
+        return;
+    if (own == SWIG_POINTER_OWN)
+        Py_XINCREF(Swig_Capsule_global);
+    else
+        Py_XDECREF(Swig_Capsule_global);
+}
+
+// `made` holding `pointer` of `type`, owning it when `own` says so. `made->own` says whether it
+// holds the module record already.
 inline PyObject *holdPointer(SwigPyObject *made, void *pointer, swig_type_info *type, int own)
 {
+    keepModuleRecord(made, own);
     made->ptr = pointer;
     made->ty = type;
     made->own = own;
     made->next = nullptr;
-    // An owning pointer object keeps the runtime's module record until it has deleted its object.
-    if (own == SWIG_POINTER_OWN)
-        Py_XINCREF(Swig_Capsule_global);
     return reinterpret_cast<PyObject *>(made);
 }
 
@@ -85,18 +97,32 @@ inline SwigPyObject *reuseKeptPointerObject()
     return made;
 }
 
+// A freshly allocated pointer object, owning nothing yet, or null with the error set.
+inline SwigPyObject *allocatePointerObject()
+{
+    SwigPyObject *const made = PyObject_New(SwigPyObject, pointerObjectType());
+    if (made)
+        made->own = 0;
+    return made;
+}
+
 // A new pointer object holding `pointer` of `type`, owning it when `own` says so (SwigPyObject_New).
 inline PyObject *newPointerObjectHolding(void *pointer, swig_type_info *type, int own)
 {
-    SwigPyObject *const made =
-        theKeptPointerObjectCount ? reuseKeptPointerObject() : PyObject_New(SwigPyObject, pointerObjectType());
+    SwigPyObject *const made = theKeptPointerObjectCount ? reuseKeptPointerObject() : allocatePointerObject();
     return made ? holdPointer(made, pointer, type, own) : nullptr;
 }
 
+// Frees a pointer object that owns nothing and holds no module record any more, whatever its
+// `own` says (the runtime's deallocation leaves it set): kept ones are made new owning nothing.
 inline void freePointerObject(PyObject *pointerObject)
 {
     if (theKeptPointerObjectCount < pointerObjectsKept)
-        theKeptPointerObjects[theKeptPointerObjectCount++] = reinterpret_cast<SwigPyObject *>(pointerObject);
+    {
+        auto *const kept = reinterpret_cast<SwigPyObject *>(pointerObject);
+        kept->own = 0;
+        theKeptPointerObjects[theKeptPointerObjectCount++] = kept;
+    }
     else
         PyObject_Free(pointerObject);
 }
@@ -104,7 +130,9 @@ inline void freePointerObject(PyObject *pointerObject)
 // Empties a collected pointer object that heads no chain and owns nothing, or owns an object its
 // class's record lets it delete directly (kal::directDeletion, module/registry.h), deleting that
 // object; false, doing nothing, for any other, which goes the runtime's way: its class's destroy
-// hook, then its chain.
+// hook, then its chain. One that stays with its proxy (`withProxy`) keeps the module record its
+// ownership held (see keepModuleRecord).
+template <bool withProxy = false>
 __attribute__((always_inline)) inline bool emptiedDirectly(SwigPyObject *pointerObject)
 {
     if (pointerObject->next)
@@ -118,9 +146,11 @@ __attribute__((always_inline)) inline bool emptiedDirectly(SwigPyObject *pointer
             return false;
         void *const object = pointerObject->ptr;
         pointerObject->ptr = nullptr;
-        pointerObject->own = 0;
+        if constexpr (!withProxy)
+            pointerObject->own = 0;
         deleteObject(object);
-        Py_XDECREF(Swig_Capsule_global);
+        if constexpr (!withProxy)
+            Py_XDECREF(Swig_Capsule_global);
     }
     return true;
 }
@@ -415,7 +445,8 @@ inline bool soleHolderOf(PyObject *pointerObject)
 // the only reference, and the pointer object was emptied directly.
 inline bool keptWithProxy(PyObject *pointerObject)
 {
-    return soleHolderOf(pointerObject) && emptiedDirectly(reinterpret_cast<SwigPyObject *>(pointerObject));
+    return soleHolderOf(pointerObject) &&
+           emptiedDirectly<true>(reinterpret_cast<SwigPyObject *>(pointerObject));
 }
 
 // Drops a proxy's reference to its pointer object. The last reference to one that can be released
@@ -467,8 +498,8 @@ inline void deallocateProxy(PyObject *proxy)
     if (type->tp_dealloc == deallocateProxy && !type->tp_finalize && !type->tp_del &&
         !*proxySlot(proxy, proxyWeakListOffset) && hasNoAttributes(proxy))
     {
-        untrackProxy(proxy);
         bool const kept = theKeptProxyCount < proxiesKept && !wasFinalised(proxy);
+        untrackProxy(proxy);
         PyObject *&slot = *proxySlot(proxy, proxyThisOffset);
         if (PyObject *const pointerObject = slot;
             pointerObject && !(kept && keptWithProxy(pointerObject)))
@@ -511,6 +542,7 @@ inline PyObject *reuseKeptProxy(PyTypeObject *cls)
     PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
     if (PyObject *&slot = *proxySlot(proxy, proxyThisOffset))
     {
+        keepModuleRecord(reinterpret_cast<SwigPyObject *>(slot), 0);
         freePointerObject(slot);
         slot = nullptr;
     }

@@ -160,6 +160,23 @@ def test_proxies_kept_from_a_replaced_class_give_up_its_references_as_they_are_m
         assert sys.getrefcount(Replaced) == references
 
 
+def test_results_made_and_freed_again_and_again_hold_the_runtime_record_no_more_each_time(obj):
+    record = next(value for name, value in vars(sys.modules["swig_runtime_data4"]).items()
+                  if "capsule" in name)
+    obj.createNode("geo", "g")
+
+    def references_after_a_round():
+        for _ in range(50):
+            results = [obj.parent(), *obj.children(), kal.node("/")]
+            results[0].this.disown()
+            results[0].this.acquire()
+            del results
+        gc.collect()
+        return sys.getrefcount(record)
+    first = references_after_a_round()
+    assert [references_after_a_round() for _ in range(3)] == [first] * 3
+
+
 def test_a_pointer_object_a_script_holds_stays_its_own_when_its_proxy_is_freed():
     with collector_off():
         obj = kal.node("/obj")
