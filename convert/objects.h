@@ -66,8 +66,9 @@ inline void renewKeptObject(PyObject *object)
 
 // An owning pointer object keeps the runtime's module record until it has deleted its object. One
 // kept with its proxy keeps it too (see keptWithProxy), with `own` still set and no object: the
-// next result made of the two, when it owns, takes the reference over as it is.
-inline void keepModuleRecord(SwigPyObject *pointerObject, int own)
+// next result made of the two, when it owns, takes the reference over as it is. Makes
+// `pointerObject`, whose `own` says whether it holds the record, hold it exactly when `own` does.
+inline void matchModuleRecord(SwigPyObject *pointerObject, int own)
 {
     if (own == pointerObject->own)
         return;
@@ -81,7 +82,7 @@ inline void keepModuleRecord(SwigPyObject *pointerObject, int own)
 // holds the module record already.
 inline PyObject *holdPointer(SwigPyObject *made, void *pointer, swig_type_info *type, int own)
 {
-    keepModuleRecord(made, own);
+    matchModuleRecord(made, own);
     made->ptr = pointer;
     made->ty = type;
     made->own = own;
@@ -131,7 +132,7 @@ inline void freePointerObject(PyObject *pointerObject)
 // class's record lets it delete directly (kal::directDeletion, module/registry.h), deleting that
 // object; false, doing nothing, for any other, which goes the runtime's way: its class's destroy
 // hook, then its chain. One that stays with its proxy (`withProxy`) keeps the module record its
-// ownership held (see keepModuleRecord).
+// ownership held (see matchModuleRecord).
 template <bool withProxy = false>
 __attribute__((always_inline)) inline bool emptiedDirectly(SwigPyObject *pointerObject)
 {
@@ -542,7 +543,7 @@ inline PyObject *reuseKeptProxy(PyTypeObject *cls)
     PyObject *const proxy = theKeptProxies[--theKeptProxyCount];
     if (PyObject *&slot = *proxySlot(proxy, proxyThisOffset))
     {
-        keepModuleRecord(reinterpret_cast<SwigPyObject *>(slot), 0);
+        matchModuleRecord(reinterpret_cast<SwigPyObject *>(slot), 0);
         freePointerObject(slot);
         slot = nullptr;
     }
